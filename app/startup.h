@@ -1,0 +1,9 @@
+// The entry sequence of the program.
+#pragma once
+
+namespace qm {
+
+/// Runs the program with its parameters; returns the process exit code.
+int RunProgram(int argc, char** argv);
+
+} // namespace qm

@@ -1,0 +1,10 @@
+# Warnings and sanitizers for every target of the project.
+add_compile_options(-Wall -Wextra)
+if(WARNINGS_AS_ERRORS)
+  add_compile_options(-Werror)
+endif()
+if(SANITIZE)
+  add_compile_options(-fsanitize=${SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${SANITIZE})
+endif()
+include_directories(${PROJECT_SOURCE_DIR})

@@ -1,0 +1,1 @@
+#include "platform/emf/emf_player.h"

@@ -1,0 +1,57 @@
+// Our enhanced-metafile player: the stand-in for the system's metafile playback.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace qm::emf {
+
+struct RectL {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+struct SizeL {
+    int32_t cx = 0, cy = 0;
+};
+
+/// The fields of the metafile header the player and the size computation use.
+struct EmfHeaderInfo {
+    RectL bounds;  // device units, inclusive
+    RectL frame;   // 0.01 mm units
+    uint32_t bytes = 0;
+    uint32_t records = 0;
+    uint16_t handles = 0;
+    SizeL device;      // reference device, pixels
+    SizeL millimeters; // reference device, mm
+};
+
+/// Reads and validates the header record at the start of data. False when data is not an
+/// enhanced metafile (wrong record type or signature, sizes that do not fit).
+bool ReadEmfHeader(std::span<const uint8_t> data, EmfHeaderInfo& out);
+
+/// The raster size W x H of the play rectangle: the frame converted to reference-device pixels
+/// in single precision and rounded to nearest (ties to even). False when the header's device
+/// or millimetre size is not positive or the result is not finite or does not fit.
+bool ComputePlaySize(const EmfHeaderInfo& header, int32_t& width, int32_t& height);
+
+/// Reads a metafile from disk: .emf as is, gzip-compressed (.emz, or any file starting with the
+/// gzip magic) decompressed. Files or decompressed data above maxBytes fail. False on failure.
+bool LoadMetafileBytes(const std::string& path, std::vector<uint8_t>& out,
+                       size_t maxBytes = size_t{1} << 30);
+
+/// A 32-bit surface: top-down rows of B, G, R, X bytes (X is kept at 255 by the player).
+struct Surface {
+    uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int stride = 0; // bytes per row
+};
+
+/// Plays the metafile into the surface so that its frame maps onto the play rectangle, as the
+/// system's playback does. Records the player does not know are skipped; playback stops at the
+/// first record that cannot be read safely, keeping what was drawn. False when the data is
+/// not a readable metafile (nothing drawn).
+bool PlayEnhMetaFile(std::span<const uint8_t> data, const Surface& target, const RectL& play);
+
+} // namespace qm::emf

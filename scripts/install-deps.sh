@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the fuzz targets need.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  libfreeimage-dev libfreeimageplus-dev libdevil-dev libjxr-dev libarchive-dev
+  libpng-dev libjpeg-dev zlib1g-dev libtiff-dev
+  libcairo2-dev libfreetype-dev libfontconfig-dev libharfbuzz-dev
+  fonts-dejavu-core fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-croscore
+  qt6-base-dev xvfb xauth libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev libfuzzer-14-dev clang-format
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  $SUDO apt-get update -qq
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=900 \
+    --no-install-recommends "${missing[@]}"
+fi
