@@ -15,7 +15,7 @@ SettingsRecord Settings;
 
 const std::vector<std::string> InputFormats = {"emf"};
 const std::vector<std::string> OutputFormats = {
-    "bmp", "dds", "exr", "gif", "hdr", "ico", "j2k",  "jng",  "jp2",  "jpg", "jxr", "pbm",
+    "bmp", "dds", "exr", "gif", "hdr", "ico", "j2k", "jng",  "jp2",  "jpg",  "jxr", "pbm",
     "pcx", "pfm", "pgm", "png", "ppm", "psd", "tga", "tiff", "wbmp", "webp", "xpm"};
 
 namespace {
@@ -32,7 +32,7 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 
 #define QM_KEY(grp, member, type, name)                                                            \
     SettingKey {                                                                                   \
-        #grp, name, SettingType::type, [](SettingsRecord& s) -> void* { return &s.grp.member; }    \
+#grp, name, SettingType::type, [](SettingsRecord & s) -> void* { return &s.grp.member; }   \
     }
 
 // config.ini order. Keys that are read but never written stand where the reader meets them.
@@ -225,8 +225,12 @@ void SetDesktopSize(int32_t width, int32_t height) {
     g_desktopWidth = width;
     g_desktopHeight = height;
 }
-int32_t DesktopWidth() { return g_desktopWidth; }
-int32_t DesktopHeight() { return g_desktopHeight; }
+int32_t DesktopWidth() {
+    return g_desktopWidth;
+}
+int32_t DesktopHeight() {
+    return g_desktopHeight;
+}
 
 int32_t CurrentLocalDateTime() {
     // The local clock reading counted as if it were UTC.
@@ -236,7 +240,9 @@ int32_t CurrentLocalDateTime() {
     return static_cast<int32_t>(static_cast<int64_t>(timegm(&local)));
 }
 
-std::span<const SettingKey> SettingKeys() { return kKeys; }
+std::span<const SettingKey> SettingKeys() {
+    return kKeys;
+}
 
 const SettingKey* FindSettingKey(std::string_view group, std::string_view key) {
     for (const SettingKey& k : kKeys)

@@ -229,7 +229,9 @@ extern const std::vector<std::string> OutputFormats;
 /// Sets every persisted field to its default. forConsole = 1 leaves Keep Aspect Ratio off.
 /// ConfigPath, InstanceMutex and the layout metrics are left alone.
 void ResetSettings(SettingsRecord& s, int forConsole);
-inline void ResetSettings(int forConsole) { ResetSettings(Settings, forConsole); }
+inline void ResetSettings(int forConsole) {
+    ResetSettings(Settings, forConsole);
+}
 
 /// Default left (or top) edge for a window of the given extent on a desktop of the given size;
 /// 100 when the desktop is not larger (or unknown, as in a console run: desktop 0).

@@ -17,8 +17,8 @@ struct SizeL {
 
 /// The fields of the metafile header the player and the size computation use.
 struct EmfHeaderInfo {
-    RectL bounds;  // device units, inclusive
-    RectL frame;   // 0.01 mm units
+    RectL bounds; // device units, inclusive
+    RectL frame;  // 0.01 mm units
     uint32_t bytes = 0;
     uint32_t records = 0;
     uint16_t handles = 0;
