@@ -1,0 +1,241 @@
+#include "platform/fonts/font_match.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <mutex>
+#include <set>
+#include <tuple>
+
+namespace qm::fonts {
+namespace {
+
+// Lower-case ASCII without blanks: how Windows and fontconfig compare family names.
+std::string NormalizeFamily(const std::string& name) {
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        if (c == ' ' || c == '\t')
+            continue;
+        out.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+    return out;
+}
+
+struct Alias {
+    const char* windowsName; // normalised
+    std::array<const char*, 3> families;
+};
+
+// Free fonts with the same advance widths as the Windows face.
+constexpr Alias kMetricAliases[] = {
+    {"arial", {"Liberation Sans", "Arimo", nullptr}},
+    {"helvetica", {"Liberation Sans", "Arimo", nullptr}},
+    {"timesnewroman", {"Liberation Serif", "Tinos", nullptr}},
+    {"times", {"Liberation Serif", "Tinos", nullptr}},
+    {"couriernew", {"Liberation Mono", "Cousine", nullptr}},
+    {"courier", {"Liberation Mono", "Cousine", nullptr}},
+    {"calibri", {"Carlito", nullptr, nullptr}},
+    {"cambria", {"Caladea", nullptr, nullptr}},
+    {"arialnarrow", {"Liberation Sans Narrow", nullptr, nullptr}},
+};
+
+// Look-alikes for common Windows faces that have no metric-compatible free font.
+constexpr Alias kSimilarFaces[] = {
+    {"tahoma", {"DejaVu Sans Condensed", "DejaVu Sans", nullptr}},
+    {"verdana", {"DejaVu Sans", nullptr, nullptr}},
+    {"segoeui", {"Liberation Sans", "Arimo", "DejaVu Sans"}},
+    {"microsoftsansserif", {"Liberation Sans", "Arimo", "DejaVu Sans"}},
+    {"mssansserif", {"Liberation Sans", "Arimo", "DejaVu Sans"}},
+    {"msshelldlg", {"Liberation Sans", "Arimo", "DejaVu Sans"}},
+    {"msshelldlg2", {"Liberation Sans", "Arimo", "DejaVu Sans"}},
+    {"trebuchetms", {"DejaVu Sans", nullptr, nullptr}},
+    {"lucidasansunicode", {"DejaVu Sans", nullptr, nullptr}},
+    {"georgia", {"DejaVu Serif", "Liberation Serif", nullptr}},
+    {"msserif", {"Liberation Serif", "Tinos", "DejaVu Serif"}},
+    {"palatinolinotype", {"Liberation Serif", "Tinos", "DejaVu Serif"}},
+    {"bookantiqua", {"Liberation Serif", "Tinos", "DejaVu Serif"}},
+    {"consolas", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"}},
+    {"lucidaconsole", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"}},
+    {"couriernewpsmt", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"}},
+    {"fixedsys", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"}},
+    {"terminal", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"}},
+    {"symbol", {"DejaVu Sans", nullptr, nullptr}},
+    {"wingdings", {"DejaVu Sans", nullptr, nullptr}},
+    {"wingdings2", {"DejaVu Sans", nullptr, nullptr}},
+    {"wingdings3", {"DejaVu Sans", nullptr, nullptr}},
+    {"webdings", {"DejaVu Sans", nullptr, nullptr}},
+    {"marlett", {"DejaVu Sans", nullptr, nullptr}},
+};
+
+constexpr std::array<const char*, 3> kSwissDefaults = {"Liberation Sans", "Arimo", "DejaVu Sans"};
+constexpr std::array<const char*, 3> kRomanDefaults = {"Liberation Serif", "Tinos", "DejaVu Serif"};
+constexpr std::array<const char*, 3> kModernDefaults = {"Liberation Mono", "Cousine",
+                                                        "DejaVu Sans Mono"};
+
+const Alias* FindAlias(const Alias* begin, const Alias* end, const std::string& key) {
+    const Alias* it =
+        std::find_if(begin, end, [&](const Alias& a) { return key == a.windowsName; });
+    return it == end ? nullptr : it;
+}
+
+class FontService {
+public:
+    bool IsLoadable(const std::string& family) {
+        std::lock_guard lock(m_mutex);
+        std::string key = NormalizeFamily(family);
+        if (key.empty())
+            return false;
+        LoadFamilies();
+        if (m_families.count(key))
+            return true;
+        const Alias* alias = FindAlias(std::begin(kMetricAliases), std::end(kMetricAliases), key);
+        return alias && FirstInstalled(alias->families) != nullptr;
+    }
+
+    FontMatch Match(const std::string& family, int weight, bool italic, FontHint hint) {
+        std::lock_guard lock(m_mutex);
+        std::string key = NormalizeFamily(family);
+        auto cacheKey = std::make_tuple(key, weight, italic, static_cast<int>(hint));
+        auto cached = m_cache.find(cacheKey);
+        if (cached != m_cache.end())
+            return cached->second;
+        LoadFamilies();
+        FontMatch result = Resolve(family, key, weight, italic, hint);
+        m_cache.emplace(cacheKey, result);
+        return result;
+    }
+
+private:
+    void LoadFamilies() {
+        if (m_loaded)
+            return;
+        m_loaded = true;
+        FcPattern* pattern = FcPatternCreate();
+        FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+        FcFontSet* set = FcFontList(nullptr, pattern, objects);
+        if (set) {
+            for (int i = 0; i < set->nfont; ++i) {
+                FcChar8* name = nullptr;
+                for (int n = 0;
+                     FcPatternGetString(set->fonts[i], FC_FAMILY, n, &name) == FcResultMatch; ++n)
+                    m_families.insert(NormalizeFamily(reinterpret_cast<const char*>(name)));
+            }
+            FcFontSetDestroy(set);
+        }
+        FcObjectSetDestroy(objects);
+        FcPatternDestroy(pattern);
+    }
+
+    const char* FirstInstalled(const std::array<const char*, 3>& families) const {
+        for (const char* f : families)
+            if (f && m_families.count(NormalizeFamily(f)))
+                return f;
+        return nullptr;
+    }
+
+    FontMatch Resolve(const std::string& family, const std::string& key, int weight, bool italic,
+                      FontHint hint) {
+        std::string chosen;
+        bool exact = false;
+        if (!key.empty() && m_families.count(key)) {
+            chosen = family;
+            exact = true;
+        } else if (const Alias* a =
+                       FindAlias(std::begin(kMetricAliases), std::end(kMetricAliases), key);
+                   a && FirstInstalled(a->families)) {
+            chosen = FirstInstalled(a->families);
+            exact = true;
+        } else if (const Alias* s =
+                       FindAlias(std::begin(kSimilarFaces), std::end(kSimilarFaces), key);
+                   s && FirstInstalled(s->families)) {
+            chosen = FirstInstalled(s->families);
+        } else {
+            const auto& defaults = hint == FontHint::Roman    ? kRomanDefaults
+                                   : hint == FontHint::Modern ? kModernDefaults
+                                                              : kSwissDefaults;
+            if (const char* f = FirstInstalled(defaults))
+                chosen = f;
+        }
+        FontMatch match = QueryFontconfig(chosen, weight, italic);
+        match.exact = exact && !match.file.empty();
+        return match;
+    }
+
+    static FontMatch QueryFontconfig(const std::string& family, int weight, bool italic) {
+        FontMatch match;
+        int wanted = weight <= 0 ? 400 : std::clamp(weight, 1, 1000);
+        FcPattern* pattern = FcPatternCreate();
+        if (!family.empty())
+            FcPatternAddString(pattern, FC_FAMILY,
+                               reinterpret_cast<const FcChar8*>(family.c_str()));
+        FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(wanted));
+        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+        FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcPattern* found = FcFontMatch(nullptr, pattern, &result);
+        if (found) {
+            FcChar8* file = nullptr;
+            FcChar8* name = nullptr;
+            int index = 0, foundWeight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+            if (FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch)
+                match.file = reinterpret_cast<const char*>(file);
+            if (FcPatternGetInteger(found, FC_INDEX, 0, &index) == FcResultMatch)
+                match.index = index;
+            if (FcPatternGetString(found, FC_FAMILY, 0, &name) == FcResultMatch)
+                match.family = reinterpret_cast<const char*>(name);
+            FcPatternGetInteger(found, FC_WEIGHT, 0, &foundWeight);
+            FcPatternGetInteger(found, FC_SLANT, 0, &slant);
+            match.syntheticBold = wanted >= 600 && foundWeight < FC_WEIGHT_DEMIBOLD;
+            match.syntheticItalic = italic && slant == FC_SLANT_ROMAN;
+            FcPatternDestroy(found);
+        }
+        FcPatternDestroy(pattern);
+        return match;
+    }
+
+    std::mutex m_mutex;
+    bool m_loaded = false;
+    std::set<std::string> m_families;
+    std::map<std::tuple<std::string, int, bool, int>, FontMatch> m_cache;
+};
+
+FontService& Service() {
+    static FontService service;
+    return service;
+}
+
+} // namespace
+
+bool IsFontLoadable(const std::string& family) {
+    return Service().IsLoadable(family);
+}
+
+FontMatch MatchFont(const std::string& family, int weight, bool italic, FontHint hint) {
+    return Service().Match(family, weight, italic, hint);
+}
+
+FontHint HintFromPitchAndFamily(unsigned pitchAndFamily) {
+    switch (pitchAndFamily & 0xF0) {
+    case 0x10: // FF_ROMAN
+        return FontHint::Roman;
+    case 0x30: // FF_MODERN
+        return FontHint::Modern;
+    case 0x20: // FF_SWISS
+        return FontHint::Swiss;
+    default:
+        return (pitchAndFamily & 0x03) == 1 ? FontHint::Modern : FontHint::Any; // FIXED_PITCH
+    }
+}
+
+bool IsSymbolFace(const std::string& family) {
+    static const std::set<std::string> kSymbolFaces = {"symbol",     "wingdings", "wingdings2",
+                                                       "wingdings3", "webdings",  "marlett"};
+    return kSymbolFaces.count(NormalizeFamily(family)) != 0;
+}
+
+} // namespace qm::fonts

@@ -1,0 +1,43 @@
+// Resolves Windows face names to installed font files through fontconfig.
+#pragma once
+
+#include <string>
+
+namespace qm::fonts {
+
+/// Where the glyphs of a requested face come from.
+struct FontMatch {
+    std::string file;             // font file path; empty when nothing at all could be found
+    int index = 0;                // face index inside the file (collections)
+    std::string family;           // family name of the installed font used
+    bool exact = false;           // the named face itself or a metric-compatible substitute
+    bool syntheticBold = false;   // bold asked for, the installed face is lighter
+    bool syntheticItalic = false; // italic asked for, the installed face is upright
+};
+
+/// Pitch and family hints of a LOGFONT (its lfPitchAndFamily byte) used to pick a
+/// substitute when the named face is unknown.
+enum class FontHint { Any, Roman, Modern, Swiss };
+
+/// True when fontconfig has a family of this name, or one of the metric-compatible
+/// substitutes for a Windows face (Arial -> Liberation Sans or Arimo, Times New Roman ->
+/// Liberation Serif or Tinos, Courier New -> Liberation Mono or Cousine, Calibri -> Carlito,
+/// Cambria -> Caladea, Arial Narrow -> Liberation Sans Narrow). A family that fontconfig
+/// would only replace by its general fallback is not loadable. False for an empty name.
+bool IsFontLoadable(const std::string& family);
+
+/// The font file that draws the face family (UTF-8) at the weight (100-900, 0 = normal) and
+/// slant asked for. An unknown face gets a similar installed font (exact = false); when even
+/// the default families are missing, the fontconfig default is taken. file is empty only
+/// when fontconfig finds no font at all. Results are cached; safe from any thread.
+FontMatch MatchFont(const std::string& family, int weight, bool italic,
+                    FontHint hint = FontHint::Any);
+
+/// The hint that a LOGFONT's lfPitchAndFamily byte carries.
+FontHint HintFromPitchAndFamily(unsigned pitchAndFamily);
+
+/// True for the Windows symbol faces whose characters live in U+F020..U+F0FF
+/// (Symbol, Wingdings, Wingdings 2/3, Webdings, Marlett).
+bool IsSymbolFace(const std::string& family);
+
+} // namespace qm::fonts
