@@ -62,7 +62,7 @@ constexpr Alias kSimilarFaces[] = {
     {"couriernewpsmt", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"}},
     {"fixedsys", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"}},
     {"terminal", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"}},
-    {"symbol", {"DejaVu Sans", nullptr, nullptr}},
+    {"symbol", {"Liberation Serif", "Tinos", "DejaVu Serif"}},
     {"wingdings", {"DejaVu Sans", nullptr, nullptr}},
     {"wingdings2", {"DejaVu Sans", nullptr, nullptr}},
     {"wingdings3", {"DejaVu Sans", nullptr, nullptr}},

@@ -1,0 +1,360 @@
+#include "platform/emf/text_draw.h"
+
+#include "platform/fonts/font_face.h"
+#include "platform/fonts/font_match.h"
+#include "platform/fonts/symbol_map.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace qm::emf {
+namespace {
+
+using fonts::FontFace;
+
+// A linear map (x, y) -> (a*x + c*y, b*x + d*y).
+struct Linear {
+    double a = 1, b = 0, c = 0, d = 1;
+    void Apply(double x, double y, double& ox, double& oy) const {
+        ox = a * x + c * y;
+        oy = b * x + d * y;
+    }
+    Linear Then(const Linear& outer) const // outer after this
+    {
+        return {outer.a * a + outer.c * b, outer.b * a + outer.d * b, outer.a * c + outer.c * d,
+                outer.b * c + outer.d * d};
+    }
+    double Det() const { return a * d - b * c; }
+};
+
+// Counter-clockwise rotation as seen with y pointing down.
+Linear Rotation(int32_t tenths) {
+    double angle = (tenths % 3600) * M_PI / 1800.0;
+    double c = std::cos(angle), s = std::sin(angle);
+    return {c, -s, s, c};
+}
+
+Linear Scale(double sx, double sy) {
+    return {sx, 0, 0, sy};
+}
+
+cairo_matrix_t ToCairo(const Linear& l) {
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, l.a, l.b, l.c, l.d, 0, 0);
+    return m;
+}
+
+void SetColor(cairo_t* cr, uint32_t argb) {
+    cairo_set_source_rgb(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
+                         (argb & 0xFF) / 255.0);
+}
+
+// A device-space quadrilateral; axis-aligned ones snap to whole pixels as GDI fills them.
+void QuadPath(cairo_t* cr, const double (&x)[4], const double (&y)[4]) {
+    bool aligned = (x[0] == x[3] && x[1] == x[2] && y[0] == y[1] && y[2] == y[3]);
+    if (aligned) {
+        double l = std::round(std::min(x[0], x[1])), r = std::round(std::max(x[0], x[1]));
+        double t = std::round(std::min(y[0], y[2])), b = std::round(std::max(y[0], y[2]));
+        cairo_rectangle(cr, l, t, r - l, b - t);
+        return;
+    }
+    cairo_move_to(cr, x[0], y[0]);
+    for (int i = 1; i < 4; ++i)
+        cairo_line_to(cr, x[i], y[i]);
+    cairo_close_path(cr);
+}
+
+void LogicalRectPath(cairo_t* cr, const Affine& m, const int32_t (&r)[4]) {
+    double lx[4] = {double(r[0]), double(r[2]), double(r[2]), double(r[0])};
+    double ly[4] = {double(r[1]), double(r[1]), double(r[3]), double(r[3])};
+    double x[4], y[4];
+    for (int i = 0; i < 4; ++i) {
+        x[i] = m.xx * lx[i] + m.xy * ly[i] + m.x0;
+        y[i] = m.yx * lx[i] + m.yy * ly[i] + m.y0;
+    }
+    QuadPath(cr, x, y);
+}
+
+struct Glyph {
+    const FontFace* face = nullptr; // null: nothing drawn (second half of a surrogate pair)
+    uint32_t index = 0;
+};
+
+// The font as realised for one request.
+struct Realised {
+    std::shared_ptr<const FontFace> primary, fallback;
+    int ppem = 0;
+    double xScale = 1;
+    int ascentDev = 0, descentDev = 0;
+    Linear text;  // text space (logical units along and across the baseline) -> device
+    Linear glyph; // em square -> device
+};
+
+bool Realise(const TextRequest& req, const Linear& logical, Realised& out) {
+    const TextFont& f = req.font;
+    int weight = f.weight <= 0 ? 400 : f.weight;
+    fonts::FontMatch match = fonts::MatchFont(f.faceName, weight, f.italic,
+                                              fonts::HintFromPitchAndFamily(f.pitchAndFamily));
+    out.primary = fonts::OpenFontFace(match);
+    out.fallback = fonts::OpenFontFace(fonts::MatchFont("DejaVu Sans", weight, f.italic));
+    if (!out.primary)
+        out.primary = out.fallback;
+    if (!out.primary)
+        return false;
+    const fonts::FontMetrics& m = out.primary->Metrics();
+    double sx = std::hypot(logical.a, logical.b), sy = std::hypot(logical.c, logical.d);
+    double cellToEm = double(m.unitsPerEm) / (m.ascent + m.descent);
+    double emDev = f.height < 0   ? -double(f.height) * sy
+                   : f.height > 0 ? f.height * sy * cellToEm
+                                  : 16.0 * cellToEm;
+    if (!std::isfinite(emDev) || sx <= 0 || sy <= 0)
+        return false;
+    out.ppem = static_cast<int>(std::clamp(std::lround(emDev), 1L, 100000L));
+    out.ascentDev = static_cast<int>(std::lround(double(m.ascent) * out.ppem / m.unitsPerEm));
+    out.descentDev = static_cast<int>(std::lround(double(m.descent) * out.ppem / m.unitsPerEm));
+    if (f.width != 0 && m.avgCharWidth > 0) {
+        double avgDev = double(m.avgCharWidth) * out.ppem / m.unitsPerEm;
+        out.xScale = std::clamp(std::abs(double(f.width)) * sx / avgDev, 0.01, 100.0);
+    }
+    double em = out.ppem;
+    if (req.advancedMode) {
+        out.text = Rotation(f.escapement).Then(logical);
+        out.glyph =
+            Scale(em * out.xScale / sy, em / sy).Then(Rotation(f.orientation)).Then(logical);
+    } else {
+        // Text is never mirrored or sheared here: only scaled, and turned by the escapement.
+        out.text = Scale(sx, sy).Then(Rotation(f.escapement));
+        out.glyph = Scale(em * out.xScale, em).Then(Rotation(f.escapement));
+    }
+    return std::abs(out.text.Det()) > 1e-12 && std::abs(out.glyph.Det()) > 1e-12;
+}
+
+std::vector<Glyph> MapGlyphs(const TextRequest& req, const Realised& r) {
+    fonts::SymbolSet symbols = fonts::SymbolSetOf(req.font.faceName);
+    bool glyphIndices = (req.options & kEtoGlyphIndex) != 0;
+    std::vector<Glyph> glyphs(req.codes.size());
+    for (size_t i = 0; i < req.codes.size(); ++i) {
+        uint32_t code = req.codes[i];
+        if (glyphIndices) {
+            // Indices of the recording font: text faces share the standard glyph order.
+            char32_t c = fonts::StandardGlyphToUnicode(code);
+            uint32_t g = c ? r.primary->GlyphIndex(c) : 0;
+            glyphs[i] = {r.primary.get(), g ? g : (code < r.primary->GlyphCount() ? code : 0)};
+            continue;
+        }
+        char32_t c = code;
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < req.codes.size() && req.codes[i + 1] >= 0xDC00 &&
+            req.codes[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (req.codes[i + 1] - 0xDC00);
+        } else if (c >= 0xDC00 && c < 0xE000 && i > 0 && glyphs[i - 1].face &&
+                   req.codes[i - 1] >= 0xD800 && req.codes[i - 1] < 0xDC00) {
+            glyphs[i] = {};
+            continue;
+        }
+        if (symbols != fonts::SymbolSet::None && !r.primary->IsSymbolEncoded())
+            c = fonts::SymbolToUnicode(symbols, c);
+        uint32_t g = r.primary->GlyphIndex(c);
+        if (g == 0 && r.fallback && r.fallback != r.primary) {
+            uint32_t fb = r.fallback->GlyphIndex(c);
+            if (fb != 0) {
+                glyphs[i] = {r.fallback.get(), fb};
+                continue;
+            }
+        }
+        glyphs[i] = {r.primary.get(), g};
+    }
+    return glyphs;
+}
+
+cairo_scaled_font_t* MakeScaledFont(const FontFace* face, const Linear& matrix, bool antialias,
+                                    bool hintMetrics) {
+    cairo_matrix_t fontMatrix = ToCairo(matrix), ctm;
+    cairo_matrix_init_identity(&ctm);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_antialias(options,
+                                     antialias ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
+    cairo_font_options_set_hint_metrics(options, hintMetrics ? CAIRO_HINT_METRICS_ON
+                                                             : CAIRO_HINT_METRICS_OFF);
+    cairo_scaled_font_t* font =
+        cairo_scaled_font_create(face->CairoFace(), &fontMatrix, &ctm, options);
+    cairo_font_options_destroy(options);
+    if (cairo_scaled_font_status(font) != CAIRO_STATUS_SUCCESS) {
+        cairo_scaled_font_destroy(font);
+        return nullptr;
+    }
+    return font;
+}
+
+// Advances in device pixels along the baseline, from the font's hinted metrics.
+std::vector<double> NaturalAdvances(const std::vector<Glyph>& glyphs, const Realised& r) {
+    std::vector<double> adv(glyphs.size(), 0.0);
+    std::vector<std::pair<const FontFace*, cairo_scaled_font_t*>> fonts;
+    Linear upright = Scale(r.ppem * r.xScale, r.ppem);
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+        if (!glyphs[i].face)
+            continue;
+        auto it = std::find_if(fonts.begin(), fonts.end(),
+                               [&](const auto& p) { return p.first == glyphs[i].face; });
+        if (it == fonts.end()) {
+            fonts.emplace_back(glyphs[i].face, MakeScaledFont(glyphs[i].face, upright, true, true));
+            it = fonts.end() - 1;
+        }
+        if (!it->second)
+            continue;
+        cairo_glyph_t g = {glyphs[i].index, 0, 0};
+        cairo_text_extents_t ext;
+        cairo_scaled_font_glyph_extents(it->second, &g, 1, &ext);
+        adv[i] = std::isfinite(ext.x_advance) ? ext.x_advance : 0;
+    }
+    for (auto& p : fonts)
+        if (p.second)
+            cairo_scaled_font_destroy(p.second);
+    return adv;
+}
+
+void DrawGlyphRuns(cairo_t* cr, const std::vector<Glyph>& glyphs,
+                   const std::vector<cairo_glyph_t>& placed, const Realised& r, bool antialias) {
+    // Very large glyphs are filled as outlines instead of being rasterised into the cache.
+    bool asPaths = r.ppem > 400;
+    cairo_set_antialias(cr, antialias ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
+    size_t start = 0;
+    while (start < glyphs.size()) {
+        if (!glyphs[start].face) {
+            ++start;
+            continue;
+        }
+        size_t end = start + 1;
+        while (end < glyphs.size() && glyphs[end].face == glyphs[start].face)
+            ++end;
+        cairo_scaled_font_t* font = MakeScaledFont(glyphs[start].face, r.glyph, antialias, false);
+        if (font) {
+            cairo_set_scaled_font(cr, font);
+            int count = static_cast<int>(end - start);
+            if (asPaths) {
+                cairo_new_path(cr);
+                cairo_glyph_path(cr, placed.data() + start, count);
+                cairo_fill(cr);
+            } else {
+                cairo_show_glyphs(cr, placed.data() + start, count);
+            }
+            cairo_scaled_font_destroy(font);
+        }
+        start = end;
+    }
+}
+
+// A band across the string (underline, strike-out) or the text box, in text space.
+void TextBandPath(cairo_t* cr, const Realised& r, double ox, double oy, double x0, double x1,
+                  double y0, double y1) {
+    double x[4], y[4];
+    const double tx[4] = {x0, x1, x1, x0}, ty[4] = {y0, y0, y1, y1};
+    for (int i = 0; i < 4; ++i) {
+        r.text.Apply(tx[i], ty[i], x[i], y[i]);
+        x[i] += ox, y[i] += oy;
+    }
+    QuadPath(cr, x, y);
+}
+
+} // namespace
+
+TextResult DrawTextRequest(cairo_t* cr, const TextRequest& req) {
+    TextResult result;
+    const Affine& m = req.toDevice;
+    Linear logical{m.xx, m.yx, m.xy, m.yy};
+    cairo_save(cr);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    if (req.hasRect && (req.options & kEtoOpaque)) {
+        LogicalRectPath(cr, m, req.rect);
+        SetColor(cr, req.bkColor);
+        cairo_fill(cr);
+    }
+    Realised r;
+    double ox = m.xx * req.refX + m.xy * req.refY + m.x0;
+    double oy = m.yx * req.refX + m.yy * req.refY + m.y0;
+    if (req.codes.empty() || !std::isfinite(ox) || !std::isfinite(oy) ||
+        std::abs(logical.Det()) < 1e-12 || !Realise(req, logical, r)) {
+        cairo_restore(cr);
+        return result;
+    }
+    bool upright = !req.advancedMode && req.font.escapement % 3600 == 0;
+    if (upright)
+        ox = std::round(ox), oy = std::round(oy);
+
+    std::vector<Glyph> glyphs = MapGlyphs(req, r);
+    const size_t n = glyphs.size();
+    double unitX = std::hypot(r.text.a, r.text.b), unitY = std::hypot(r.text.c, r.text.d);
+    std::vector<double> advX(n, 0.0), advY(n, 0.0);
+    if (req.dx.size() >= n) {
+        for (size_t i = 0; i < n; ++i)
+            advX[i] = req.dx[i];
+        if (req.dy.size() >= n)
+            for (size_t i = 0; i < n; ++i)
+                advY[i] = -req.dy[i]; // displacements are measured upwards
+    } else {
+        std::vector<double> natural = NaturalAdvances(glyphs, r);
+        for (size_t i = 0; i < n; ++i)
+            advX[i] = natural[i] / unitX;
+    }
+    double width = 0, rise = 0;
+    for (size_t i = 0; i < n; ++i)
+        width += advX[i], rise += advY[i];
+
+    double x0 = (req.align & kTaCenter) == kTaCenter ? -width / 2
+                : (req.align & kTaRight)             ? -width
+                                                     : 0.0;
+    double baseline = (req.align & kTaBaseline) == kTaBaseline ? 0.0
+                      : (req.align & kTaBottom)                ? -r.descentDev / unitY
+                                                               : r.ascentDev / unitY;
+    std::vector<cairo_glyph_t> placed(n);
+    double penX = x0, penY = baseline;
+    for (size_t i = 0; i < n; ++i) {
+        double dxDev, dyDev;
+        r.text.Apply(penX, penY, dxDev, dyDev);
+        placed[i] = {glyphs[i].index, ox + dxDev, oy + dyDev};
+        penX += advX[i], penY += advY[i];
+    }
+
+    if (req.hasRect && (req.options & kEtoClipped)) {
+        LogicalRectPath(cr, m, req.rect);
+        cairo_clip(cr);
+    }
+    double ascentText = r.ascentDev / unitY, descentText = r.descentDev / unitY;
+    if (req.opaqueBackground) {
+        TextBandPath(cr, r, ox, oy, x0, x0 + width, baseline - ascentText, baseline + descentText);
+        SetColor(cr, req.bkColor);
+        cairo_fill(cr);
+    }
+    SetColor(cr, req.textColor);
+    bool antialias = req.font.quality != 3; // NONANTIALIASED_QUALITY
+    DrawGlyphRuns(cr, glyphs, placed, r, antialias);
+
+    const fonts::FontMetrics& fm = r.primary->Metrics();
+    double perUnit = double(r.ppem) / fm.unitsPerEm / unitY; // font units -> text space
+    double minStroke = 1.0 / unitY;
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    if (req.font.underline) {
+        double thick = std::max(minStroke, fm.underlineThickness * perUnit);
+        double top = baseline - fm.underlinePosition * perUnit - thick / 2;
+        TextBandPath(cr, r, ox, oy, x0, x0 + width, top, top + thick);
+        cairo_fill(cr);
+    }
+    if (req.font.strikeOut) {
+        double thick = std::max(minStroke, fm.strikeoutSize * perUnit);
+        double top = baseline - fm.strikeoutPosition * perUnit;
+        TextBandPath(cr, r, ox, oy, x0, x0 + width, top, top + thick);
+        cairo_fill(cr);
+    }
+    cairo_restore(cr);
+
+    // The string's extent back in logical units.
+    double ddx, ddy;
+    r.text.Apply(width, rise, ddx, ddy);
+    double det = logical.Det();
+    result.advanceX = (logical.d * ddx - logical.c * ddy) / det;
+    result.advanceY = (-logical.b * ddx + logical.a * ddy) / det;
+    return result;
+}
+
+} // namespace qm::emf

@@ -1,0 +1,241 @@
+#include "platform/emf/text_draw.h"
+#include "platform/fonts/font_match.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+using namespace qm::emf;
+
+namespace {
+
+struct Canvas {
+    cairo_surface_t* surface;
+    cairo_t* cr;
+    Canvas(int w = 300, int h = 200) {
+        surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+        cr = cairo_create(surface);
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_paint(cr);
+    }
+    ~Canvas() {
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+    }
+    uint32_t At(int x, int y) {
+        cairo_surface_flush(surface);
+        auto* row =
+            cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+        return reinterpret_cast<uint32_t*>(row)[x] & 0xFFFFFF;
+    }
+    // Bounding box of pixels darker than light grey: left, top, right, bottom (inclusive).
+    bool Ink(int (&box)[4]) {
+        int w = cairo_image_surface_get_width(surface), h = cairo_image_surface_get_height(surface);
+        box[0] = w, box[1] = h, box[2] = -1, box[3] = -1;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                uint32_t p = At(x, y);
+                if (((p >> 16) & 0xFF) < 128 || ((p >> 8) & 0xFF) < 128 || (p & 0xFF) < 128) {
+                    box[0] = std::min(box[0], x), box[1] = std::min(box[1], y);
+                    box[2] = std::max(box[2], x), box[3] = std::max(box[3], y);
+                }
+            }
+        return box[2] >= 0;
+    }
+};
+
+std::vector<uint32_t> Codes(const char* s) {
+    std::vector<uint32_t> v;
+    while (*s)
+        v.push_back(static_cast<unsigned char>(*s++));
+    return v;
+}
+
+TextRequest ArialAt(double x, double y, const char* text, int height = -40) {
+    TextRequest r;
+    r.font.faceName = "Arial";
+    r.font.height = height;
+    r.refX = x;
+    r.refY = y;
+    r.codes = Codes(text);
+    return r;
+}
+
+bool HaveFonts() {
+    return qm::fonts::IsFontLoadable("Arial");
+}
+
+} // namespace
+
+TEST(TextDraw, VerticalAlignmentPlacesBaselineTopAndBottom) {
+    if (!HaveFonts())
+        GTEST_SKIP() << "no Arial substitute installed";
+    int top[4], base[4], bottom[4];
+    {
+        Canvas c;
+        DrawTextRequest(c.cr, ArialAt(20, 100, "H"));
+        ASSERT_TRUE(c.Ink(top));
+    }
+    {
+        Canvas c;
+        TextRequest r = ArialAt(20, 100, "H");
+        r.align = kTaBaseline;
+        DrawTextRequest(c.cr, r);
+        ASSERT_TRUE(c.Ink(base));
+    }
+    {
+        Canvas c;
+        TextRequest r = ArialAt(20, 100, "H");
+        r.align = kTaBottom;
+        DrawTextRequest(c.cr, r);
+        ASSERT_TRUE(c.Ink(bottom));
+    }
+    // 40 px em: cap height about 29 px; the cell ascent (about 36 px) lies above the baseline.
+    EXPECT_NEAR(base[3], 99, 1);
+    EXPECT_NEAR(base[3] - base[1], 28, 2);
+    EXPECT_NEAR(top[3], 100 + 36 - 1, 2);
+    EXPECT_GT(top[1], 100);
+    EXPECT_NEAR(bottom[3], 100 - 8 - 1, 2); // descent about 8.5 px
+}
+
+TEST(TextDraw, SpacingArrayAndHorizontalAlignment) {
+    if (!HaveFonts())
+        GTEST_SKIP() << "no Arial substitute installed";
+    Canvas c;
+    TextRequest r = ArialAt(20, 20, "II");
+    r.dx = {100, 100};
+    TextResult res = DrawTextRequest(c.cr, r);
+    EXPECT_DOUBLE_EQ(res.advanceX, 200);
+    EXPECT_NEAR(res.advanceY, 0, 1e-9);
+    int box[4];
+    ASSERT_TRUE(c.Ink(box));
+    EXPECT_NEAR(box[2] - box[0], 100 + 3, 3); // the two stems are 100 px apart
+
+    Canvas right;
+    r.align = kTaRight;
+    r.refX = 250;
+    DrawTextRequest(right.cr, r);
+    ASSERT_TRUE(right.Ink(box));
+    EXPECT_LT(box[2], 250 - 100 + 10);
+    EXPECT_GE(box[0], 250 - 200);
+}
+
+TEST(TextDraw, OpaqueAndClippingRectangles) {
+    if (!HaveFonts())
+        GTEST_SKIP() << "no Arial substitute installed";
+    Canvas c;
+    TextRequest r = ArialAt(10, 10, "WWWWWWWW");
+    r.options = kEtoOpaque | kEtoClipped;
+    r.hasRect = true;
+    r.rect[0] = 5, r.rect[1] = 5, r.rect[2] = 60, r.rect[3] = 40;
+    r.bkColor = 0xFF0000FF;
+    DrawTextRequest(c.cr, r);
+    EXPECT_EQ(c.At(5, 5), 0x0000FFu);
+    EXPECT_EQ(c.At(59, 6), 0x0000FFu) << "rectangle excludes only its right and bottom edge";
+    EXPECT_EQ(c.At(6, 39), 0x0000FFu);
+    EXPECT_EQ(c.At(60, 20), 0xFFFFFFu);
+    EXPECT_EQ(c.At(30, 40), 0xFFFFFFu);
+    for (int x = 60; x < 300; ++x)
+        for (int y = 0; y < 200; ++y)
+            ASSERT_EQ(c.At(x, y), 0xFFFFFFu) << "ink outside the clip rectangle at " << x;
+}
+
+TEST(TextDraw, EscapementTurnsTheBaseline) {
+    if (!HaveFonts())
+        GTEST_SKIP() << "no Arial substitute installed";
+    Canvas c;
+    TextRequest r = ArialAt(150, 180, "Rotated", -20);
+    r.font.escapement = 900;
+    r.align = kTaBaseline;
+    TextResult res = DrawTextRequest(c.cr, r);
+    int box[4];
+    ASSERT_TRUE(c.Ink(box));
+    EXPECT_GT(box[3] - box[1], 2 * (box[2] - box[0])); // runs upwards
+    EXPECT_LE(box[3], 180);
+    EXPECT_LE(box[2], 151);
+    EXPECT_NEAR(res.advanceX, 0, 1e-6);
+    EXPECT_LT(res.advanceY, -40); // logical y grows downwards here
+}
+
+TEST(TextDraw, MappingScalesFontAndAdvanceStaysLogical) {
+    if (!HaveFonts())
+        GTEST_SKIP() << "no Arial substitute installed";
+    Canvas small, big;
+    TextRequest r = ArialAt(10, 10, "H", -20);
+    DrawTextRequest(small.cr, r);
+    r.toDevice.xx = r.toDevice.yy = 2;
+    r.refX = 5, r.refY = 5;
+    r.dx = {30};
+    TextResult res = DrawTextRequest(big.cr, r);
+    int a[4], b[4];
+    ASSERT_TRUE(small.Ink(a));
+    ASSERT_TRUE(big.Ink(b));
+    EXPECT_NEAR(b[3] - b[1], 2 * (a[3] - a[1]), 2);
+    EXPECT_DOUBLE_EQ(res.advanceX, 30);
+
+    // A y-up mapping does not turn text upside down in compatible mode.
+    Canvas flipped;
+    r.toDevice.yy = -2;
+    r.toDevice.y0 = 150;
+    DrawTextRequest(flipped.cr, r);
+    int f[4];
+    ASSERT_TRUE(flipped.Ink(f));
+    EXPECT_NEAR(f[3] - f[1], b[3] - b[1], 1);
+    EXPECT_GT(f[1], 140); // TA_TOP: below the reference point at device y 140
+}
+
+TEST(TextDraw, QualityUnderlineAndSymbolFonts) {
+    if (!HaveFonts())
+        GTEST_SKIP() << "no Arial substitute installed";
+    Canvas c;
+    TextRequest r = ArialAt(10, 10, "o");
+    r.font.quality = 3; // NONANTIALIASED_QUALITY: only text and background colours
+    DrawTextRequest(c.cr, r);
+    std::set<uint32_t> colours;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x)
+            colours.insert(c.At(x, y));
+    EXPECT_EQ(colours.size(), 2u);
+
+    Canvas u;
+    r.font.underline = true;
+    r.codes = Codes("  ");
+    DrawTextRequest(u.cr, r);
+    int box[4];
+    ASSERT_TRUE(u.Ink(box)) << "underline drawn below spaces";
+    EXPECT_GT(box[1], 10 + 36);
+
+    // Symbol letters come out as Greek, not as Latin glyphs.
+    Canvas latin, greek;
+    TextRequest s = ArialAt(10, 10, "p", -40);
+    s.font.faceName = "Times New Roman";
+    DrawTextRequest(latin.cr, s);
+    s.font.faceName = "Symbol";
+    DrawTextRequest(greek.cr, s);
+    int l[4], g[4];
+    ASSERT_TRUE(latin.Ink(l));
+    ASSERT_TRUE(greek.Ink(g));
+    EXPECT_LT(g[3], l[3]) << "pi has no descender, p has";
+}
+
+TEST(TextDraw, HostileValuesDrawNothingOrStayBounded) {
+    Canvas c;
+    TextRequest r = ArialAt(10, 10, "Big", INT32_MIN + 1);
+    DrawTextRequest(c.cr, r);
+    r.font.height = -20;
+    r.toDevice.xx = NAN;
+    DrawTextRequest(c.cr, r);
+    r.toDevice = Affine{0, 0, 0, 0, 0, 0};
+    DrawTextRequest(c.cr, r);
+    r.toDevice = Affine{};
+    r.options = kEtoGlyphIndex;
+    r.codes = {0xFFFFFFFFu, 0, 65535};
+    r.dx = {1e300, -1e300};
+    DrawTextRequest(c.cr, r);
+    r.codes = {0xD800, 0xDC00, 0xDC00, 0xD800};
+    r.options = 0;
+    r.dx.clear();
+    DrawTextRequest(c.cr, r);
+    SUCCEED();
+}
