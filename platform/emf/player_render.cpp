@@ -1,0 +1,484 @@
+#include "platform/emf/player_render.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qm::emf {
+
+namespace {
+
+constexpr double kCoordLimit = 4.0e6; // keeps cairo's fixed-point coordinates in range
+constexpr size_t kMaxFlatPoints = size_t{1} << 22;
+
+double Clamp(double v) {
+    if (!(v == v))
+        return 0;
+    return std::clamp(v, -kCoordLimit, kCoordLimit);
+}
+
+// Dash lengths in pixels: cosmetic pens by style, geometric ones scaled by the width.
+std::vector<double> DashPattern(const PlayerState& s, const Pen& pen, int deviceWidth) {
+    const uint32_t style = pen.style & PS_STYLE_MASK;
+    const bool geometric = (pen.style & PS_GEOMETRIC) != 0;
+    std::vector<double> d;
+    switch (style) {
+    case PS_DASH:
+        d = geometric ? std::vector<double>{3, 1} : std::vector<double>{18, 6};
+        break;
+    case PS_DOT:
+        d = geometric ? std::vector<double>{1, 1} : std::vector<double>{3, 3};
+        break;
+    case PS_DASHDOT:
+        d = geometric ? std::vector<double>{3, 1, 1, 1} : std::vector<double>{9, 6, 3, 6};
+        break;
+    case PS_DASHDOTDOT:
+        d = geometric ? std::vector<double>{3, 1, 1, 1, 1, 1}
+                      : std::vector<double>{9, 3, 3, 3, 3, 3};
+        break;
+    case PS_ALTERNATE:
+        d = {1, 1};
+        break;
+    case PS_USERSTYLE:
+        for (uint32_t v : pen.userStyle)
+            d.push_back(geometric ? std::max(0.0, s.DeviceWidth(v)) : double(v));
+        if (d.size() % 2)
+            d.insert(d.end(), d.begin(), d.end());
+        return d;
+    default:
+        return d;
+    }
+    if (geometric)
+        for (double& v : d)
+            v *= deviceWidth;
+    return d;
+}
+
+// Pixel runs of a one-pixel line, split into dashes and gaps.
+struct LineRuns {
+    std::vector<cairo_rectangle_int_t> on, off;
+    const std::vector<double>* dash = nullptr;
+    double dashTotal = 0;
+    int64_t dashPos = 0;
+
+    bool IsOn(int64_t pos) const {
+        if (!dash || dashTotal <= 0)
+            return true;
+        double p = std::fmod(double(pos), dashTotal);
+        for (size_t k = 0; k < dash->size(); ++k) {
+            if (p < (*dash)[k])
+                return k % 2 == 0;
+            p -= (*dash)[k];
+        }
+        return true;
+    }
+};
+
+// One line from a to b, last pixel excluded, visible pixels only. Each pixel is found from
+// its step number, so lines far outside the surface cost nothing.
+void RasterLine(PointL a, PointL b, int w, int h, LineRuns& runs) {
+    const int64_t dx = std::llabs(int64_t(b.x) - a.x), dy = std::llabs(int64_t(b.y) - a.y);
+    const int sx = b.x >= a.x ? 1 : -1, sy = b.y >= a.y ? 1 : -1;
+    const bool xMajor = dx >= dy;
+    const int64_t n = xMajor ? dx : dy, m = xMajor ? dy : dx;
+    if (n == 0)
+        return;
+    // Step range whose major coordinate lies on the surface.
+    const int64_t major0 = xMajor ? a.x : a.y, minor0 = xMajor ? a.y : a.x;
+    const int smaj = xMajor ? sx : sy, smin = xMajor ? sy : sx;
+    const int64_t majLimit = xMajor ? w : h, minLimit = xMajor ? h : w;
+    int64_t lo = 0, hi = n - 1;
+    if (smaj > 0) {
+        lo = std::max(lo, -major0);
+        hi = std::min(hi, majLimit - 1 - major0);
+    } else {
+        lo = std::max(lo, major0 - (majLimit - 1));
+        hi = std::min(hi, major0);
+    }
+    if (m > 0) {
+        // minor = minor0 + smin * round(i * m / n) must lie in [0, minLimit).
+        const double r = double(n) / double(m);
+        double i0, i1;
+        if (smin > 0) {
+            i0 = (double(-minor0) - 1) * r;
+            i1 = (double(minLimit - minor0) + 1) * r;
+        } else {
+            i0 = (double(minor0 - minLimit) - 1) * r;
+            i1 = (double(minor0) + 1) * r;
+        }
+        lo = std::max<int64_t>(lo, int64_t(std::max(i0, -1.0)));
+        hi = std::min<int64_t>(hi, int64_t(std::min(i1, double(n))));
+    } else if (minor0 < 0 || minor0 >= minLimit) {
+        lo = 1, hi = 0;
+    }
+    cairo_rectangle_int_t cur{0, 0, 0, 0};
+    bool curOn = false, have = false;
+    auto flush = [&] {
+        if (have)
+            (curOn ? runs.on : runs.off).push_back(cur);
+        have = false;
+    };
+    for (int64_t i = lo; i <= hi; ++i) {
+        const int64_t mj = major0 + smaj * i;
+        const int64_t mn = minor0 + smin * ((2 * i * m + n) / (2 * n));
+        if (mn < 0 || mn >= minLimit)
+            continue;
+        const bool on = runs.IsOn(runs.dashPos + i);
+        const int px = int(xMajor ? mj : mn), py = int(xMajor ? mn : mj);
+        if (have && on == curOn) {
+            if (xMajor && py == cur.y && cur.height == 1) {
+                if (px == cur.x + cur.width) {
+                    ++cur.width;
+                    continue;
+                }
+                if (px == cur.x - 1) {
+                    --cur.x;
+                    ++cur.width;
+                    continue;
+                }
+            } else if (!xMajor && px == cur.x && cur.width == 1) {
+                if (py == cur.y + cur.height) {
+                    ++cur.height;
+                    continue;
+                }
+                if (py == cur.y - 1) {
+                    --cur.y;
+                    ++cur.height;
+                    continue;
+                }
+            }
+        }
+        flush();
+        cur = {px, py, 1, 1};
+        curOn = on;
+        have = true;
+    }
+    flush();
+    runs.dashPos += n;
+}
+
+void AddRects(cairo_t* cr, const std::vector<cairo_rectangle_int_t>& rects) {
+    for (const auto& r : rects)
+        cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+}
+
+void SetColor(cairo_t* cr, ColorRef c) {
+    cairo_set_source_rgb(cr, ColorR(c) / 255.0, ColorG(c) / 255.0, ColorB(c) / 255.0);
+}
+
+void StrokeCosmetic(PlayerState& s, const PathData& f, const Pen& pen) {
+    const std::vector<double> dash = DashPattern(s, pen, 1);
+    LineRuns runs;
+    if (!dash.empty()) {
+        runs.dash = &dash;
+        for (double v : dash)
+            runs.dashTotal += v;
+    }
+    for (const Polyline& pl : FlattenFigures(f)) {
+        const size_t n = pl.points.size();
+        auto at = [&](size_t i) {
+            const PointD p = pl.points[i % n];
+            return PointL{int32_t(std::lround(Clamp(p.x))), int32_t(std::lround(Clamp(p.y)))};
+        };
+        for (size_t i = 0; i + 1 < n; ++i)
+            RasterLine(at(i), at(i + 1), s.width, s.height, runs);
+        if (pl.closed && n > 1)
+            RasterLine(at(n - 1), at(0), s.width, s.height, runs);
+    }
+    if (!runs.off.empty() && s.dc.bkMode == BK_OPAQUE &&
+        (pen.style & PS_STYLE_MASK) != PS_ALTERNATE)
+        FillDeviceRects(s, runs.off, s.dc.bkColor);
+    FillDeviceRects(s, runs.on, pen.color);
+}
+
+uint32_t ApplyRop2(uint32_t rop, uint32_t pen, uint32_t dst) {
+    const uint32_t code = (rop - 1) & 0xF;
+    uint32_t r = 0;
+    if (code & 1)
+        r |= ~pen & ~dst;
+    if (code & 2)
+        r |= ~pen & dst;
+    if (code & 4)
+        r |= pen & ~dst;
+    if (code & 8)
+        r |= pen & dst;
+    return r;
+}
+
+} // namespace
+
+void FigMoveTo(PathData& f, PointD p) {
+    f.points.push_back(p);
+    f.types.push_back(PT_MOVETO);
+}
+void FigLineTo(PathData& f, PointD p) {
+    f.points.push_back(p);
+    f.types.push_back(PT_LINETO);
+}
+void FigBezierTo(PathData& f, PointD c1, PointD c2, PointD p) {
+    f.points.insert(f.points.end(), {c1, c2, p});
+    f.types.insert(f.types.end(), {PT_BEZIERTO, PT_BEZIERTO, PT_BEZIERTO});
+}
+void FigClose(PathData& f) {
+    if (!f.types.empty())
+        f.types.back() |= PT_CLOSEFIGURE;
+}
+void FigAppend(PathData& f, const PathData& more) {
+    f.points.insert(f.points.end(), more.points.begin(), more.points.end());
+    f.types.insert(f.types.end(), more.types.begin(), more.types.end());
+}
+
+namespace {
+
+void FlattenBezier(std::vector<PointD>& out, PointD p0, PointD p1, PointD p2, PointD p3) {
+    const double len = std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p1.x, p2.y - p1.y) +
+                       std::hypot(p3.x - p2.x, p3.y - p2.y);
+    int steps = int(std::clamp(std::ceil(std::sqrt(len) * 1.5), 1.0, 1000.0));
+    if (!(len == len))
+        steps = 1;
+    for (int i = 1; i <= steps; ++i) {
+        const double t = double(i) / steps, u = 1 - t;
+        const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
+        out.push_back(
+            {a * p0.x + b * p1.x + c * p2.x + d * p3.x, a * p0.y + b * p1.y + c * p2.y + d * p3.y});
+    }
+}
+
+} // namespace
+
+std::vector<Polyline> FlattenFigures(const PathData& f) {
+    std::vector<Polyline> out;
+    size_t total = 0;
+    const size_t n = std::min(f.points.size(), f.types.size());
+    for (size_t i = 0; i < n && total < kMaxFlatPoints; ++i) {
+        const uint8_t t = f.types[i] & ~PT_CLOSEFIGURE;
+        if (t == PT_MOVETO || out.empty() || out.back().closed) {
+            out.push_back({});
+            if (t != PT_MOVETO && i > 0)
+                out.back().points.push_back(f.points[i - 1]);
+        }
+        Polyline& pl = out.back();
+        const size_t before = pl.points.size();
+        if (t == PT_BEZIERTO && i + 2 < n && !pl.points.empty()) {
+            FlattenBezier(pl.points, pl.points.back(), f.points[i], f.points[i + 1],
+                          f.points[i + 2]);
+            i += 2;
+        } else {
+            pl.points.push_back(f.points[i]);
+        }
+        total += pl.points.size() - before;
+        if (f.types[i] & PT_CLOSEFIGURE)
+            pl.closed = true;
+    }
+    return out;
+}
+
+void AddFiguresToCairo(cairo_t* cr, const PathData& f) {
+    const size_t n = std::min(f.points.size(), f.types.size());
+    bool open = false;
+    auto pt = [&](size_t i) {
+        return PointD{Clamp(f.points[i].x) + 0.5, Clamp(f.points[i].y) + 0.5};
+    };
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t t = f.types[i] & ~PT_CLOSEFIGURE;
+        const PointD p = pt(i);
+        if (t == PT_MOVETO || !open) {
+            cairo_move_to(cr, p.x, p.y);
+            open = true;
+        } else if (t == PT_BEZIERTO && i + 2 < n) {
+            const PointD b = pt(i + 1), c = pt(i + 2);
+            cairo_curve_to(cr, p.x, p.y, b.x, b.y, c.x, c.y);
+            i += 2;
+        } else {
+            cairo_line_to(cr, p.x, p.y);
+        }
+        if (f.types[i] & PT_CLOSEFIGURE) {
+            cairo_close_path(cr);
+            open = false;
+        }
+    }
+}
+
+void PaintWithRop(PlayerState& s, const std::function<void(cairo_t*)>& draw) {
+    const uint32_t rop = s.dc.rop2;
+    if (rop == R2_NOP)
+        return;
+    if (rop == R2_COPYPEN || rop < R2_BLACK || rop > R2_WHITE) {
+        cairo_save(s.cr);
+        s.ApplyClip(s.cr);
+        draw(s.cr);
+        cairo_restore(s.cr);
+        return;
+    }
+    // Other mix modes: draw into a band-sized layer, then combine pixel by pixel.
+    constexpr int kBand = 256;
+    cairo_surface_flush(s.surface);
+    uint8_t* dstBase = cairo_image_surface_get_data(s.surface);
+    const int dstStride = cairo_image_surface_get_stride(s.surface);
+    cairo_surface_t* layer =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, s.width, std::min(kBand, s.height));
+    if (cairo_surface_status(layer) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(layer);
+        return;
+    }
+    for (int y0 = 0; y0 < s.height; y0 += kBand) {
+        const int rows = std::min(kBand, s.height - y0);
+        cairo_t* c = cairo_create(layer);
+        cairo_set_operator(c, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(c);
+        cairo_set_operator(c, CAIRO_OPERATOR_OVER);
+        cairo_set_antialias(c, CAIRO_ANTIALIAS_NONE);
+        cairo_translate(c, 0, -y0);
+        s.ApplyClip(c);
+        draw(c);
+        cairo_destroy(c);
+        cairo_surface_flush(layer);
+        const uint8_t* src = cairo_image_surface_get_data(layer);
+        const int srcStride = cairo_image_surface_get_stride(layer);
+        for (int y = 0; y < rows; ++y) {
+            const uint32_t* sp = reinterpret_cast<const uint32_t*>(src + size_t(y) * srcStride);
+            uint32_t* dp = reinterpret_cast<uint32_t*>(dstBase + size_t(y0 + y) * dstStride);
+            for (int x = 0; x < s.width; ++x)
+                if ((sp[x] >> 24) >= 0x80)
+                    dp[x] = ApplyRop2(rop, sp[x], dp[x]) | 0xFF000000u;
+        }
+    }
+    cairo_surface_destroy(layer);
+    cairo_surface_mark_dirty(s.surface);
+}
+
+bool SetBrushSource(const PlayerState& s, cairo_t* cr, const Brush& brush) {
+    if (brush.style == BS_NULL)
+        return false;
+    cairo_surface_t* img = nullptr;
+    if (brush.style == BS_HATCHED && brush.hatch <= HS_DIAGCROSS) {
+        static const uint8_t kHatches[6][8] = {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0x00},
+                                               {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08},
+                                               {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},
+                                               {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},
+                                               {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0xff, 0x08},
+                                               {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81}};
+        img = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
+        cairo_surface_flush(img);
+        uint8_t* data = cairo_image_surface_get_data(img);
+        const int stride = cairo_image_surface_get_stride(img);
+        const uint32_t fg = ColorPixel(brush.color);
+        const uint32_t bg = s.dc.bkMode == BK_OPAQUE ? ColorPixel(s.dc.bkColor) : 0;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                reinterpret_cast<uint32_t*>(data + y * stride)[x] =
+                    (kHatches[brush.hatch][y] & (0x80 >> x)) ? fg : bg;
+        cairo_surface_mark_dirty(img);
+    } else if ((brush.style == BS_PATTERN || brush.style == BS_DIBPATTERN ||
+                brush.style == BS_DIBPATTERNPT) &&
+               brush.pattern && brush.pattern->width > 0 && brush.pattern->height > 0) {
+        const PatternImage& p = *brush.pattern;
+        img = cairo_image_surface_create(CAIRO_FORMAT_RGB24, p.width, p.height);
+        cairo_surface_flush(img);
+        uint8_t* data = cairo_image_surface_get_data(img);
+        const int stride = cairo_image_surface_get_stride(img);
+        const uint32_t fg = ColorPixel(s.dc.textColor), bg = ColorPixel(s.dc.bkColor);
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x) {
+                const uint32_t v = p.pixels[size_t(y) * p.width + x];
+                reinterpret_cast<uint32_t*>(data + y * stride)[x] =
+                    p.monochrome ? (v ? bg : fg) : v;
+            }
+        cairo_surface_mark_dirty(img);
+    }
+    if (!img) {
+        SetColor(cr, brush.color);
+        return true;
+    }
+    cairo_pattern_t* pat = cairo_pattern_create_for_surface(img);
+    cairo_surface_destroy(img);
+    cairo_pattern_set_extend(pat, CAIRO_EXTEND_REPEAT);
+    cairo_pattern_set_filter(pat, CAIRO_FILTER_NEAREST);
+    cairo_matrix_t m;
+    cairo_matrix_init_translate(&m, -s.dc.brushOrg.x, -s.dc.brushOrg.y);
+    cairo_pattern_set_matrix(pat, &m);
+    cairo_set_source(cr, pat);
+    cairo_pattern_destroy(pat);
+    return true;
+}
+
+void FillFigures(PlayerState& s, const PathData& f, const Brush& brush) {
+    if (brush.style == BS_NULL || f.points.empty())
+        return;
+    PaintWithRop(s, [&](cairo_t* c) {
+        if (!SetBrushSource(s, c, brush))
+            return;
+        cairo_set_fill_rule(c, s.dc.polyFillMode == FILL_WINDING ? CAIRO_FILL_RULE_WINDING
+                                                                 : CAIRO_FILL_RULE_EVEN_ODD);
+        cairo_new_path(c);
+        AddFiguresToCairo(c, f);
+        cairo_fill(c);
+    });
+}
+
+int PenDeviceWidth(const PlayerState& s, const Pen& pen) {
+    if (pen.width <= 0)
+        return 1;
+    if (!(pen.style & PS_GEOMETRIC) && (pen.style & PS_STYLE_MASK) == PS_ALTERNATE)
+        return 1;
+    const XForm t = s.LogicalToDevice();
+    const double x = std::floor(pen.width * t.m11 + t.dx + 0.5) - std::floor(t.dx + 0.5);
+    const double y = std::floor(pen.width * t.m12 + t.dy + 0.5) - std::floor(t.dy + 0.5);
+    const double w = std::hypot(x, y);
+    if (!(w < 1e6))
+        return 1000000;
+    return std::max(1, int(w));
+}
+
+void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen) {
+    if (pen.IsNull() || f.points.empty())
+        return;
+    const int width = PenDeviceWidth(s, pen);
+    if (width <= 1) {
+        StrokeCosmetic(s, f, pen);
+        return;
+    }
+    const bool geometric = (pen.style & PS_GEOMETRIC) != 0;
+    std::vector<double> dash;
+    if (geometric)
+        dash = DashPattern(s, pen, width);
+    PaintWithRop(s, [&](cairo_t* c) {
+        cairo_new_path(c);
+        AddFiguresToCairo(c, f);
+        cairo_set_line_width(c, width);
+        const uint32_t cap = pen.style & PS_ENDCAP_MASK, join = pen.style & PS_JOIN_MASK;
+        cairo_set_line_cap(c, cap == PS_ENDCAP_SQUARE ? CAIRO_LINE_CAP_SQUARE
+                              : cap == PS_ENDCAP_FLAT ? CAIRO_LINE_CAP_BUTT
+                                                      : CAIRO_LINE_CAP_ROUND);
+        cairo_set_line_join(c, join == PS_JOIN_BEVEL   ? CAIRO_LINE_JOIN_BEVEL
+                               : join == PS_JOIN_MITER ? CAIRO_LINE_JOIN_MITER
+                                                       : CAIRO_LINE_JOIN_ROUND);
+        cairo_set_miter_limit(c, std::max(1.0, s.dc.miterLimit));
+        if (!dash.empty())
+            cairo_set_dash(c, dash.data(), int(dash.size()), 0);
+        if (geometric && pen.brushStyle == BS_HATCHED) {
+            Brush b;
+            b.style = BS_HATCHED;
+            b.color = pen.color;
+            b.hatch = pen.hatch;
+            SetBrushSource(s, c, b);
+        } else {
+            SetColor(c, pen.color);
+        }
+        cairo_stroke(c);
+    });
+}
+
+void FillDeviceRects(PlayerState& s, const std::vector<cairo_rectangle_int_t>& rects,
+                     ColorRef color) {
+    if (rects.empty())
+        return;
+    PaintWithRop(s, [&](cairo_t* c) {
+        cairo_new_path(c);
+        AddRects(c, rects);
+        SetColor(c, color);
+        cairo_set_fill_rule(c, CAIRO_FILL_RULE_WINDING);
+        cairo_fill(c);
+    });
+}
+
+} // namespace qm::emf

@@ -1,0 +1,50 @@
+// Drawing of figures with pens and brushes the way the system's rasteriser does it: no
+// antialiasing, integer device coordinates, one-pixel lines drawn pixel by pixel.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "platform/emf/player_state.h"
+
+namespace qm::emf {
+
+/// Figure building (device coordinates) on a PathData.
+void FigMoveTo(PathData& f, PointD p);
+void FigLineTo(PathData& f, PointD p);
+void FigBezierTo(PathData& f, PointD c1, PointD c2, PointD p);
+void FigClose(PathData& f);
+void FigAppend(PathData& f, const PathData& more);
+
+/// Flattened figures: each a run of points, closed or open.
+struct Polyline {
+    std::vector<PointD> points;
+    bool closed = false;
+};
+std::vector<Polyline> FlattenFigures(const PathData& f);
+
+/// Adds the figures to cr's current path, pixel (x, y) being the point (x + 0.5, y + 0.5).
+void AddFiguresToCairo(cairo_t* cr, const PathData& f);
+
+/// Runs draw on the target with the DC's clip and mix mode (R2_*) applied. draw sets its own
+/// source and fills or strokes in device pixels.
+void PaintWithRop(PlayerState& s, const std::function<void(cairo_t*)>& draw);
+
+/// Sets brush as cr's source (hatches, patterns aligned to the brush origin). False for a
+/// null brush (nothing to paint).
+bool SetBrushSource(const PlayerState& s, cairo_t* cr, const Brush& brush);
+
+/// Fills the closed figures with the brush under the DC's fill mode.
+void FillFigures(PlayerState& s, const PathData& f, const Brush& brush);
+
+/// Strokes the figures with the pen.
+void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen);
+
+/// Device width of a pen in whole pixels (at least 1).
+int PenDeviceWidth(const PlayerState& s, const Pen& pen);
+
+/// Fills a set of device pixel rectangles with a solid colour (clip and mix mode applied).
+void FillDeviceRects(PlayerState& s, const std::vector<cairo_rectangle_int_t>& rects,
+                     ColorRef color);
+
+} // namespace qm::emf
