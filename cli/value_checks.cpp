@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "core/formats.h"
-#include "platform/fonts/font_match.h"
+#include "engine/watermark.h"
 
 namespace qm {
 
@@ -68,7 +68,8 @@ std::string CheckGamma(const SettingsRecord& s) {
 }
 
 std::string CheckWatermarkFont(const SettingsRecord& s) {
-    return Failed(fonts::IsFontLoadable(s.Watermark.Font), "Error: Invalid watermark font");
+    // Loading it here also keeps it loaded for the files that follow.
+    return Failed(WatermarkFontLoads(s), "Error: Invalid watermark font");
 }
 
 std::string CheckWatermarkImage(const SettingsRecord& s) {

@@ -33,8 +33,9 @@ std::string CheckBrightness(const SettingsRecord& s);
 std::string CheckContrast(const SettingsRecord& s);
 std::string CheckGamma(const SettingsRecord& s);
 
-/// "Error: Invalid watermark font" unless Watermark/Font names an installed family or one of its
-/// metric-compatible substitutes (a family found only by fallback does not count).
+/// "Error: Invalid watermark font" unless the watermark font loads: Watermark/Font names an
+/// installed family or one of its metric-compatible substitutes (a family found only by fallback
+/// does not count) and Watermark/Font Size is above 0. The loaded font stays for the conversion.
 std::string CheckWatermarkFont(const SettingsRecord& s);
 
 /// "Error: Invalid watermark image" unless Watermark/Image names an existing regular file larger

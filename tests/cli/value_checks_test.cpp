@@ -92,6 +92,10 @@ TEST(ValueChecks, WatermarkFontMustBeInstalledOrSubstituted) {
     SettingsRecord s = ConsoleDefaults();
     s.Watermark.Font = "Arial"; // metric-compatible substitute
     EXPECT_EQ(CheckWatermarkFont(s), "");
+    s.Watermark.FontSize = 0;
+    EXPECT_EQ(CheckWatermarkFont(s), "Error: Invalid watermark font");
+    s.Watermark.FontSize = 1;
+    EXPECT_EQ(CheckWatermarkFont(s), "");
     s.Watermark.Font = "No Such Font Family 4711";
     EXPECT_EQ(CheckWatermarkFont(s), "Error: Invalid watermark font");
     s.Watermark.Font = "";
