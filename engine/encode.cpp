@@ -1,18 +1,171 @@
 #include "engine/encode.h"
 
-namespace qm {
+#include <cerrno>
+#include <cstdio>
+#include <memory>
 
-int32_t SaveFlagsFor(std::string_view, const SettingsRecord&) {
+#include "core/formats.h"
+#include "engine/writer_bmp.h"
+#include "engine/writer_devil.h"
+#include "engine/writer_ico.h"
+#include "engine/writer_jxr.h"
+
+namespace qm {
+namespace {
+
+int32_t PickFlag(int32_t value, std::initializer_list<int32_t> flags) {
+    return value >= 0 && value < static_cast<int32_t>(flags.size()) ? flags.begin()[value] : 0;
+}
+
+struct BitmapDeleter {
+    void operator()(FIBITMAP* dib) const { FreeImage_Unload(dib); }
+};
+using BitmapPtr = std::unique_ptr<FIBITMAP, BitmapDeleter>;
+
+// Runs one library conversion; the input is unloaded whether or not it succeeds.
+FIBITMAP* Replace(FIBITMAP* dib, FIBITMAP* converted) {
+    if (converted != dib)
+        FreeImage_Unload(dib);
+    return converted;
+}
+
+bool IsGreyscale(FIBITMAP* dib) {
+    return FreeImage_GetColorType(dib) == FIC_MINISBLACK;
+}
+
+bool Is565(FIBITMAP* dib) {
+    return FreeImage_GetBPP(dib) == 16 && FreeImage_GetGreenMask(dib) == FI16_565_GREEN_MASK;
+}
+
+// A copy of the bitmap in the form the FreeImage writer of a format accepts, or null when the
+// bitmap is fine as it is. Guards against writers that fail, or abort the process, on input
+// the depth step does not normally produce.
+FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, std::string_view id) {
+    const unsigned bpp = FreeImage_GetBPP(dib);
+    const bool plain = FreeImage_GetImageType(dib) == FIT_BITMAP;
+    if (id == "webp" && (!plain || (bpp != 24 && bpp != 32)))
+        return FreeImage_ConvertTo24Bits(dib);
+    if ((id == "jpg" || id == "j2k" || id == "jp2") && plain && bpp == 8 && !IsGreyscale(dib))
+        return FreeImage_ConvertToGreyscale(dib);
+    if (id == "tga" && Is565(dib))
+        return FreeImage_ConvertTo16Bits555(dib);
+    return nullptr;
+}
+
+bool SaveWithFreeImage(FIBITMAP* dib, const ConversionJobRecord& job) {
+    BitmapPtr fitted(FitForFreeImageWriter(dib, job.FormatId));
+    FIBITMAP* source = fitted ? fitted.get() : dib;
+    return FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.FormatCode), source,
+                          job.OutputPath.c_str(), job.SaveFlags) != FALSE;
+}
+
+} // namespace
+
+int32_t SaveFlagsFor(std::string_view id, const SettingsRecord& s) {
+    const OutputGroup& o = s.Output;
+    if (id == "bmp")
+        return PickFlag(o.BMPCompression, {BMP_DEFAULT, BMP_SAVE_RLE});
+    if (id == "exr")
+        return PickFlag(o.EXRCompression, {EXR_NONE, EXR_ZIP, EXR_PIZ, EXR_PXR24, EXR_B44});
+    if (id == "jpg")
+        return o.JPGQuality |
+               PickFlag(o.JPGChroma, {JPEG_SUBSAMPLING_444, JPEG_SUBSAMPLING_422,
+                                      JPEG_SUBSAMPLING_420, JPEG_SUBSAMPLING_411}) |
+               PickFlag(o.JPGSaveAs, {0, JPEG_BASELINE, JPEG_OPTIMIZE, JPEG_PROGRESSIVE});
+    if (id == "jxr")
+        return JXR_LOSSLESS;
+    if (id == "png")
+        return PickFlag(o.PNGCompression, {PNG_Z_NO_COMPRESSION, PNG_Z_BEST_SPEED,
+                                           PNG_Z_DEFAULT_COMPRESSION, PNG_Z_BEST_COMPRESSION}) |
+               (o.PNGInterlaced ? PNG_INTERLACED : 0);
+    if (id == "tga")
+        return PickFlag(o.TGACompression, {TARGA_DEFAULT, TARGA_SAVE_RLE});
+    if (id == "tiff") {
+        const int32_t compression =
+            PickFlag(o.TIFFCompression,
+                     {TIFF_NONE, TIFF_CCITTFAX3, TIFF_CCITTFAX4, TIFF_PACKBITS, TIFF_DEFLATE,
+                      TIFF_ADOBE_DEFLATE, TIFF_LZW, TIFF_JPEG, TIFF_LOGLUV});
+        return compression | (o.TIFFColorModel == 1 ? TIFF_CMYK : 0);
+    }
+    if (id == "webp")
+        return o.WEBPQuality == 100 ? WEBP_LOSSLESS : o.WEBPQuality;
     return 0;
 }
 
-FIBITMAP* ReduceDepth(FIBITMAP* dib, int32_t) {
-    return dib;
+FIBITMAP* ReduceDepth(FIBITMAP* dib, int32_t targetDepth) {
+    return ReduceDepth(dib, targetDepth, {});
 }
 
-bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRecord&) {
-    return dib && FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.FormatCode), dib,
-                                 job.OutputPath.c_str(), job.SaveFlags);
+FIBITMAP* ReduceDepth(FIBITMAP* dib, int32_t targetDepth, std::string_view id) {
+    if (!dib)
+        return nullptr;
+    const unsigned bpp = FreeImage_GetBPP(dib);
+    if (static_cast<int32_t>(bpp) == targetDepth)
+        return dib;
+    switch (targetDepth) {
+    case 96:
+        return Replace(dib, FreeImage_ConvertToRGBF(dib));
+    case 48:
+        return Replace(dib, FreeImage_ConvertToRGB16(dib));
+    case 32:
+        return Replace(dib, FreeImage_ConvertTo32Bits(dib));
+    case 24:
+        return Replace(dib, FreeImage_ConvertTo24Bits(dib));
+    case 16:
+        // The 16-bit converters take standard bitmaps only.
+        if (bpp > 32 && !(dib = Replace(dib, FreeImage_ConvertTo24Bits(dib))))
+            return nullptr;
+        return Replace(dib, id == "ico" || id == "tga" ? FreeImage_ConvertTo16Bits555(dib)
+                                                       : FreeImage_ConvertTo16Bits565(dib));
+    case 8:
+        if (id == "jpg" || id == "j2k" || id == "jp2" || id == "jxr")
+            return Replace(dib, FreeImage_ConvertTo8Bits(dib));
+        // The quantizer takes 24-bit input.
+        if (bpp != 24 && !(dib = Replace(dib, FreeImage_ConvertTo24Bits(dib))))
+            return nullptr;
+        return Replace(dib, FreeImage_ColorQuantizeEx(dib, FIQ_WUQUANT, 256, 0, nullptr));
+    case 4:
+        return Replace(dib, FreeImage_ConvertTo4Bits(dib));
+    case 1:
+        return Replace(dib, FreeImage_Dither(dib, FID_FS));
+    default:
+        FreeImage_Unload(dib);
+        return nullptr;
+    }
+}
+
+FIBITMAP* ReduceDepth(FIBITMAP* dib, ConversionJobRecord& job) {
+    if (job.AutoDepth)
+        job.TargetDepth = ChooseAutoDepth(job.FormatId, job.SourceDepth);
+    return ReduceDepth(dib, job.TargetDepth, job.FormatId);
+}
+
+bool RemovePartialOutput(const std::string& path) {
+    return path.empty() || std::remove(path.c_str()) == 0 || errno == ENOENT;
+}
+
+bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRecord& s) {
+    if (!dib || job.OutputPath.empty())
+        return false;
+    const std::string& id = job.FormatId;
+    // The DevIL writer goes through a temporary file and cleans up after itself.
+    if (IsDevilFormat(id))
+        return WriteWithDevil(dib, job);
+    bool ok = false;
+    const bool rle = (job.SaveFlags & BMP_SAVE_RLE) != 0;
+    if (id == "bmp" && job.TargetDepth == 8 && s.Output.BMPColorTable == 1)
+        ok = WriteShortPaletteBmp(dib, job.OutputPath, job.SaveFlags) > 0;
+    else if (id == "bmp" && rle && FreeImage_GetBPP(dib) == 8)
+        ok = WritePaletteBmp(dib, job.OutputPath, job.SaveFlags, false) > 0;
+    else if (id == "jxr")
+        ok = WriteJxr(dib, job.OutputPath, job.SaveFlags);
+    else if (id == "ico")
+        ok = WriteIco(dib, job.OutputPath);
+    else
+        ok = SaveWithFreeImage(dib, job);
+    if (!ok)
+        RemovePartialOutput(job.OutputPath);
+    return ok;
 }
 
 } // namespace qm

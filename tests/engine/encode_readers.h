@@ -1,0 +1,43 @@
+// Readers that check written files independently of the writer that made them.
+#pragma once
+
+#include <FreeImage.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qm::test {
+
+struct ImageInfo {
+    bool ok = false;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned bpp = 0;
+};
+
+/// A 37 x 23 (or other size) picture with gradients and coloured blocks, opaque 32 bits.
+FIBITMAP* MakePicture(unsigned width = 37, unsigned height = 23);
+
+/// The file loaded by FreeImage (its own format detection), or null.
+FIBITMAP* LoadWithFreeImage(const std::string& path);
+
+/// Width, height and bits per pixel as DevIL reads the file.
+ImageInfo ReadWithDevil(const std::string& path);
+/// ... as libpng, libjpeg and libtiff read PNG, JPEG and TIFF files.
+ImageInfo ReadWithLibpng(const std::string& path);
+ImageInfo ReadWithLibjpeg(const std::string& path);
+ImageInfo ReadWithLibtiff(const std::string& path);
+/// ... as libjxr reads a JPEG XR file; pixels receives the decoded rows, top down, packed.
+ImageInfo ReadWithLibjxr(const std::string& path, std::vector<uint8_t>* pixels = nullptr);
+
+/// The largest difference of any colour channel between two bitmaps after both are brought to
+/// 24 bits; -1 when the sizes differ or a conversion fails.
+int MaxChannelDifference(FIBITMAP* a, FIBITMAP* b);
+
+/// A fresh, empty folder below the system's temporary folder.
+std::string TemporaryFolder(const std::string& name);
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+
+} // namespace qm::test
