@@ -56,9 +56,11 @@ locale_t CLocale() {
 
 bool ReadIniFile(const std::string& path, std::string& text) {
     text.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO without a writer would wait for one; reading it then just ends.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::string bytes;
     bool ok = true;
     char buffer[65536];

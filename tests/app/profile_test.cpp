@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/settings_file.h"
@@ -107,6 +108,9 @@ TEST_F(ProfileTest, UnreadableProfilesChangeNothing) {
     EXPECT_EQ(LoadProfile("", m_settings), 0);
     EXPECT_EQ(LoadProfile(m_dir + "/absent.ini", m_settings), 0);
     EXPECT_EQ(LoadProfile(m_dir, m_settings), 0);
+    // A FIFO nobody writes to reads as empty instead of waiting.
+    ASSERT_EQ(mkfifo((m_dir + "/fifo").c_str(), 0600), 0);
+    EXPECT_EQ(LoadProfile(m_dir + "/fifo", m_settings), 1);
     EXPECT_EQ(Snapshot(), before);
 
     // Binary noise reads without harm.
