@@ -1,5 +1,6 @@
 #include "engine/encode.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -37,26 +38,51 @@ bool Is565(FIBITMAP* dib) {
     return FreeImage_GetBPP(dib) == 16 && FreeImage_GetGreenMask(dib) == FI16_565_GREEN_MASK;
 }
 
-// A copy of the bitmap in the form the FreeImage writer of a format accepts, or null when the
-// bitmap is fine as it is. Guards against writers that fail, or abort the process, on input
-// the depth step does not normally produce.
-FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, std::string_view id) {
+// A 24-bit copy of floating-point colours, clamped to 0..1.
+FIBITMAP* ClampFloatsTo24Bits(FIBITMAP* dib) {
+    const unsigned width = FreeImage_GetWidth(dib);
+    const unsigned height = FreeImage_GetHeight(dib);
+    FIBITMAP* out = FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), 24);
+    auto to8 = [](float v) { return static_cast<BYTE>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); };
+    for (unsigned y = 0; out && y < height; ++y) {
+        const auto* in = reinterpret_cast<const FIRGBF*>(FreeImage_GetScanLine(dib, int(y)));
+        BYTE* row = FreeImage_GetScanLine(out, static_cast<int>(y));
+        for (unsigned x = 0; x < width; ++x, row += 3) {
+            row[FI_RGBA_RED] = to8(in[x].red);
+            row[FI_RGBA_GREEN] = to8(in[x].green);
+            row[FI_RGBA_BLUE] = to8(in[x].blue);
+        }
+    }
+    return out;
+}
+
+FIBITMAP* To24Bits(FIBITMAP* dib) {
+    return FreeImage_GetImageType(dib) == FIT_RGBF ? ClampFloatsTo24Bits(dib)
+                                                   : FreeImage_ConvertTo24Bits(dib);
+}
+
+// The bitmap in the form the FreeImage writer of a format accepts: the bitmap itself, or a
+// converted copy (in `copy`), or null when no conversion helps. Guards against writers that
+// fail, or abort the process, on input the depth step does not normally produce.
+FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, std::string_view id, BitmapPtr& copy) {
     const unsigned bpp = FreeImage_GetBPP(dib);
     const bool plain = FreeImage_GetImageType(dib) == FIT_BITMAP;
     if (id == "webp" && (!plain || (bpp != 24 && bpp != 32)))
-        return FreeImage_ConvertTo24Bits(dib);
-    if ((id == "jpg" || id == "j2k" || id == "jp2") && plain && bpp == 8 && !IsGreyscale(dib))
-        return FreeImage_ConvertToGreyscale(dib);
-    if (id == "tga" && Is565(dib))
-        return FreeImage_ConvertTo16Bits555(dib);
-    return nullptr;
+        copy.reset(To24Bits(dib));
+    else if ((id == "jpg" || id == "j2k" || id == "jp2") && plain && bpp == 8 && !IsGreyscale(dib))
+        copy.reset(FreeImage_ConvertToGreyscale(dib));
+    else if (id == "tga" && Is565(dib))
+        copy.reset(FreeImage_ConvertTo16Bits555(dib));
+    else
+        return dib;
+    return copy.get();
 }
 
 bool SaveWithFreeImage(FIBITMAP* dib, const ConversionJobRecord& job) {
-    BitmapPtr fitted(FitForFreeImageWriter(dib, job.FormatId));
-    FIBITMAP* source = fitted ? fitted.get() : dib;
-    return FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.FormatCode), source,
-                          job.OutputPath.c_str(), job.SaveFlags) != FALSE;
+    BitmapPtr copy;
+    FIBITMAP* source = FitForFreeImageWriter(dib, job.FormatId, copy);
+    return source && FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.FormatCode), source,
+                                    job.OutputPath.c_str(), job.SaveFlags) != FALSE;
 }
 
 } // namespace

@@ -1,0 +1,339 @@
+// Writer flags, depth conversions and the writers of our own (short-palette and RLE8 BMP,
+// icons, DevIL formats), with the library faults they work around.
+#include "engine/encode.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+#include "core/formats.h"
+#include "encode_readers.h"
+#include "engine/naming.h"
+#include "engine/writer_bmp.h"
+#include "engine/writer_ico.h"
+
+using namespace qm;
+using namespace qm::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+// An 8-bit palette picture whose pixels use palette indices 0 to 9 only, with runs and
+// single pixels for RLE8.
+FIBITMAP* TenColourPicture(unsigned width = 37, unsigned height = 23) {
+    FIBITMAP* dib = FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), 8);
+    RGBQUAD* palette = FreeImage_GetPalette(dib);
+    for (int i = 0; i < 256; ++i)
+        palette[i] = {BYTE(i * 3), BYTE(255 - i), BYTE(i * 7), 0};
+    for (unsigned y = 0; y < height; ++y) {
+        BYTE* row = FreeImage_GetScanLine(dib, static_cast<int>(y));
+        for (unsigned x = 0; x < width; ++x)
+            row[x] = static_cast<BYTE>(x < 12 ? (x + y) % 10 : x < 30 ? y % 10 : 9);
+    }
+    return dib;
+}
+
+struct Writers : ::testing::Test {
+    SettingsRecord s;
+    std::string folder;
+    void SetUp() override {
+        ResetSettings(s, 1);
+        folder = TemporaryFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    ConversionJobRecord Job(const std::string& id, int32_t depth) {
+        ConversionJobRecord job;
+        job.FormatId = id;
+        job.FormatCode = FormatCode(id);
+        job.TargetDepth = depth;
+        job.SaveFlags = SaveFlagsFor(id, s);
+        job.OutputFolder = folder;
+        job.InputPath = "/in/out.emf";
+        job.OutputPath = BuildOutputPath(job, s);
+        job.TempPath = BuildTempPath(job, s);
+        return job;
+    }
+    size_t FilesInFolder() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
+    }
+};
+
+} // namespace
+
+TEST(SaveFlagsFor, CombinesEachFormatsSettings) {
+    SettingsRecord s;
+    ResetSettings(s, 1);
+    s.Output.JPGQuality = 80;
+    s.Output.JPGChroma = 2;
+    s.Output.JPGSaveAs = 3;
+    EXPECT_EQ(SaveFlagsFor("jpg", s), 80 + 0x4000 + 0x2000);
+    s.Output.TIFFCompression = 6;
+    s.Output.TIFFColorModel = 1;
+    EXPECT_EQ(SaveFlagsFor("tiff", s), 0x4001);
+    s.Output.TIFFColorModel = 2; // adds nothing
+    EXPECT_EQ(SaveFlagsFor("tiff", s), 0x4000);
+    s.Output.TIFFCompression = 9; // out of range: nothing
+    EXPECT_EQ(SaveFlagsFor("tiff", s), 0);
+    s.Output.WEBPQuality = 100;
+    EXPECT_EQ(SaveFlagsFor("webp", s), 0x100);
+    s.Output.WEBPQuality = 99;
+    EXPECT_EQ(SaveFlagsFor("webp", s), 99);
+    s.Output.PNGCompression = 0;
+    s.Output.PNGInterlaced = 1;
+    EXPECT_EQ(SaveFlagsFor("png", s), 0x100 | 0x200);
+    s.Output.PNGCompression = 3;
+    s.Output.PNGInterlaced = 0;
+    EXPECT_EQ(SaveFlagsFor("png", s), 9);
+    s.Output.EXRCompression = 4;
+    EXPECT_EQ(SaveFlagsFor("exr", s), 0x20);
+    s.Output.EXRCompression = -1;
+    EXPECT_EQ(SaveFlagsFor("exr", s), 0);
+    s.Output.BMPCompression = 1;
+    EXPECT_EQ(SaveFlagsFor("bmp", s), 1);
+    s.Output.TGACompression = 1;
+    EXPECT_EQ(SaveFlagsFor("tga", s), 2);
+    EXPECT_EQ(SaveFlagsFor("jxr", s), 100);
+    for (const char* id : {"dds", "gif", "hdr", "ico", "j2k", "pcx", "psd", "wbmp", "xpm"})
+        EXPECT_EQ(SaveFlagsFor(id, s), 0) << id;
+}
+
+TEST(ReduceDepth, SixteenBitsAreFiveSixFiveExceptForIconsAndTarga) {
+    for (const char* id : {"bmp", "jxr", "ico", "tga"}) {
+        FIBITMAP* dib = ReduceDepth(MakePicture(), 16, id);
+        ASSERT_NE(dib, nullptr);
+        const bool fiveFiveFive = std::string(id) == "ico" || std::string(id) == "tga";
+        EXPECT_EQ(FreeImage_GetGreenMask(dib),
+                  fiveFiveFive ? unsigned(FI16_555_GREEN_MASK) : unsigned(FI16_565_GREEN_MASK))
+            << id;
+        FreeImage_Unload(dib);
+    }
+    // From 48 bits through 24.
+    FIBITMAP* dib = ReduceDepth(ReduceDepth(MakePicture(), 48, "png"), 16, "bmp");
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(FreeImage_GetBPP(dib), 16u);
+    FreeImage_Unload(dib);
+}
+
+TEST(ReduceDepth, EightBitsAreGreyForJpegFamiliesAndQuantizedColourElsewhere) {
+    for (const char* id : {"jpg", "j2k", "jp2", "jxr"}) {
+        FIBITMAP* dib = ReduceDepth(MakePicture(), 8, id);
+        ASSERT_NE(dib, nullptr);
+        EXPECT_EQ(FreeImage_GetColorType(dib), FIC_MINISBLACK) << id;
+        FreeImage_Unload(dib);
+    }
+    for (const char* id : {"png", "gif", "bmp", "tga"}) {
+        FIBITMAP* dib = ReduceDepth(MakePicture(), 8, id);
+        ASSERT_NE(dib, nullptr);
+        EXPECT_EQ(FreeImage_GetBPP(dib), 8u);
+        EXPECT_EQ(FreeImage_GetColorType(dib), FIC_PALETTE) << id;
+        FreeImage_Unload(dib);
+    }
+}
+
+TEST(ReduceDepth, KeepsAMatchingBitmapAndRefusesUnknownDepths) {
+    FIBITMAP* grey = FreeImage_ConvertTo8Bits(MakePicture());
+    EXPECT_EQ(ReduceDepth(grey, 8, "gif"), grey); // already 8 bits: written unchanged
+    FreeImage_Unload(grey);
+    EXPECT_EQ(ReduceDepth(nullptr, 24, "png"), nullptr);
+    EXPECT_EQ(ReduceDepth(MakePicture(), 12, "png"), nullptr); // the input is unloaded
+    EXPECT_EQ(ReduceDepth(MakePicture(), 0, "png"), nullptr);
+}
+
+TEST(ReduceDepth, AutomaticDepthFollowsTheRenderedDepth) {
+    ConversionJobRecord job;
+    job.FormatId = "ppm";
+    job.AutoDepth = 1;
+    job.SourceDepth = 32;
+    FIBITMAP* dib = ReduceDepth(MakePicture(), job);
+    EXPECT_EQ(job.TargetDepth, 48);
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(FreeImage_GetImageType(dib), FIT_RGB16);
+    FreeImage_Unload(dib);
+    job.FormatId = "gif";
+    job.SourceDepth = 24;
+    dib = ReduceDepth(MakePicture(), job);
+    EXPECT_EQ(job.TargetDepth, 8);
+    FreeImage_Unload(dib);
+}
+
+TEST_F(Writers, ShortPaletteBmpKeepsOnlyTheColoursInUse) {
+    FIBITMAP* dib = TenColourPicture();
+    s.Output.BMPColorTable = 1;
+    const ConversionJobRecord job = Job("bmp", 8);
+    ASSERT_TRUE(WriteImage(dib, job, s));
+    const std::vector<uint8_t> file = ReadFileBytes(job.OutputPath);
+    ASSERT_GE(file.size(), 94u);
+    EXPECT_EQ(file[0], 'B');
+    EXPECT_EQ(file[1], 'M');
+    EXPECT_EQ(Le32(file, 2), file.size());
+    EXPECT_EQ(Le32(file, 10), 94u);      // 54 + 4 x 10
+    EXPECT_EQ(Le32(file, 14 + 32), 10u); // biClrUsed
+    EXPECT_EQ(Le32(file, 14 + 36), 10u); // biClrImportant
+    EXPECT_EQ(Le32(file, 14 + 16), 0u);  // biCompression
+    EXPECT_EQ(file[54 + 4 * 3 + 2], 21); // red of entry 3
+    // The pixel data is that of FreeImage's own BMP, which starts at 1078.
+    FIMEMORY* memory = FreeImage_OpenMemory();
+    ASSERT_TRUE(FreeImage_SaveToMemory(FIF_BMP, dib, memory, 0));
+    BYTE* data = nullptr;
+    DWORD size = 0;
+    FreeImage_AcquireMemory(memory, &data, &size);
+    ASSERT_EQ(file.size() - 94, size - 1078u);
+    EXPECT_TRUE(std::equal(file.begin() + 94, file.end(), data + 1078));
+    EXPECT_EQ(Le32(file, 14 + 20), size - 1078u); // biSizeImage
+    FreeImage_CloseMemory(memory);
+
+    FIBITMAP* back = LoadWithFreeImage(job.OutputPath);
+    EXPECT_EQ(MaxChannelDifference(dib, back), 0);
+    EXPECT_TRUE(ReadWithDevil(job.OutputPath).ok);
+    FreeImage_Unload(back);
+    FreeImage_Unload(dib);
+}
+
+TEST_F(Writers, EightBitRleBmpReadsBackWithEitherColourTable) {
+    // FreeImage's own RLE8 output does not read back: we encode RLE8 ourselves.
+    FIBITMAP* dib = TenColourPicture(301, 7);
+    const std::string theirs = folder + "theirs.bmp";
+    ASSERT_TRUE(FreeImage_Save(FIF_BMP, dib, theirs.c_str(), BMP_SAVE_RLE));
+    FIBITMAP* broken = LoadWithFreeImage(theirs);
+    EXPECT_NE(MaxChannelDifference(dib, broken), 0);
+    FreeImage_Unload(broken);
+
+    s.Output.BMPCompression = 1;
+    for (int table : {0, 1}) {
+        s.Output.BMPColorTable = table;
+        const ConversionJobRecord job = Job("bmp", 8);
+        ASSERT_TRUE(WriteImage(dib, job, s));
+        const std::vector<uint8_t> file = ReadFileBytes(job.OutputPath);
+        EXPECT_EQ(Le32(file, 14 + 16), 1u); // BI_RLE8
+        EXPECT_EQ(Le32(file, 10), table ? 94u : 1078u);
+        FIBITMAP* back = LoadWithFreeImage(job.OutputPath);
+        EXPECT_EQ(MaxChannelDifference(dib, back), 0) << "table " << table;
+        FreeImage_Unload(back);
+        const ImageInfo devil = ReadWithDevil(job.OutputPath);
+        EXPECT_TRUE(devil.ok && devil.width == 301 && devil.height == 7);
+    }
+    FreeImage_Unload(dib);
+}
+
+TEST(Rle8, EncodesRunsAndLiteralsOfEveryLength) {
+    const uint8_t row[] = {5, 5, 5, 5, 1, 2, 3, 4, 7, 7, 9};
+    std::vector<uint8_t> out;
+    EncodeRle8Row(row, sizeof row, out);
+    // A run of four fives, then the rest as one absolute run of seven, padded to even length.
+    EXPECT_EQ(out, (std::vector<uint8_t>{4, 5, 0, 7, 1, 2, 3, 4, 7, 7, 9, 0}));
+    out.clear();
+    const uint8_t shortTail[] = {1, 2, 8, 8, 8};
+    EncodeRle8Row(shortTail, sizeof shortTail, out);
+    EXPECT_EQ(out, (std::vector<uint8_t>{1, 1, 1, 2, 3, 8}));
+    out.clear();
+    std::vector<uint8_t> long_run(600, 3);
+    EncodeRle8Row(long_run.data(), 600, out);
+    EXPECT_EQ(out, (std::vector<uint8_t>{255, 3, 255, 3, 90, 3}));
+}
+
+TEST_F(Writers, IconsOfEverySizeUpTo128ReadBack) {
+    const std::pair<unsigned, unsigned> sizes[] = {{1, 1},   {5, 3},     {3, 5},    {16, 16},
+                                                   {64, 48}, {128, 100}, {128, 128}};
+    for (const auto& [w, h] : sizes)
+        for (int32_t depth : AllowedDepths("ico")) {
+            FIBITMAP* dib = ReduceDepth(MakePicture(w, h), depth, "ico");
+            const ConversionJobRecord job = Job("ico", depth);
+            ASSERT_TRUE(WriteImage(dib, job, s)) << w << "x" << h << " at " << depth;
+            FIBITMAP* back = LoadWithFreeImage(job.OutputPath);
+            ASSERT_NE(back, nullptr) << w << "x" << h << " at " << depth;
+            EXPECT_EQ(FreeImage_GetWidth(back), w);
+            EXPECT_EQ(FreeImage_GetHeight(back), h);
+            EXPECT_EQ(FreeImage_GetBPP(back), static_cast<unsigned>(depth));
+            if (depth >= 16) {
+                EXPECT_EQ(MaxChannelDifference(dib, back), 0) << w << "x" << h << " at " << depth;
+            }
+            FreeImage_Unload(back);
+            FreeImage_Unload(dib);
+        }
+    // Larger than an icon can be: fails and leaves nothing.
+    FIBITMAP* big = MakePicture(300, 20);
+    EXPECT_FALSE(WriteImage(big, Job("ico", 32), s));
+    EXPECT_EQ(FilesInFolder(), 0u);
+    FreeImage_Unload(big);
+}
+
+TEST_F(Writers, DdsCarriesTheMipmapChainAndReadOnlyOutputsAreReplaced) {
+    FIBITMAP* dib = MakePicture(64, 32);
+    for (const char* id : {"dds", "psd", "pcx"}) {
+        const int32_t depth = ChooseAutoDepth(id, 32);
+        FIBITMAP* reduced = ReduceDepth(FreeImage_Clone(dib), depth, id);
+        ConversionJobRecord job = Job(id, depth);
+        // An older, read-only output of the same name is replaced.
+        { std::ofstream(job.OutputPath) << "old"; }
+        chmod(job.OutputPath.c_str(), 0444);
+        ASSERT_TRUE(WriteImage(reduced, job, s)) << id;
+        EXPECT_EQ(FilesInFolder(), 1u) << id; // the temporary file was moved
+        const ImageInfo info = ReadWithDevil(job.OutputPath);
+        EXPECT_TRUE(info.ok && info.width == 64 && info.height == 32) << id;
+        const std::vector<uint8_t> file = ReadFileBytes(job.OutputPath);
+        if (std::string(id) == "dds") {
+            ASSERT_GE(file.size(), 128u);
+            EXPECT_TRUE(Le32(file, 8) & 0x20000); // DDSD_MIPMAPCOUNT
+            EXPECT_EQ(Le32(file, 28), 7u);        // 64x32 down to 1x1
+        }
+        FreeImage_Unload(reduced);
+        fs::remove(job.OutputPath);
+    }
+    FreeImage_Unload(dib);
+}
+
+TEST_F(Writers, FailedWritesLeaveNoFileBehind) {
+    FIBITMAP* dib = MakePicture();
+    FIBITMAP* floats = FreeImage_ConvertToRGBF(dib);
+    // GIF cannot hold floats: FreeImage fails after creating the file.
+    EXPECT_FALSE(WriteImage(floats, Job("gif", 96), s));
+    // DevIL into a folder that does not exist.
+    ConversionJobRecord job = Job("psd", 32);
+    job.OutputPath = folder + "missing/out.psd";
+    job.TempPath = folder + "missing/tmp.psd";
+    EXPECT_FALSE(WriteImage(dib, job, s));
+    // JPEG 2000 needs 32 pixels on each side.
+    FIBITMAP* small = MakePicture(40, 31);
+    EXPECT_FALSE(WriteImage(small, Job("j2k", 32), s));
+    EXPECT_FALSE(WriteImage(nullptr, Job("png", 32), s));
+    EXPECT_EQ(FilesInFolder(), 0u);
+    FIBITMAP* enough = MakePicture(32, 32);
+    EXPECT_TRUE(WriteImage(enough, Job("jp2", 32), s));
+    FreeImage_Unload(enough);
+    FreeImage_Unload(small);
+    FreeImage_Unload(floats);
+    FreeImage_Unload(dib);
+}
+
+TEST_F(Writers, WebpGetsOnlyDepthsItCanTakeAndHonoursLossless) {
+    // Other depths would abort the process inside the WebP library.
+    for (int32_t depth : {1, 8, 16, 48, 96}) {
+        FIBITMAP* dib = ReduceDepth(MakePicture(), depth, "webp");
+        const ConversionJobRecord job = Job("webp", depth);
+        EXPECT_TRUE(WriteImage(dib, job, s)) << depth;
+        FIBITMAP* back = LoadWithFreeImage(job.OutputPath);
+        EXPECT_NE(back, nullptr) << depth;
+        FreeImage_Unload(back);
+        FreeImage_Unload(dib);
+    }
+    FIBITMAP* dib = ReduceDepth(MakePicture(), 24, "webp");
+    int differences[2] = {};
+    for (int quality : {100, 99}) {
+        s.Output.WEBPQuality = quality;
+        const ConversionJobRecord job = Job("webp", 24);
+        ASSERT_TRUE(WriteImage(dib, job, s));
+        FIBITMAP* back = LoadWithFreeImage(job.OutputPath);
+        differences[quality == 99] = MaxChannelDifference(dib, back);
+        FreeImage_Unload(back);
+    }
+    EXPECT_EQ(differences[0], 0);
+    EXPECT_GT(differences[1], 0);
+    FreeImage_Unload(dib);
+}
