@@ -16,27 +16,32 @@ draw::Rgba Opaque(const std::string& text) {
 }
 
 // A path step "l dx dy" (relative line) with the offsets written as plain integers.
-std::string Line(int dx, int dy) {
+std::string Line(long long dx, long long dy) {
     return " l " + std::to_string(dx) + " " + std::to_string(dy);
 }
 
-std::string Move(int x, int y) {
+std::string Move(long long x, long long y) {
     return "M " + std::to_string(x) + " " + std::to_string(y);
 }
 
 // The four corner squares, then the four bands over them: each band is a trapezoid whose
 // slanted ends split the corners along their diagonals.
 void PaintFrame(draw::Layer& layer, const FrameGroup& f) {
-    const int w = layer.Width();
-    const int h = layer.Height();
-    const int l = f.SolidLeft, r = f.SolidRight, t = f.SolidTop, b = f.SolidBottom;
+    // Wide enough that no setting value can overflow the sums below.
+    const long long w = layer.Width();
+    const long long h = layer.Height();
+    const long long l = f.SolidLeft, r = f.SolidRight, t = f.SolidTop, b = f.SolidBottom;
     const draw::Rgba left = Opaque(f.SolidLeftColor), right = Opaque(f.SolidRightColor);
     const draw::Rgba top = Opaque(f.SolidTopColor), bottom = Opaque(f.SolidBottomColor);
 
-    draw::FillRect(layer, 0, 0, l, t, top);
-    draw::FillRect(layer, w - r, 0, r, t, right);
-    draw::FillRect(layer, w - r, h - b, r, b, bottom);
-    draw::FillRect(layer, 0, h - b, l, b, left);
+    auto rect = [&](long long x, long long y, long long rw, long long rh, draw::Rgba c) {
+        draw::FillRect(layer, static_cast<double>(x), static_cast<double>(y),
+                       static_cast<double>(rw), static_cast<double>(rh), c);
+    };
+    rect(0, 0, l, t, top);
+    rect(w - r, 0, r, t, right);
+    rect(w - r, h - b, r, b, bottom);
+    rect(0, h - b, l, b, left);
 
     draw::FillPath(layer, Move(0, 0) + Line(w, 0) + Line(-r, t) + Line(-(w - l - r), 0) + " Z",
                    top);

@@ -16,7 +16,8 @@ FIBITMAP* LayerToBitmap(const draw::Layer& layer) {
 draw::Layer BitmapToLayer(FIBITMAP* dib) {
     if (!dib)
         return {};
-    const bool hasAlpha = FreeImage_GetBPP(dib) == 32;
+    // Palette images with a transparency table keep it as well.
+    const bool hasAlpha = FreeImage_GetBPP(dib) == 32 || FreeImage_IsTransparent(dib);
     FIBITMAP* rgba = FreeImage_ConvertTo32Bits(dib);
     if (!rgba)
         return {};

@@ -11,7 +11,8 @@ namespace qm {
 /// when the bitmap cannot be allocated.
 FIBITMAP* LayerToBitmap(const draw::Layer& layer);
 
-/// A layer with the bitmap's pixels; 32-bit bitmaps keep their alpha, others are opaque.
+/// A layer with the bitmap's pixels; 32-bit and transparent palette bitmaps keep their alpha,
+/// others are opaque.
 /// An invalid layer when the bitmap is null or cannot be converted.
 draw::Layer BitmapToLayer(FIBITMAP* dib);
 

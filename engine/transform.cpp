@@ -1,6 +1,7 @@
 #include "engine/transform.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace qm {
@@ -126,7 +127,8 @@ int ResolveSize(int value, int unit, int current) {
     if (unit == 0)
         return value;
     if (unit == 1)
-        return static_cast<int>(std::nearbyint(value / 100.0 * current));
+        return static_cast<int>(
+            std::clamp(std::nearbyint(value / 100.0 * current), double{INT_MIN}, double{INT_MAX}));
     return 0;
 }
 

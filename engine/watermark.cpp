@@ -19,8 +19,8 @@ Geometry GeometryOf(const WatermarkGroup& w, bool text) {
 // A transparent picture-sized canvas holding the layer at (x, y); null when the layer does not
 // lie wholly inside the picture.
 FIBITMAP* CanvasWith(FIBITMAP* layer, int width, int height, int x, int y) {
-    const int layerW = static_cast<int>(FreeImage_GetWidth(layer));
-    const int layerH = static_cast<int>(FreeImage_GetHeight(layer));
+    const long long layerW = FreeImage_GetWidth(layer);
+    const long long layerH = FreeImage_GetHeight(layer);
     if (x < 0 || y < 0 || x + layerW > width || y + layerH > height)
         return nullptr;
     FIBITMAP* canvas = FreeImage_AllocateT(FIT_BITMAP, width, height, 32, FI_RGBA_RED_MASK,

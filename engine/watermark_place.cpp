@@ -1,9 +1,20 @@
 // The geometry shared by both kinds of watermark: rotation, cutting to fit and anchoring.
 #include "engine/watermark.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace qm {
+
+namespace {
+
+// Setting values may be anything; sums of them are taken in 64 bits and brought back.
+int ClampToInt(long long value) {
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
+} // namespace
 
 int AlignLine(int lineWidth, int boxWidth, int alignment, int padding) {
     switch (alignment) {
@@ -19,10 +30,11 @@ int AlignLine(int lineWidth, int boxWidth, int alignment, int padding) {
 WatermarkArea WatermarkBounds(int width, int height, int boundary, const SettingsRecord& s) {
     WatermarkArea area{0, 0, width, height};
     if (s.Frame.DoFrame && boundary == 1) {
-        area.left = s.Frame.SolidLeft;
-        area.top = s.Frame.SolidTop;
-        area.width = width - s.Frame.SolidLeft - s.Frame.SolidRight;
-        area.height = height - s.Frame.SolidTop - s.Frame.SolidBottom;
+        const auto& f = s.Frame;
+        area.left = f.SolidLeft;
+        area.top = f.SolidTop;
+        area.width = ClampToInt(static_cast<long long>(width) - f.SolidLeft - f.SolidRight);
+        area.height = ClampToInt(static_cast<long long>(height) - f.SolidTop - f.SolidBottom);
     }
     return area;
 }
@@ -39,65 +51,67 @@ FIBITMAP* RotateWatermark(FIBITMAP* layer, int rotation) {
 FIBITMAP* FitWatermark(FIBITMAP* layer, const WatermarkArea& area, int offsetX, int offsetY) {
     if (!layer)
         return nullptr;
-    int width = static_cast<int>(FreeImage_GetWidth(layer));
-    int height = static_cast<int>(FreeImage_GetHeight(layer));
+    long long width = FreeImage_GetWidth(layer);
+    long long height = FreeImage_GetHeight(layer);
     bool shrank = false;
     if (width + offsetX > area.width) {
-        width = area.width - offsetX;
+        width = static_cast<long long>(area.width) - offsetX;
         shrank = true;
     }
     if (height + offsetY > area.height) {
-        height = area.height - offsetY;
+        height = static_cast<long long>(area.height) - offsetY;
         shrank = true;
     }
     if (!shrank)
         return layer;
-    FIBITMAP* cut = width > 0 && height > 0 ? FreeImage_Copy(layer, 0, 0, width, height) : nullptr;
+    FIBITMAP* cut = width > 0 && height > 0 ? FreeImage_Copy(layer, 0, 0, static_cast<int>(width),
+                                                             static_cast<int>(height))
+                                            : nullptr;
     FreeImage_Unload(layer);
     return cut;
 }
 
 WatermarkPosition PlaceWatermark(int layerWidth, int layerHeight, const WatermarkArea& area,
                                  int position, int offsetX, int offsetY) {
-    const int w = area.width, h = area.height;
-    const int left = offsetX, centre = (w - layerWidth) / 2, right = w - layerWidth - offsetX;
-    const int top = offsetY, middle = (h - layerHeight) / 2, bottom = h - layerHeight - offsetY;
-    WatermarkPosition p;
+    const long long w = area.width, h = area.height;
+    const long long left = offsetX, centre = (w - layerWidth) / 2;
+    const long long right = w - layerWidth - offsetX;
+    const long long top = offsetY, middle = (h - layerHeight) / 2;
+    const long long bottom = h - layerHeight - offsetY;
+    long long x = 0, y = 0;
     switch (position) {
     case 0:
-        p = {left, top};
+        x = left, y = top;
         break;
     case 1:
-        p = {centre, top};
+        x = centre, y = top;
         break;
     case 2:
-        p = {right, top};
+        x = right, y = top;
         break;
     case 3:
-        p = {left, middle};
+        x = left, y = middle;
         break;
     case 4:
-        p = {centre, middle};
+        x = centre, y = middle;
         break;
     case 5:
-        p = {right, middle};
+        x = right, y = middle;
         break;
     case 6:
-        p = {left, bottom};
+        x = left, y = bottom;
         break;
     case 7:
-        p = {centre, bottom};
+        x = centre, y = bottom;
         break;
     case 8:
-        p = {right, bottom};
+        x = right, y = bottom;
         break;
     default:
-        p = {0, 0};
+        x = 0, y = 0;
         break;
     }
-    p.x += area.left;
-    p.y += area.top;
-    return p;
+    return WatermarkPosition{ClampToInt(x + area.left), ClampToInt(y + area.top)};
 }
 
 } // namespace qm

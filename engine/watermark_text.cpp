@@ -21,6 +21,8 @@ namespace qm {
 namespace {
 
 constexpr std::string_view kLineBreak = "%eol%";
+// Larger boxes are not drawn (the drawing layers stop there).
+constexpr long long kMaxLayerSide = 32767;
 
 std::string AsciiLower(std::string_view text) {
     std::string out(text);
@@ -81,49 +83,54 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 struct PlacedLine {
     std::string text;
-    int x = 0;
-    int y = 0;
+    long long x = 0;
+    long long y = 0;
 };
 
+// Sizes are sums of setting values, so they are kept in 64 bits until the layer checks them.
 struct TextBox {
-    int width = 0;
-    int height = 0;
+    long long width = 0;
+    long long height = 0;
     std::vector<PlacedLine> lines;
 };
+
+std::pair<long long, long long> Measure(const draw::TextFont& font, const std::string& line,
+                                        draw::TextMode mode) {
+    const draw::TextExtent e = font.Measure(line, mode);
+    return {std::llround(e.width), std::llround(e.height)};
+}
 
 // Measures the lines and places them in the padded box.
 TextBox LayOut(const std::string& text, const draw::TextFont& font, const WatermarkGroup& w,
                draw::TextMode mode) {
-    const int padding = w.TextPadding;
+    const long long padding = w.TextPadding;
     const std::vector<std::string> lines = SplitLines(text);
-    auto measure = [&](const std::string& line, draw::TextMode m) {
-        const draw::TextExtent e = font.Measure(line, m);
-        return std::pair<int, int>(static_cast<int>(std::lround(e.width)),
-                                   static_cast<int>(std::lround(e.height)));
-    };
     TextBox box;
     if (lines.size() == 1) {
-        const auto [textW, textH] = measure(text, draw::TextMode::Raster);
+        const auto [textW, textH] = Measure(font, text, draw::TextMode::Raster);
         box.width = textW + 2 * padding;
         box.height = textH + 2 * padding;
         box.lines.push_back({text, padding, padding});
         return box;
     }
     // Several lines share one line height; the box is never narrower or lower than 10 pixels.
-    int maxW = 10, maxH = 10;
+    long long maxW = 10, maxH = 10;
     for (const std::string& line : lines) {
-        const auto [lineW, lineH] = measure(line, draw::TextMode::Raster);
+        const auto [lineW, lineH] = Measure(font, line, draw::TextMode::Raster);
         maxW = std::max(maxW, lineW);
         maxH = std::max(maxH, lineH);
     }
-    const int step = maxH + w.FontLeading;
-    const int breaks = static_cast<int>(lines.size()) - 1;
+    const long long step = maxH + w.FontLeading;
+    const long long breaks = static_cast<long long>(lines.size()) - 1;
     box.width = maxW + 2 * padding;
     box.height = maxH + breaks * step + 2 * padding;
+    if (box.width > kMaxLayerSide || box.height > kMaxLayerSide)
+        return box;
     for (size_t i = 0; i < lines.size(); ++i) {
-        const int lineW = measure(lines[i], mode).first;
-        box.lines.push_back({lines[i], AlignLine(lineW, box.width, w.TextAlignment, padding),
-                             padding + static_cast<int>(i) * step});
+        const long long lineW = Measure(font, lines[i], mode).first;
+        const int x = AlignLine(static_cast<int>(lineW), static_cast<int>(box.width),
+                                w.TextAlignment, static_cast<int>(padding));
+        box.lines.push_back({lines[i], x, padding + static_cast<long long>(i) * step});
     }
     return box;
 }
@@ -163,26 +170,32 @@ FIBITMAP* BuildTextWatermark(const SettingsRecord& s, const ConversionJobRecord&
     const bool raster = w.TextAntialiasing == 0;
     const draw::TextMode mode = raster ? draw::TextMode::Raster : draw::TextMode::Antialiased;
     const TextBox box = LayOut(text, *font, w, mode);
+    if (box.width <= 0 || box.height <= 0 || box.width > kMaxLayerSide ||
+        box.height > kMaxLayerSide)
+        return nullptr;
+    const int boxW = static_cast<int>(box.width), boxH = static_cast<int>(box.height);
 
-    draw::Layer layer(box.width, box.height);
+    draw::Layer layer(boxW, boxH);
     if (!layer.Valid())
         return nullptr;
     if (raster) {
         // Box and glyphs are written as they are, each with its own opacity.
         draw::FillLayer(layer, Colour(w.BackColor, w.BackOpacity));
         for (const PlacedLine& line : box.lines)
-            font->Draw(layer, line.x, line.y, line.text, Colour(w.FontColor, w.TextOpacity), mode);
+            font->Draw(layer, static_cast<double>(line.x), static_cast<double>(line.y), line.text,
+                       Colour(w.FontColor, w.TextOpacity), mode);
         return LayerToBitmap(layer);
     }
     // Smooth text: box and text are drawn opaque on layers of their own, then blended with
     // their opacities.
-    draw::Layer back(box.width, box.height);
-    draw::Layer glyphs(box.width, box.height);
+    draw::Layer back(boxW, boxH);
+    draw::Layer glyphs(boxW, boxH);
     if (!back.Valid() || !glyphs.Valid())
         return nullptr;
     draw::FillLayer(back, Colour(w.BackColor, 255));
     for (const PlacedLine& line : box.lines)
-        font->Draw(glyphs, line.x, line.y, line.text, Colour(w.FontColor, 255), mode);
+        font->Draw(glyphs, static_cast<double>(line.x), static_cast<double>(line.y), line.text,
+                   Colour(w.FontColor, 255), mode);
     draw::DrawLayer(layer, back, 0, 0, w.BackOpacity);
     draw::DrawLayer(layer, glyphs, 0, 0, w.TextOpacity);
     return LayerToBitmap(layer);

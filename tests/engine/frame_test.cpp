@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace qm {
 namespace {
 
@@ -115,6 +117,13 @@ TEST(Frame, OffZeroWidthsAndBadColours) {
     EXPECT_NE(At(covered, 5, 5), 0xFFFFFFu);
     FreeImage_Unload(covered);
     EXPECT_EQ(DrawFrame(nullptr, 0, 0, Frame(5, 255)), nullptr);
+
+    for (int extreme : {INT_MAX, INT_MIN, -5}) {
+        FIBITMAP* odd = DrawFrame(MakeWhite(10, 10), 10, 10, Frame(extreme, extreme));
+        ASSERT_NE(odd, nullptr);
+        EXPECT_EQ(FreeImage_GetWidth(odd), 10u);
+        FreeImage_Unload(odd);
+    }
 }
 
 } // namespace

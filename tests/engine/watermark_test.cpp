@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <string>
 
@@ -222,6 +223,33 @@ TEST(TextWatermark, WithoutALoadableFontThePictureStays) {
     EXPECT_TRUE(WatermarkFontLoads(s));
 }
 
+TEST(TextWatermark, ExtremeSettingsLeaveThePictureWhole) {
+    ConversionJobRecord job;
+    for (int big : {INT_MAX, INT_MIN, 100000}) {
+        SettingsRecord s = TextMark("a%eol%b%eol%c", 1);
+        s.Watermark.TextPadding = big;
+        s.Watermark.FontLeading = big;
+        s.Watermark.TextXOffset = big;
+        s.Watermark.TextYOffset = -big;
+        s.Watermark.TextPosition = 5;
+        s.Frame.DoFrame = 1;
+        s.Frame.SolidLeft = big;
+        s.Frame.SolidRight = big;
+        s.Watermark.TextBoundary = 1;
+        FIBITMAP* dib = DrawWatermark(MakeFilled(60, 40, kGrey), 60, 40, s, job);
+        ASSERT_NE(dib, nullptr);
+        EXPECT_EQ(FreeImage_GetWidth(dib), 60u);
+        FreeImage_Unload(dib);
+
+        s.Watermark.TextPadding = 0;
+        s.Watermark.FontLeading = 0;
+        s.Frame.DoFrame = 0;
+        dib = DrawWatermark(MakeFilled(60, 40, kGrey), 60, 40, s, job);
+        ASSERT_NE(dib, nullptr);
+        FreeImage_Unload(dib);
+    }
+}
+
 class ImageWatermark : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -313,6 +341,24 @@ TEST_F(ImageWatermark, AlphaRotationAndMissingFiles) {
         EXPECT_EQ(At(same, 5, 5), kGreyRgb);
         FreeImage_Unload(same);
     }
+    // A palette image keeps its transparent entries.
+    FIBITMAP* palette = FreeImage_Allocate(20, 10, 8);
+    RGBQUAD* entries = FreeImage_GetPalette(palette);
+    entries[1] = RGBQUAD{255, 0, 0, 0};
+    BYTE table[2] = {0, 255};
+    FreeImage_SetTransparencyTable(palette, table, 2);
+    BYTE one = 1;
+    for (int x = 10; x < 20; ++x)
+        for (int y = 0; y < 10; ++y)
+            FreeImage_SetPixelIndex(palette, x, y, &one);
+    const std::string palettePath = (m_dir / "palette.png").string();
+    ASSERT_TRUE(FreeImage_Save(FIF_PNG, palette, palettePath.c_str(), 0));
+    FreeImage_Unload(palette);
+    dib = DrawWatermark(MakeFilled(100, 100, kGrey), 100, 100, ImageMark(palettePath, 255, 0), job);
+    EXPECT_EQ(At(dib, 5, 5), kGreyRgb);
+    EXPECT_EQ(At(dib, 15, 5), 0x0000FFu);
+    FreeImage_Unload(dib);
+
     // Larger than the picture: cut, never scaled.
     FIBITMAP* small = DrawWatermark(MakeFilled(8, 8, kGrey), 8, 8, ImageMark(path, 255, 0), job);
     EXPECT_EQ(At(small, 7, 7), 0x0000FFu);
