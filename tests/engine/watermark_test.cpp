@@ -230,7 +230,7 @@ TEST(TextWatermark, ExtremeSettingsLeaveThePictureWhole) {
         s.Watermark.TextPadding = big;
         s.Watermark.FontLeading = big;
         s.Watermark.TextXOffset = big;
-        s.Watermark.TextYOffset = -big;
+        s.Watermark.TextYOffset = big;
         s.Watermark.TextPosition = 5;
         s.Frame.DoFrame = 1;
         s.Frame.SolidLeft = big;
