@@ -1,0 +1,277 @@
+#include "platform/emf/bitmap_blit.h"
+
+#include "platform/emf/rop.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qm::emf {
+namespace {
+
+constexpr uint32_t kOpaque = 0xFF000000u;
+
+// Which device pixels a destination area covers and where each falls in it (u, v in 0..1).
+class AreaMap {
+public:
+    AreaMap(const PixelTarget& t, const DestArea& d) : m_d(d) {
+        double corners[4][2] = {{d.x, d.y},
+                                {d.x + d.ux, d.y + d.uy},
+                                {d.x + d.vx, d.y + d.vy},
+                                {d.x + d.ux + d.vx, d.y + d.uy + d.vy}};
+        for (auto& c : corners)
+            if (!std::isfinite(c[0]) || !std::isfinite(c[1]))
+                return;
+        m_aligned = std::abs(d.uy) < 1e-9 && std::abs(d.vx) < 1e-9;
+        double l, t0, r, b;
+        if (m_aligned) {
+            m_xs = std::round(d.x), m_xe = std::round(d.x + d.ux);
+            m_ys = std::round(d.y), m_ye = std::round(d.y + d.vy);
+            if (m_xs == m_xe || m_ys == m_ye)
+                return;
+            l = std::min(m_xs, m_xe), r = std::max(m_xs, m_xe);
+            t0 = std::min(m_ys, m_ye), b = std::max(m_ys, m_ye);
+        } else {
+            m_det = d.ux * d.vy - d.vx * d.uy;
+            if (std::abs(m_det) < 1e-9)
+                return;
+            l = r = corners[0][0], t0 = b = corners[0][1];
+            for (auto& c : corners) {
+                l = std::min(l, c[0]), r = std::max(r, c[0]);
+                t0 = std::min(t0, c[1]), b = std::max(b, c[1]);
+            }
+            l = std::floor(l), t0 = std::floor(t0), r = std::ceil(r), b = std::ceil(b);
+        }
+        m_left = static_cast<int>(std::clamp(l, 0.0, double(t.width)));
+        m_right = static_cast<int>(std::clamp(r, 0.0, double(t.width)));
+        m_top = static_cast<int>(std::clamp(t0, 0.0, double(t.height)));
+        m_bottom = static_cast<int>(std::clamp(b, 0.0, double(t.height)));
+        m_valid = m_left < m_right && m_top < m_bottom;
+    }
+
+    bool UV(int px, int py, double& u, double& v) const {
+        double cx = px + 0.5, cy = py + 0.5;
+        if (m_aligned) {
+            u = (cx - m_xs) / (m_xe - m_xs);
+            v = (cy - m_ys) / (m_ye - m_ys);
+        } else {
+            double rx = cx - m_d.x, ry = cy - m_d.y;
+            u = (m_d.vy * rx - m_d.vx * ry) / m_det;
+            v = (-m_d.uy * rx + m_d.ux * ry) / m_det;
+        }
+        return u >= 0 && u < 1 && v >= 0 && v < 1;
+    }
+    // Size of one device pixel in u and v (for filtering when shrinking).
+    double PixelU() const { return m_aligned ? 1.0 / std::abs(m_xe - m_xs) : 0; }
+    double PixelV() const { return m_aligned ? 1.0 / std::abs(m_ye - m_ys) : 0; }
+
+    // Calls f(x, y, pixel&) for each covered pixel inside the clip.
+    template <typename F> void ForEach(const PixelTarget& t, F&& f) const {
+        if (!m_valid)
+            return;
+        cairo_rectangle_int_t box = {m_left, m_top, m_right - m_left, m_bottom - m_top};
+        auto run = [&](const cairo_rectangle_int_t& r) {
+            for (int y = r.y; y < r.y + r.height; ++y) {
+                auto* row = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(t.pixels) +
+                                                        size_t(y) * t.stride);
+                for (int x = r.x; x < r.x + r.width; ++x) {
+                    double u, v;
+                    if (UV(x, y, u, v))
+                        f(u, v, row[x], x, y);
+                }
+            }
+        };
+        if (!t.clip) {
+            run(box);
+            return;
+        }
+        cairo_region_t* part = cairo_region_copy(t.clip);
+        cairo_region_intersect_rectangle(part, &box);
+        for (int i = 0, n = cairo_region_num_rectangles(part); i < n; ++i) {
+            cairo_rectangle_int_t r;
+            cairo_region_get_rectangle(part, i, &r);
+            run(r);
+        }
+        cairo_region_destroy(part);
+    }
+
+private:
+    DestArea m_d;
+    bool m_valid = false, m_aligned = false;
+    double m_xs = 0, m_xe = 0, m_ys = 0, m_ye = 0, m_det = 1;
+    int m_left = 0, m_top = 0, m_right = 0, m_bottom = 0;
+};
+
+bool SampleNearest(const DibImage& img, double sx, double sy, uint32_t& out) {
+    double fx = std::floor(sx), fy = std::floor(sy);
+    if (fx < 0 || fy < 0 || fx >= img.width || fy >= img.height)
+        return false;
+    out = img.At(static_cast<int>(fx), static_cast<int>(fy));
+    return true;
+}
+
+// Box-filtered sample over the source footprint of one destination pixel (at most 8x8
+// taps): the average, or the darkest / lightest per channel for the black-on-white and
+// white-on-black modes.
+bool SampleBox(const DibImage& img, double sx, double sy, double fw, double fh, StretchMode mode,
+               uint32_t& out) {
+    int nx = std::clamp(static_cast<int>(std::ceil(fw)), 1, 8);
+    int ny = std::clamp(static_cast<int>(std::ceil(fh)), 1, 8);
+    uint32_t sum[3] = {0, 0, 0}, lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
+    int count = 0;
+    for (int j = 0; j < ny; ++j)
+        for (int i = 0; i < nx; ++i) {
+            uint32_t p;
+            if (!SampleNearest(img, sx + (i + 0.5) * fw / nx - fw / 2,
+                               sy + (j + 0.5) * fh / ny - fh / 2, p))
+                continue;
+            for (int c = 0; c < 3; ++c) {
+                uint32_t v = (p >> (8 * c)) & 0xFF;
+                sum[c] += v, lo[c] = std::min(lo[c], v), hi[c] = std::max(hi[c], v);
+            }
+            ++count;
+        }
+    if (count == 0)
+        return false;
+    out = kOpaque;
+    for (int c = 0; c < 3; ++c) {
+        uint32_t v = mode == StretchMode::BlackOnWhite   ? lo[c]
+                     : mode == StretchMode::WhiteOnBlack ? hi[c]
+                                                         : (sum[c] + count / 2) / count;
+        out |= v << (8 * c);
+    }
+    return true;
+}
+
+class Sampler {
+public:
+    Sampler(const DibImage& img, const SourceRect& src, const AreaMap& map, StretchMode mode)
+        : m_img(img), m_src(src), m_mode(mode) {
+        m_fw = std::abs(src.w) * map.PixelU();
+        m_fh = std::abs(src.h) * map.PixelV();
+        m_filter = mode != StretchMode::ColorOnColor && (m_fw > 1.001 || m_fh > 1.001);
+    }
+    double X(double u) const { return m_src.x + u * m_src.w; }
+    double Y(double v) const { return m_src.y + v * m_src.h; }
+    bool Get(double u, double v, uint32_t& out) const {
+        if (m_filter)
+            return SampleBox(m_img, X(u), Y(v), std::max(m_fw, 1.0), std::max(m_fh, 1.0), m_mode,
+                             out);
+        return SampleNearest(m_img, X(u), Y(v), out);
+    }
+
+private:
+    const DibImage& m_img;
+    SourceRect m_src;
+    StretchMode m_mode;
+    double m_fw = 1, m_fh = 1;
+    bool m_filter = false;
+};
+
+uint32_t PatternAt(const PatternTile& p, int x, int y) {
+    if (p.width <= 0 || p.height <= 0 || p.pixels.size() < size_t(p.width) * p.height)
+        return kOpaque;
+    int tx = ((x - p.originX) % p.width + p.width) % p.width;
+    int ty = ((y - p.originY) % p.height + p.height) % p.height;
+    return p.pixels[size_t(ty) * p.width + tx];
+}
+
+uint8_t Blend(uint32_t s, uint32_t d, uint32_t sa, uint32_t ca, bool premultiplied, int shift) {
+    uint32_t sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
+    uint32_t v;
+    if (premultiplied)
+        v = (sc * ca + 127) / 255 + (dc * (255 - (sa * ca + 127) / 255) + 127) / 255;
+    else
+        v = (sc * ca + dc * (255 - ca) + 127) / 255;
+    return static_cast<uint8_t>(std::min<uint32_t>(v, 255));
+}
+
+} // namespace
+
+void Blit(const PixelTarget& target, const BlitRequest& req) {
+    AreaMap map(target, req.dest);
+    bool useSource = RopUsesSource(req.foreRop) || (req.mask && RopUsesSource(req.backRop));
+    bool usePattern = RopUsesPattern(req.foreRop) || (req.mask && RopUsesPattern(req.backRop));
+    if (useSource && !req.source)
+        return;
+    static const DibImage kEmpty;
+    Sampler sampler(req.source ? *req.source : kEmpty, req.src, map, req.mode);
+    uint32_t maskOne = req.mask ? req.mask->monoColors[1] & 0xFFFFFF : 0;
+    map.ForEach(target, [&](double u, double v, uint32_t& d, int x, int y) {
+        uint8_t rop = req.foreRop;
+        if (req.mask) {
+            uint32_t m;
+            bool fore =
+                SampleNearest(*req.mask, req.maskX + u * req.src.w, req.maskY + v * req.src.h, m) &&
+                (m & 0xFFFFFF) == maskOne;
+            rop = fore ? req.foreRop : req.backRop;
+        }
+        uint32_t s = 0, p = kOpaque;
+        if (RopUsesSource(rop)) {
+            if (!sampler.Get(u, v, s) || ((s >> 24) == 0 && req.source->hasHoles))
+                return;
+        }
+        if (usePattern && RopUsesPattern(rop)) {
+            p = req.pattern ? PatternAt(*req.pattern, x, y) : kOpaque;
+            if ((p >> 24) == 0)
+                return;
+        }
+        d = ApplyRop3(rop, p, s, d) | kOpaque;
+    });
+}
+
+void AlphaBlit(const PixelTarget& target, const DestArea& dest, const DibImage& source,
+               const SourceRect& src, uint8_t constantAlpha, bool sourceAlpha) {
+    AreaMap map(target, dest);
+    Sampler sampler(source, src, map, StretchMode::ColorOnColor);
+    bool perPixel = sourceAlpha && source.sourceAlpha;
+    map.ForEach(target, [&](double u, double v, uint32_t& d, int, int) {
+        uint32_t s;
+        if (!sampler.Get(u, v, s))
+            return;
+        uint32_t sa = s >> 24;
+        if (!perPixel && sa == 0 && source.hasHoles)
+            return;
+        if (!perPixel)
+            sa = 255;
+        uint32_t out = kOpaque;
+        for (int shift = 0; shift < 24; shift += 8)
+            out |= uint32_t(Blend(s, d, sa, constantAlpha, perPixel, shift)) << shift;
+        d = out;
+    });
+}
+
+void TransparentBlit(const PixelTarget& target, const DestArea& dest, const DibImage& source,
+                     const SourceRect& src, uint32_t transparentRgb) {
+    AreaMap map(target, dest);
+    Sampler sampler(source, src, map, StretchMode::ColorOnColor);
+    map.ForEach(target, [&](double u, double v, uint32_t& d, int, int) {
+        uint32_t s;
+        if (!sampler.Get(u, v, s) || (s & 0xFFFFFF) == (transparentRgb & 0xFFFFFF))
+            return;
+        if ((s >> 24) == 0 && source.hasHoles)
+            return;
+        d = s | kOpaque;
+    });
+}
+
+PatternTile HatchTile(uint32_t hatch, uint32_t foreground, uint32_t background,
+                      bool transparentBackground) {
+    static const uint8_t kHatches[6][8] = {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0x00},
+                                           {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08},
+                                           {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},
+                                           {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},
+                                           {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0xff, 0x08},
+                                           {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81}};
+    PatternTile tile;
+    tile.width = tile.height = 8;
+    tile.pixels.assign(64, 0);
+    const uint8_t* rows = kHatches[hatch < 6 ? hatch : 0];
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            tile.pixels[y * 8 + x] = (rows[y] & (0x80 >> x))
+                                         ? (foreground | kOpaque)
+                                         : (transparentBackground ? 0 : background | kOpaque);
+    return tile;
+}
+
+} // namespace qm::emf

@@ -1,0 +1,83 @@
+#include "platform/emf/bitmap_blit.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qm::emf {
+namespace {
+
+uint32_t Pack(double r, double g, double b) {
+    auto c = [](double v) { return static_cast<uint32_t>(std::clamp(v, 0.0, 65535.0)) >> 8; };
+    return 0xFF000000u | (c(r) << 16) | (c(g) << 8) | c(b);
+}
+
+bool Inside(const PixelTarget& t, int x, int y) {
+    return !t.clip || cairo_region_contains_point(t.clip, x, y);
+}
+
+uint32_t* Row(const PixelTarget& t, int y) {
+    return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(t.pixels) + size_t(y) * t.stride);
+}
+
+bool Finite(const GradientVertex& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y);
+}
+
+} // namespace
+
+void GradientRect(const PixelTarget& t, const GradientVertex& a, const GradientVertex& b,
+                  bool vertical) {
+    if (!Finite(a) || !Finite(b))
+        return;
+    double ax = std::round(a.x), ay = std::round(a.y), bx = std::round(b.x), by = std::round(b.y);
+    int l = static_cast<int>(std::clamp(std::min(ax, bx), 0.0, double(t.width)));
+    int r = static_cast<int>(std::clamp(std::max(ax, bx), 0.0, double(t.width)));
+    int top = static_cast<int>(std::clamp(std::min(ay, by), 0.0, double(t.height)));
+    int bottom = static_cast<int>(std::clamp(std::max(ay, by), 0.0, double(t.height)));
+    double from = vertical ? ay : ax, to = vertical ? by : bx;
+    if (from == to)
+        return;
+    for (int y = top; y < bottom; ++y) {
+        uint32_t* row = Row(t, y);
+        for (int x = l; x < r; ++x) {
+            if (!Inside(t, x, y))
+                continue;
+            double k = ((vertical ? y : x) - from) / (to - from);
+            if (to < from)
+                k = ((vertical ? y : x) + 1 - from) / (to - from);
+            k = std::clamp(k, 0.0, 1.0);
+            row[x] = Pack(a.r + (b.r - a.r) * k, a.g + (b.g - a.g) * k, a.b + (b.b - a.b) * k);
+        }
+    }
+}
+
+void GradientTriangle(const PixelTarget& t, const GradientVertex& a, const GradientVertex& b,
+                      const GradientVertex& c) {
+    if (!Finite(a) || !Finite(b) || !Finite(c))
+        return;
+    double det = (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+    if (std::abs(det) < 1e-9)
+        return;
+    auto lo = [](double p, double q, double r) { return std::min({p, q, r}); };
+    auto hi = [](double p, double q, double r) { return std::max({p, q, r}); };
+    int l = static_cast<int>(std::clamp(std::floor(lo(a.x, b.x, c.x)), 0.0, double(t.width)));
+    int r = static_cast<int>(std::clamp(std::ceil(hi(a.x, b.x, c.x)), 0.0, double(t.width)));
+    int top = static_cast<int>(std::clamp(std::floor(lo(a.y, b.y, c.y)), 0.0, double(t.height)));
+    int bottom = static_cast<int>(std::clamp(std::ceil(hi(a.y, b.y, c.y)), 0.0, double(t.height)));
+    for (int y = top; y < bottom; ++y) {
+        uint32_t* row = Row(t, y);
+        for (int x = l; x < r; ++x) {
+            double px = x + 0.5, py = y + 0.5;
+            double wb = ((px - a.x) * (c.y - a.y) - (c.x - a.x) * (py - a.y)) / det;
+            double wc = ((b.x - a.x) * (py - a.y) - (px - a.x) * (b.y - a.y)) / det;
+            double wa = 1 - wb - wc;
+            const double eps = -1e-9;
+            if (wa < eps || wb < eps || wc < eps || !Inside(t, x, y))
+                continue;
+            row[x] = Pack(wa * a.r + wb * b.r + wc * c.r, wa * a.g + wb * b.g + wc * c.g,
+                          wa * a.b + wb * b.b + wc * c.b);
+        }
+    }
+}
+
+} // namespace qm::emf
