@@ -1,9 +1,225 @@
 #include "platform/emf/player_text.h"
 
-namespace qm::emf {
+#include "platform/emf/player_render.h"
+#include "platform/emf/text_draw.h"
 
-bool PlayTextRecord(PlayerState& /*state*/, const RecordView& /*record*/) {
+#include <algorithm>
+
+namespace qm::emf {
+namespace {
+
+constexpr size_t kEmrTextSize = 40; // reference, count, offsets, options, rectangle
+
+// Windows-1252 for the bytes 0x80..0x9F; other bytes are their own code points.
+char16_t AnsiToUnicode(uint8_t c) {
+    static const char16_t k80[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    return (c >= 0x80 && c < 0xA0) ? k80[c - 0x80] : c;
+}
+
+std::string Utf8(const std::u16string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        uint32_t c = s[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+uint32_t Argb(ColorRef c) {
+    return ColorPixel(c);
+}
+
+TextRequest BaseRequest(const PlayerState& s, uint32_t graphicsMode) {
+    TextRequest req;
+    const LogFontW& f = s.dc.font;
+    req.font.height = f.height;
+    req.font.width = f.width;
+    req.font.escapement = f.escapement;
+    req.font.orientation = f.orientation;
+    req.font.weight = f.weight;
+    req.font.italic = f.italic != 0;
+    req.font.underline = f.underline != 0;
+    req.font.strikeOut = f.strikeOut != 0;
+    req.font.charSet = f.charSet;
+    req.font.quality = f.quality;
+    req.font.pitchAndFamily = f.pitchAndFamily;
+    req.font.faceName = Utf8(f.faceName);
+    const XForm m = s.LogicalToDevice();
+    req.toDevice = Affine{m.m11, m.m12, m.m21, m.m22, m.dx, m.dy};
+    req.advancedMode = graphicsMode == GM_ADVANCED;
+    req.align = s.dc.textAlign;
+    req.textColor = Argb(s.dc.textColor);
+    req.bkColor = Argb(s.dc.bkColor);
+    req.opaqueBackground = s.dc.bkMode == BK_OPAQUE;
+    return req;
+}
+
+// Appends the outlines left in cr's current path (device pixels) to the DC's path.
+void AppendPathFromCairo(PlayerState& s, cairo_t* cr) {
+    cairo_path_t* path = cairo_copy_path(cr);
+    if (!path || path->status != CAIRO_STATUS_SUCCESS) {
+        cairo_path_destroy(path);
+        return;
+    }
+    PathData& fig = s.EditPath();
+    // Figures use pixel centres: the point (x, y) stands for (x + 0.5, y + 0.5).
+    auto pt = [](const cairo_path_data_t& d) { return PointD{d.point.x - 0.5, d.point.y - 0.5}; };
+    for (int i = 0; i < path->num_data; i += path->data[i].header.length) {
+        const cairo_path_data_t* d = &path->data[i];
+        switch (d->header.type) {
+        case CAIRO_PATH_MOVE_TO:
+            FigMoveTo(fig, pt(d[1]));
+            break;
+        case CAIRO_PATH_LINE_TO:
+            FigLineTo(fig, pt(d[1]));
+            break;
+        case CAIRO_PATH_CURVE_TO:
+            FigBezierTo(fig, pt(d[1]), pt(d[2]), pt(d[3]));
+            break;
+        case CAIRO_PATH_CLOSE_PATH:
+            FigClose(fig);
+            break;
+        }
+    }
+    cairo_path_destroy(path);
+}
+
+// Draws one string and moves the current position when the alignment asks for it.
+void Output(PlayerState& s, TextRequest& req) {
+    bool updateCp = (req.align & kTaUpdateCp) != 0;
+    if (updateCp) {
+        req.refX = s.dc.currentPos.x;
+        req.refY = s.dc.currentPos.y;
+    }
+    bool inPath = s.dc.path && s.dc.path->recording;
+    cairo_t* cr = s.cr;
+    cairo_save(cr);
+    TextResult result;
+    if (inPath) {
+        req.toPath = true;
+        cairo_new_path(cr);
+        result = DrawTextRequest(cr, req);
+        AppendPathFromCairo(s, cr);
+        cairo_new_path(cr);
+    } else {
+        s.ApplyClip(cr);
+        result = DrawTextRequest(cr, req);
+    }
+    cairo_restore(cr);
+    if (updateCp) {
+        double sign = (req.align & kTaCenter) == kTaCenter ? 0.0
+                      : (req.align & kTaRight)             ? -1.0
+                                                           : 1.0;
+        s.dc.currentPos.x += sign * result.advanceX;
+        s.dc.currentPos.y += sign * result.advanceY;
+    }
+}
+
+// An EmrText object at offset at; false when its fixed part does not fit.
+bool PlayEmrText(PlayerState& s, const RecordView& r, size_t at, bool wide, uint32_t graphicsMode) {
+    if (!r.Has(at, kEmrTextSize))
+        return false;
+    TextRequest req = BaseRequest(s, graphicsMode);
+    req.refX = r.I32(at);
+    req.refY = r.I32(at + 4);
+    uint32_t count = r.U32(at + 8);
+    uint32_t offString = r.U32(at + 12);
+    req.options = r.U32(at + 16);
+    req.hasRect = true;
+    for (int i = 0; i < 4; ++i)
+        req.rect[i] = r.I32(at + 20 + 4 * i);
+    uint32_t offDx = r.U32(at + 36);
+    size_t unit = wide ? 2 : 1;
+    if (count > 0 && (offString >= r.size || count > (r.size - offString) / unit))
+        count = 0; // a string that does not fit draws nothing; the opaque box still counts
+    req.codes.resize(count);
+    for (uint32_t i = 0; i < count; ++i)
+        req.codes[i] = wide ? r.U16(offString + 2 * i) : AnsiToUnicode(r.U8(offString + i));
+    bool pdy = (req.options & kEtoPdy) != 0;
+    size_t per = pdy ? 8 : 4;
+    if (count > 0 && offDx != 0 && offDx < r.size && count <= (r.size - offDx) / per) {
+        req.dx.resize(count);
+        if (pdy)
+            req.dy.resize(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            req.dx[i] = r.I32(offDx + per * i);
+            if (pdy)
+                req.dy[i] = r.I32(offDx + per * i + 4);
+        }
+    }
+    Output(s, req);
     return true;
+}
+
+bool PlaySmallText(PlayerState& s, const RecordView& r) {
+    if (!r.Has(0, 36))
+        return false;
+    TextRequest req = BaseRequest(s, r.U32(24));
+    req.refX = r.I32(8);
+    req.refY = r.I32(12);
+    uint32_t count = r.U32(16);
+    req.options = r.U32(20);
+    size_t at = 36;
+    if (!(req.options & kEtoNoRect)) {
+        if (!r.Has(at, 16))
+            return false;
+        req.hasRect = true;
+        for (int i = 0; i < 4; ++i)
+            req.rect[i] = r.I32(at + 4 * i);
+        at += 16;
+    }
+    bool small = (req.options & kEtoSmallChars) != 0;
+    size_t unit = small ? 1 : 2;
+    count = static_cast<uint32_t>(std::min<size_t>(count, (r.size - at) / unit));
+    req.codes.resize(count);
+    for (uint32_t i = 0; i < count; ++i)
+        req.codes[i] = small ? r.U8(at + i) : r.U16(at + 2 * i);
+    Output(s, req);
+    return true;
+}
+
+} // namespace
+
+bool PlayTextRecord(PlayerState& s, const RecordView& r) {
+    switch (r.type) {
+    case EMR_EXTTEXTOUTA:
+    case EMR_EXTTEXTOUTW:
+        return PlayEmrText(s, r, 36, r.type == EMR_EXTTEXTOUTW, r.U32(24));
+    case EMR_POLYTEXTOUTA:
+    case EMR_POLYTEXTOUTW: {
+        if (!r.Has(0, 40))
+            return false;
+        uint32_t strings = r.U32(36);
+        uint32_t fit = static_cast<uint32_t>((r.size - 40) / kEmrTextSize);
+        for (uint32_t i = 0; i < std::min(strings, fit); ++i)
+            PlayEmrText(s, r, 40 + kEmrTextSize * i, r.type == EMR_POLYTEXTOUTW, r.U32(24));
+        return true;
+    }
+    case EMR_SMALLTEXTOUT:
+        return PlaySmallText(s, r);
+    default:
+        return true;
+    }
 }
 
 } // namespace qm::emf

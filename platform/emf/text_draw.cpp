@@ -110,7 +110,8 @@ bool Realise(const TextRequest& req, const Linear& logical, Realised& out) {
                                   : 16.0 * cellToEm;
     if (!std::isfinite(emDev) || sx <= 0 || sy <= 0)
         return false;
-    out.ppem = static_cast<int>(std::clamp(std::lround(emDev), 1L, 100000L));
+    // The font mapper takes the largest size that does not exceed the request.
+    out.ppem = static_cast<int>(std::clamp(std::floor(emDev + 1e-7), 1.0, 100000.0));
     out.ascentDev = static_cast<int>(std::lround(double(m.ascent) * out.ppem / m.unitsPerEm));
     out.descentDev = static_cast<int>(std::lround(double(m.descent) * out.ppem / m.unitsPerEm));
     if (f.width != 0 && m.avgCharWidth > 0) {
@@ -174,7 +175,7 @@ cairo_scaled_font_t* MakeScaledFont(const FontFace* face, const Linear& matrix, 
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_antialias(options,
                                      antialias ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_FULL);
     cairo_font_options_set_hint_metrics(options, hintMetrics ? CAIRO_HINT_METRICS_ON
                                                              : CAIRO_HINT_METRICS_OFF);
     cairo_scaled_font_t* font =
@@ -257,6 +258,35 @@ void TextBandPath(cairo_t* cr, const Realised& r, double ox, double oy, double x
     QuadPath(cr, x, y);
 }
 
+void AddGlyphOutlines(cairo_t* cr, const std::vector<Glyph>& glyphs,
+                      const std::vector<cairo_glyph_t>& placed, const Realised& r) {
+    for (size_t start = 0; start < glyphs.size();) {
+        size_t end = start + 1;
+        while (end < glyphs.size() && glyphs[end].face == glyphs[start].face)
+            ++end;
+        if (glyphs[start].face) {
+            if (cairo_scaled_font_t* font =
+                    MakeScaledFont(glyphs[start].face, r.glyph, true, false)) {
+                cairo_set_scaled_font(cr, font);
+                cairo_glyph_path(cr, placed.data() + start, static_cast<int>(end - start));
+                cairo_scaled_font_destroy(font);
+            }
+        }
+        start = end;
+    }
+}
+
+// The string's extent back in logical units.
+TextResult TextAdvance(const Realised& r, const Linear& logical, double width, double rise) {
+    TextResult result;
+    double ddx, ddy;
+    r.text.Apply(width, rise, ddx, ddy);
+    double det = logical.Det();
+    result.advanceX = (logical.d * ddx - logical.c * ddy) / det;
+    result.advanceY = (-logical.b * ddx + logical.a * ddy) / det;
+    return result;
+}
+
 } // namespace
 
 TextResult DrawTextRequest(cairo_t* cr, const TextRequest& req) {
@@ -265,7 +295,7 @@ TextResult DrawTextRequest(cairo_t* cr, const TextRequest& req) {
     Linear logical{m.xx, m.yx, m.xy, m.yy};
     cairo_save(cr);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    if (req.hasRect && (req.options & kEtoOpaque)) {
+    if (req.hasRect && (req.options & kEtoOpaque) && !req.toPath) {
         LogicalRectPath(cr, m, req.rect);
         SetColor(cr, req.bkColor);
         cairo_fill(cr);
@@ -273,9 +303,12 @@ TextResult DrawTextRequest(cairo_t* cr, const TextRequest& req) {
     Realised r;
     double ox = m.xx * req.refX + m.xy * req.refY + m.x0;
     double oy = m.yx * req.refX + m.yy * req.refY + m.y0;
+    if (req.toPath)
+        cairo_restore(cr); // the outlines must stay in cr's path
     if (req.codes.empty() || !std::isfinite(ox) || !std::isfinite(oy) ||
         std::abs(logical.Det()) < 1e-12 || !Realise(req, logical, r)) {
-        cairo_restore(cr);
+        if (!req.toPath)
+            cairo_restore(cr);
         return result;
     }
     bool upright = !req.advancedMode && req.font.escapement % 3600 == 0;
@@ -316,6 +349,10 @@ TextResult DrawTextRequest(cairo_t* cr, const TextRequest& req) {
         penX += advX[i], penY += advY[i];
     }
 
+    if (req.toPath) {
+        AddGlyphOutlines(cr, glyphs, placed, r);
+        return TextAdvance(r, logical, width, rise);
+    }
     if (req.hasRect && (req.options & kEtoClipped)) {
         LogicalRectPath(cr, m, req.rect);
         cairo_clip(cr);
@@ -327,7 +364,11 @@ TextResult DrawTextRequest(cairo_t* cr, const TextRequest& req) {
         cairo_fill(cr);
     }
     SetColor(cr, req.textColor);
-    bool antialias = req.font.quality != 3; // NONANTIALIASED_QUALITY
+    // NONANTIALIASED_QUALITY never smooths, ANTIALIASED and CLEARTYPE qualities always do;
+    // otherwise the font's own table decides per size, as greyscale smoothing does.
+    bool antialias = req.font.quality == 3   ? false
+                     : req.font.quality >= 4 ? true
+                                             : r.primary->SmoothAt(r.ppem);
     DrawGlyphRuns(cr, glyphs, placed, r, antialias);
 
     const fonts::FontMetrics& fm = r.primary->Metrics();
@@ -347,14 +388,7 @@ TextResult DrawTextRequest(cairo_t* cr, const TextRequest& req) {
         cairo_fill(cr);
     }
     cairo_restore(cr);
-
-    // The string's extent back in logical units.
-    double ddx, ddy;
-    r.text.Apply(width, rise, ddx, ddy);
-    double det = logical.Det();
-    result.advanceX = (logical.d * ddx - logical.c * ddy) / det;
-    result.advanceY = (-logical.b * ddx + logical.a * ddy) / det;
-    return result;
+    return TextAdvance(r, logical, width, rise);
 }
 
 } // namespace qm::emf

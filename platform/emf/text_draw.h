@@ -62,6 +62,7 @@ struct TextRequest {
     uint32_t textColor = 0xFF000000u; // 0xAARRGGBB
     uint32_t bkColor = 0xFFFFFFFFu;
     bool opaqueBackground = false; // background mode OPAQUE
+    bool toPath = false; // add the glyph outlines to cr's path instead of drawing anything
 };
 
 /// Where the text went, for updating the current position.

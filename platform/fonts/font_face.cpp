@@ -1,11 +1,12 @@
 #include "platform/fonts/font_face.h"
 
 #include <cairo-ft.h>
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_GASP_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <tuple>
@@ -27,6 +28,12 @@ FT_Library Library() {
         return lib;
     }();
     return library;
+}
+
+const cairo_user_data_key_t kFaceKey = {};
+
+void ReleaseFace(void* face) {
+    FT_Done_Face(static_cast<FT_Face>(face));
 }
 
 void ReadMetrics(FT_Face face, FontMetrics& m) {
@@ -98,19 +105,22 @@ private:
         if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0 && font->m_symbolCmap)
             FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL);
 
-        // cairo opens its own FreeType face from the pattern, so drawing and our queries
-        // never share one.
-        FcPattern* pattern = FcPatternCreate();
-        FcPatternAddString(pattern, FC_FILE, reinterpret_cast<const FcChar8*>(match.file.c_str()));
-        FcPatternAddInteger(pattern, FC_INDEX, match.index);
-        if (match.syntheticBold)
-            FcPatternAddBool(pattern, FC_EMBOLDEN, FcTrue);
-        font->m_cairoFace = cairo_ft_font_face_create_for_pattern(pattern);
-        FcPatternDestroy(pattern);
-        if (cairo_font_face_status(font->m_cairoFace) != CAIRO_STATUS_SUCCESS)
+        // cairo draws from a face of its own (it locks that one while drawing), so our
+        // queries never share a face with it.
+        FT_Face drawFace = nullptr;
+        if (FT_New_Face(lib, match.file.c_str(), match.index, &drawFace) != 0)
             return nullptr;
-        if (match.syntheticItalic)
-            cairo_ft_font_face_set_synthesize(font->m_cairoFace, CAIRO_FT_SYNTHESIZE_OBLIQUE);
+        font->m_cairoFace = cairo_ft_font_face_create_for_ft_face(drawFace, 0);
+        if (cairo_font_face_status(font->m_cairoFace) != CAIRO_STATUS_SUCCESS ||
+            cairo_font_face_set_user_data(font->m_cairoFace, &kFaceKey, drawFace, ReleaseFace) !=
+                CAIRO_STATUS_SUCCESS) {
+            FT_Done_Face(drawFace);
+            return nullptr;
+        }
+        unsigned synth = (match.syntheticBold ? CAIRO_FT_SYNTHESIZE_BOLD : 0) |
+                         (match.syntheticItalic ? CAIRO_FT_SYNTHESIZE_OBLIQUE : 0);
+        if (synth)
+            cairo_ft_font_face_set_synthesize(font->m_cairoFace, synth);
         return font;
     }
 
@@ -132,6 +142,12 @@ uint32_t FontFace::GlyphIndex(char32_t c) const {
     if (glyph == 0 && m_symbolCmap && c < 0x100)
         glyph = FT_Get_Char_Index(face, 0xF000 + c);
     return glyph;
+}
+
+bool FontFace::SmoothAt(int ppem) const {
+    std::lock_guard lock(m_impl->mutex);
+    FT_Int flags = FT_Get_Gasp(m_impl->face, static_cast<FT_UInt>(std::max(ppem, 0)));
+    return flags == FT_GASP_NO_TABLE || (flags & FT_GASP_DO_GRAY) != 0;
 }
 
 std::shared_ptr<const FontFace> OpenFontFace(const FontMatch& match) {

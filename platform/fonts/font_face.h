@@ -39,6 +39,9 @@ public:
     uint32_t GlyphIndex(char32_t c) const;
     /// Number of glyphs in the font.
     uint32_t GlyphCount() const { return m_glyphCount; }
+    /// True when the font asks for greyscale smoothing at this size (its gasp table; fonts
+    /// without one are always smoothed).
+    bool SmoothAt(int ppem) const;
     /// True when the font has a Microsoft symbol character map.
     bool IsSymbolEncoded() const { return m_symbolCmap; }
 
