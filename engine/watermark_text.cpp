@@ -100,14 +100,15 @@ std::pair<long long, long long> Measure(const draw::TextFont& font, const std::s
     return {std::llround(e.width), std::llround(e.height)};
 }
 
-// Measures the lines and places them in the padded box.
+// Measures the lines and places them in the padded box. Text is measured the way it will be
+// drawn, so that smooth text fits its box as well as raster text does.
 TextBox LayOut(const std::string& text, const draw::TextFont& font, const WatermarkGroup& w,
                draw::TextMode mode) {
     const long long padding = w.TextPadding;
     const std::vector<std::string> lines = SplitLines(text);
     TextBox box;
     if (lines.size() == 1) {
-        const auto [textW, textH] = Measure(font, text, draw::TextMode::Raster);
+        const auto [textW, textH] = Measure(font, text, mode);
         box.width = textW + 2 * padding;
         box.height = textH + 2 * padding;
         box.lines.push_back({text, padding, padding});
@@ -115,8 +116,10 @@ TextBox LayOut(const std::string& text, const draw::TextFont& font, const Waterm
     }
     // Several lines share one line height; the box is never narrower or lower than 10 pixels.
     long long maxW = 10, maxH = 10;
+    std::vector<long long> widths;
     for (const std::string& line : lines) {
-        const auto [lineW, lineH] = Measure(font, line, draw::TextMode::Raster);
+        const auto [lineW, lineH] = Measure(font, line, mode);
+        widths.push_back(lineW);
         maxW = std::max(maxW, lineW);
         maxH = std::max(maxH, lineH);
     }
@@ -124,11 +127,11 @@ TextBox LayOut(const std::string& text, const draw::TextFont& font, const Waterm
     const long long breaks = static_cast<long long>(lines.size()) - 1;
     box.width = maxW + 2 * padding;
     box.height = maxH + breaks * step + 2 * padding;
-    if (box.width > kMaxLayerSide || box.height > kMaxLayerSide)
+    if (box.width <= 0 || box.height <= 0 || box.width > kMaxLayerSide ||
+        box.height > kMaxLayerSide)
         return box;
     for (size_t i = 0; i < lines.size(); ++i) {
-        const long long lineW = Measure(font, lines[i], mode).first;
-        const int x = AlignLine(static_cast<int>(lineW), static_cast<int>(box.width),
+        const int x = AlignLine(static_cast<int>(widths[i]), static_cast<int>(box.width),
                                 w.TextAlignment, static_cast<int>(padding));
         box.lines.push_back({lines[i], x, padding + static_cast<long long>(i) * step});
     }
