@@ -61,10 +61,30 @@ FIBITMAP* To24Bits(FIBITMAP* dib) {
                                                    : FreeImage_ConvertTo24Bits(dib);
 }
 
+// A copy of a 32-bit picture with its colours as inks: FreeImage's TIFF writer stores the four
+// bytes of each pixel, in memory order, as C, M, Y and K when asked for CMYK.
+FIBITMAP* ToCmyk(FIBITMAP* dib) {
+    FIBITMAP* out = FreeImage_Clone(dib);
+    for (unsigned y = 0; out && y < FreeImage_GetHeight(out); ++y) {
+        BYTE* p = FreeImage_GetScanLine(out, static_cast<int>(y));
+        for (unsigned x = 0; x < FreeImage_GetWidth(out); ++x, p += 4) {
+            const int r = p[FI_RGBA_RED], g = p[FI_RGBA_GREEN], b = p[FI_RGBA_BLUE];
+            const int k = 255 - std::max({r, g, b});
+            auto ink = [k](int c) { return k == 255 ? 0 : (255 - c - k) * 255 / (255 - k); };
+            p[0] = static_cast<BYTE>(ink(r));
+            p[1] = static_cast<BYTE>(ink(g));
+            p[2] = static_cast<BYTE>(ink(b));
+            p[3] = static_cast<BYTE>(k);
+        }
+    }
+    return out;
+}
+
 // The bitmap in the form the FreeImage writer of a format accepts: the bitmap itself, or a
 // converted copy (in `copy`), or null when no conversion helps. Guards against writers that
 // fail, or abort the process, on input the depth step does not normally produce.
-FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, std::string_view id, BitmapPtr& copy) {
+FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, std::string_view id, int32_t flags,
+                                BitmapPtr& copy) {
     const unsigned bpp = FreeImage_GetBPP(dib);
     const bool plain = FreeImage_GetImageType(dib) == FIT_BITMAP;
     if (id == "webp" && (!plain || (bpp != 24 && bpp != 32)))
@@ -73,6 +93,8 @@ FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, std::string_view id, BitmapPtr& c
         copy.reset(FreeImage_ConvertToGreyscale(dib));
     else if (id == "tga" && Is565(dib))
         copy.reset(FreeImage_ConvertTo16Bits555(dib));
+    else if (id == "tiff" && (flags & TIFF_CMYK) && plain && bpp == 32)
+        copy.reset(ToCmyk(dib)); // the writer would take the colour bytes as inks
     else
         return dib;
     return copy.get();
@@ -80,7 +102,7 @@ FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, std::string_view id, BitmapPtr& c
 
 bool SaveWithFreeImage(FIBITMAP* dib, const ConversionJobRecord& job) {
     BitmapPtr copy;
-    FIBITMAP* source = FitForFreeImageWriter(dib, job.FormatId, copy);
+    FIBITMAP* source = FitForFreeImageWriter(dib, job.FormatId, job.SaveFlags, copy);
     return source && FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.FormatCode), source,
                                     job.OutputPath.c_str(), job.SaveFlags) != FALSE;
 }

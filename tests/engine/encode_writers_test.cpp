@@ -337,3 +337,34 @@ TEST_F(Writers, WebpGetsOnlyDepthsItCanTakeAndHonoursLossless) {
     EXPECT_GT(differences[1], 0);
     FreeImage_Unload(dib);
 }
+
+TEST_F(Writers, CmykTiffStoresInksThatReadBackAsTheSameColours) {
+    // FreeImage's writer takes the pixel bytes as they are for inks; without converting them
+    // first, red would come back as blue.
+    s.Output.TIFFColorModel = 1;
+    s.Output.TIFFCompression = 6;
+    FIBITMAP* dib = MakePicture();
+    const ConversionJobRecord job = Job("tiff", 32);
+    ASSERT_TRUE(WriteImage(dib, job, s));
+    const ImageInfo tiff = ReadWithLibtiff(job.OutputPath);
+    EXPECT_TRUE(tiff.ok);
+    EXPECT_EQ(tiff.bpp, 32u);
+    FIBITMAP* back = LoadWithFreeImage(job.OutputPath); // converted to RGB on loading
+    EXPECT_LE(MaxChannelDifference(dib, back), 1);
+    FreeImage_Unload(back);
+    FreeImage_Unload(dib);
+}
+
+TEST_F(Writers, JpegXrIsLosslessOnlyWhenAskedFor) {
+    FIBITMAP* dib = MakePicture();
+    std::vector<uint8_t> lossless, lossy;
+    ConversionJobRecord job = Job("jxr", 32);
+    ASSERT_TRUE(WriteImage(dib, job, s));
+    ReadWithLibjxr(job.OutputPath, &lossless);
+    job.SaveFlags = 40;
+    ASSERT_TRUE(WriteImage(dib, job, s));
+    EXPECT_TRUE(ReadWithLibjxr(job.OutputPath, &lossy).ok);
+    ASSERT_EQ(lossless.size(), lossy.size());
+    EXPECT_NE(lossless, lossy);
+    FreeImage_Unload(dib);
+}
