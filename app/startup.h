@@ -3,7 +3,7 @@
 
 namespace qm {
 
-/// Runs the program with its parameters; returns the process exit code.
+/// Runs the program with its parameters; returns the process exit code (always 0).
 int RunProgram(int argc, char** argv);
 
 } // namespace qm

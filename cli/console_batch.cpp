@@ -1,0 +1,180 @@
+#include "cli/console_batch.h"
+
+#include <FreeImage.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <system_error>
+#include <vector>
+
+#include "cli/console_output.h"
+#include "core/settings.h"
+#include "engine/conversion_job.h"
+#include "engine/conversion_worker.h"
+#include "engine/encode.h"
+
+namespace qm {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The extension of the last path component; empty when it has no ".", ends with "." or has a
+// blank after its last ".".
+std::string ExtensionOf(std::string_view path) {
+    const std::string_view name = path.substr(path.rfind('/') + 1);
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot + 1 == name.size() ||
+        name.find(' ', dot) != std::string_view::npos)
+        return {};
+    std::string ext(name.substr(dot + 1));
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsNonEmptyFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
+
+bool IsMetafileName(std::string_view path) {
+    const std::string ext = ExtensionOf(path);
+    return ext == "emf" || ext == "emz";
+}
+
+// Folder rules shared by input and output: no leading "..", relative folders below the
+// program's folder, a closing "/", and the folder must exist. Returns the message on failure.
+std::string CompleteFolder(std::string& folder, const char* incorrect, const char* invalid) {
+    if (folder.starts_with(".."))
+        return incorrect;
+    if (!folder.starts_with("/")) {
+        if (folder.starts_with("./"))
+            folder.erase(0, 2);
+        folder = ConversionJob.ProgramFolder + folder;
+    }
+    if (!folder.ends_with("/"))
+        folder += "/";
+    return IsDirectory(folder) ? std::string() : std::string(invalid);
+}
+
+// Every metafile below the folder, sorted by path, with its subfolder.
+void ImportFolderFiles(const std::string& folder) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_regular_file(ec) && IsMetafileName(it->path().string()))
+            found.push_back(it->path().string());
+    }
+    std::sort(found.begin(), found.end());
+    for (const std::string& path : found) {
+        const std::string relative = path.substr(folder.size());
+        const size_t slash = relative.rfind('/');
+        InputList[path].Subfolder = slash == std::string::npos ? "" : relative.substr(0, slash + 1);
+    }
+}
+
+bool CheckPaths(bool debug) {
+    std::string raw = ConversionJob.InputFolder;
+    if (debug)
+        WriteConsoleLine("Input: " + raw);
+    std::string error;
+    if (!ExtensionOf(raw).empty()) {
+        ConversionJob.InputPath = raw;
+        ConversionJob.InputFolder.clear();
+        if (!IsNonEmptyFile(raw))
+            error = "Invalid input file";
+    } else {
+        error = CompleteFolder(ConversionJob.InputFolder, "Incorrect input folder",
+                               "Invalid input folder");
+    }
+    if (error.empty()) {
+        std::string& out = ConversionJob.OutputFolder;
+        if (out.empty())
+            out = ConversionJob.InputFolder.empty()
+                      ? ConversionJob.InputPath.substr(0, ConversionJob.InputPath.rfind('/') + 1)
+                      : ConversionJob.InputFolder;
+        if (debug)
+            WriteConsoleLine("Output: " + out);
+        error = CompleteFolder(out, "Incorrect output folder", "Invalid output folder");
+    }
+    if (!error.empty())
+        WriteConsoleLine("Error: " + error);
+    return error.empty();
+}
+
+// The formats this console run can write so far.
+int32_t FormatCodeOf(std::string_view formatId) {
+    if (formatId == "bmp")
+        return FIF_BMP;
+    if (formatId == "png")
+        return FIF_PNG;
+    return FIF_UNKNOWN;
+}
+
+bool PrepareFormat(bool debug) {
+    ConversionJobRecord& job = ConversionJob;
+    if (job.FormatId.empty())
+        job.FormatId = OutputFormats.front();
+    if (debug)
+        WriteConsoleLine("Conversion: " + job.FormatId);
+    job.FormatCode = FormatCodeOf(job.FormatId);
+    if (job.FormatCode == FIF_UNKNOWN) {
+        WriteConsoleLine("Error: Invalid conversion type");
+        return false;
+    }
+    const int32_t* depth = FormatDepthSetting(Settings, job.FormatId);
+    job.TargetDepth = depth ? *depth : 0;
+    job.SaveFlags = SaveFlagsFor(job.FormatId, Settings);
+    job.AutoDepth = job.TargetDepth == 0 ? 1 : 0;
+    return true;
+}
+
+} // namespace
+
+void RunConsoleBatch(uint8_t quiet) {
+    const bool debug = ConversionJob.RunMode == "DEBUG";
+    const auto status = [quiet](const std::string& line) {
+        if (!quiet)
+            WriteConsoleLine(line);
+    };
+    status("Preparing...");
+    if (!CheckPaths(debug) || !PrepareFormat(debug))
+        return;
+
+    status("Importing...");
+    if (!ConversionJob.InputFolder.empty())
+        ImportFolderFiles(ConversionJob.InputFolder);
+    else if (IsMetafileName(ConversionJob.InputPath))
+        InputList[ConversionJob.InputPath];
+    const int32_t imported = static_cast<int32_t>(InputList.Size());
+    status("Import complete, new files added: " + std::to_string(imported));
+    if (imported == 0) {
+        WriteConsoleLine("Conversion stopped");
+        WriteConsoleLine("No input file(s) found. Please, add valid file(s) and try again!");
+        return;
+    }
+
+    status("Converting...");
+    ResetConversionProgress();
+    SetWorkerLineWriter(WriteConsoleLine);
+    std::thread worker = StartConversionWorker();
+    worker.join();
+    const int32_t converted = ConversionProgress.FilesConverted;
+    if (converted != 0) {
+        status("Conversion complete");
+        status("Files converted: " + std::to_string(converted) + " of " + std::to_string(imported));
+    } else {
+        WriteConsoleLine("Conversion stopped");
+    }
+}
+
+} // namespace qm

@@ -1,0 +1,152 @@
+#include "engine/conversion_worker.h"
+
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "engine/convert_file.h"
+
+namespace qm {
+
+namespace {
+
+LineWriter& WorkerLineWriter() {
+    static LineWriter writer = [](std::string_view line) {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    };
+    return writer;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The input's last-write time carried through local time, to whole seconds.
+bool InputFileTime(const std::string& path, int64_t& fileTime) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return false;
+    const time_t seconds = st.st_mtim.tv_sec;
+    struct tm local {};
+    if (!localtime_r(&seconds, &local))
+        return false;
+    fileTime = LocalDateTimeToFileTime(static_cast<int64_t>(timegm(&local)));
+    return true;
+}
+
+bool SetLastWriteTime(const std::string& path, int64_t fileTime) {
+    struct timespec times[2] = {};
+    times[0].tv_nsec = UTIME_OMIT; // last access stays as it is
+    times[1].tv_sec = static_cast<time_t>(fileTime);
+    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+} // namespace
+
+void SetWorkerLineWriter(LineWriter writer) {
+    WorkerLineWriter() = std::move(writer);
+}
+
+int64_t LocalDateTimeToFileTime(int64_t localSeconds) {
+    const time_t asUtc = static_cast<time_t>(localSeconds);
+    struct tm clock {};
+    if (!gmtime_r(&asUtc, &clock))
+        return localSeconds;
+    clock.tm_isdst = -1;
+    const time_t fileTime = mktime(&clock);
+    return fileTime == static_cast<time_t>(-1) ? localSeconds : static_cast<int64_t>(fileTime);
+}
+
+bool ApplyFileTimestamp(const std::string& inputPath, const std::string& outputPath,
+                        const SettingsRecord& s) {
+    switch (s.Advanced.FileTimestamp) {
+    case 1: {
+        int64_t fileTime = 0;
+        return InputFileTime(inputPath, fileTime) && SetLastWriteTime(outputPath, fileTime);
+    }
+    case 2:
+        return SetLastWriteTime(outputPath, LocalDateTimeToFileTime(s.Advanced.CustomTimestamp));
+    default:
+        return true;
+    }
+}
+
+void CreateOutputSubfolders(const ConversionJobRecord& job) {
+    if (IsDirectory(job.OutputFolder + job.InputSubfolder))
+        return;
+    std::string path = job.OutputFolder;
+    size_t start = 0;
+    for (size_t slash = job.InputSubfolder.find('/'); slash != std::string::npos;
+         start = slash + 1, slash = job.InputSubfolder.find('/', start)) {
+        const std::string field = job.InputSubfolder.substr(start, slash - start);
+        // Subfolders only ever go down from the output folder.
+        if (field.empty() || field == "." || field == "..")
+            continue;
+        path += field + "/";
+        if (!IsDirectory(path))
+            mkdir(path.c_str(), 0777);
+    }
+}
+
+void CreateOutputSubfolders() {
+    CreateOutputSubfolders(ConversionJob);
+}
+
+int32_t RunConversionWorker(WorkerContext& ctx) {
+    ConversionJobRecord& job = ctx.job;
+    const bool diagnostics = job.ConsoleRun == 1 && job.RunMode == "DEBUG";
+    int32_t started = 0;
+    int32_t converted = 0;
+
+    for (size_t slot = 0; slot < ctx.inputs.SlotCount(); ++slot) {
+        if (ctx.progress.KeepRunning.load() == 0)
+            break;
+        const auto& [path, entry] = ctx.inputs.Slot(slot);
+        if (path.empty()) // removed from the list
+            continue;
+        ++started;
+        job.InputPath = path;
+        job.InputSubfolder = entry.Subfolder;
+        {
+            std::lock_guard<std::mutex> guard(ctx.lock);
+            ctx.progress.FilesStarted = started;
+            ctx.progress.CurrentFile = job.InputPath;
+        }
+        if (ctx.settings.Advanced.KeepSubfolders)
+            CreateOutputSubfolders(job);
+        if (diagnostics)
+            ctx.writeLine("Processing: " + job.InputPath);
+        const bool ok = ConvertFile(job, ctx.settings);
+        if (diagnostics) {
+            ctx.writeLine("Saving As: " + job.OutputPath);
+            ctx.writeLine(ok ? "OK" : "Not OK");
+        }
+        if (!ok)
+            continue;
+        ++converted;
+        job.RandomNumber = NewRandomNumber();
+        ++job.SuccessCounter;
+        ApplyFileTimestamp(job.InputPath, job.OutputPath, ctx.settings);
+    }
+
+    std::lock_guard<std::mutex> guard(ctx.lock);
+    ctx.progress.FilesConverted = converted;
+    return converted;
+}
+
+int ConversionWorker(int32_t) {
+    WorkerContext ctx{ConversionJob, ConversionProgress, ProgressLock,
+                      InputList,     Settings,           WorkerLineWriter()};
+    RunConversionWorker(ctx);
+    return 0;
+}
+
+std::thread StartConversionWorker() {
+    return std::thread([] { ConversionWorker(0); });
+}
+
+} // namespace qm

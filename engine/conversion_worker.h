@@ -1,0 +1,58 @@
+// The worker thread of a conversion run: walks the input list and converts file by file.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "core/settings.h"
+#include "engine/conversion_job.h"
+
+namespace qm {
+
+/// Writes one diagnostic line (without its line end).
+using LineWriter = std::function<void(std::string_view)>;
+
+/// Where the worker's diagnostic lines go; the console front end points it at the console.
+/// By default lines go to standard output.
+void SetWorkerLineWriter(LineWriter writer);
+
+/// Everything one run of the worker works on.
+struct WorkerContext {
+    ConversionJobRecord& job;
+    ConversionProgressRecord& progress;
+    std::mutex& lock;
+    const InputListMap& inputs;
+    const SettingsRecord& settings;
+    LineWriter writeLine;
+};
+
+/// Converts every entry of the inputs in order until the list ends or KeepRunning drops to 0;
+/// publishes each entry under the lock, and stores the number of successes in FilesConverted
+/// at the end. A failed file only shows in the count (and as "Not OK" with diagnostics).
+/// Returns the number of files converted.
+int32_t RunConversionWorker(WorkerContext& ctx);
+
+/// The thread procedure over the global records; the parameter is ignored. Returns 0.
+int ConversionWorker(int32_t unused);
+
+/// Starts ConversionWorker on its own thread.
+std::thread StartConversionWorker();
+
+/// Creates OutputFolder + InputSubfolder folder by folder when missing. Failures are not
+/// reported: the later write fails instead.
+void CreateOutputSubfolders(const ConversionJobRecord& job);
+void CreateOutputSubfolders();
+
+/// Applies Advanced/File Timestamp to a written output file: 0 leaves it, 1 copies the input's
+/// last-write time, 2 sets Advanced/Custom Timestamp (a local clock reading). Only the
+/// last-write time changes, to whole seconds. False when a time could not be read or set.
+bool ApplyFileTimestamp(const std::string& inputPath, const std::string& outputPath,
+                        const SettingsRecord& s);
+
+/// The file time (seconds since the epoch) of a local clock reading counted as if it were UTC.
+int64_t LocalDateTimeToFileTime(int64_t localSeconds);
+
+} // namespace qm

@@ -1,0 +1,98 @@
+#include "engine/convert_file.h"
+
+#include "engine/colour.h"
+#include "engine/encode.h"
+#include "engine/frame.h"
+#include "engine/naming.h"
+#include "engine/rasterise.h"
+#include "engine/transform.h"
+#include "engine/watermark.h"
+
+namespace qm {
+
+namespace {
+
+int WidthOf(FIBITMAP* dib) {
+    return static_cast<int>(FreeImage_GetWidth(dib));
+}
+int HeightOf(FIBITMAP* dib) {
+    return static_cast<int>(FreeImage_GetHeight(dib));
+}
+
+// Icons larger than 128 pixels either way become exactly 128 x 128 (aspect not kept).
+FIBITMAP* LimitIconSize(FIBITMAP* dib, const ConversionJobRecord& job) {
+    if (job.FormatId != "ico" || (WidthOf(dib) <= MaxIconSide && HeightOf(dib) <= MaxIconSide))
+        return dib;
+    FIBITMAP* scaled = FreeImage_Rescale(dib, MaxIconSide, MaxIconSide, FILTER_BICUBIC);
+    FreeImage_Unload(dib);
+    return scaled;
+}
+
+int32_t AutomaticDepth(const ConversionJobRecord& job) {
+    // Until the format table chooses, keep the depth the picture was rendered at.
+    return job.SourceDepth;
+}
+
+} // namespace
+
+FIBITMAP* RunImageSteps(FIBITMAP* dib, ConversionJobRecord& job, const SettingsRecord& s) {
+    if (dib && s.Transform.DoImageRotation)
+        dib = RotateImage(dib, s);
+    if (dib && s.Transform.DoImageResize)
+        dib = ResizeImage(dib, WidthOf(dib), HeightOf(dib), s);
+    if (!dib)
+        return nullptr;
+    dib = LimitIconSize(dib, job);
+    if (!dib)
+        return nullptr;
+    const int width = WidthOf(dib);
+    const int height = HeightOf(dib);
+
+    if (s.Transform.DoImageFlipHorizontal || s.Transform.DoImageFlipVertical)
+        FlipImage(dib, s);
+    if (dib && s.Adjustment.DoImageColorCorrection)
+        dib = AdjustColours(dib, s);
+    if (dib && s.Adjustment.DoImageGreyscale)
+        dib = MakeGreyscale(dib, s);
+    if (dib && s.Adjustment.DoImageThreshold)
+        dib = ApplyThreshold(dib, s);
+    if (dib && s.Frame.DoFrame)
+        dib = DrawFrame(dib, width, height, s);
+    if (dib && s.Watermark.DoWatermark != 0)
+        dib = DrawWatermark(dib, width, height, s, job);
+    if (!dib)
+        return nullptr;
+
+    if (job.AutoDepth)
+        job.TargetDepth = AutomaticDepth(job);
+    dib = ReduceDepth(dib, job.TargetDepth);
+    job.FinalWidth = width;
+    job.FinalHeight = height;
+    return dib;
+}
+
+bool ConvertFile(ConversionJobRecord& job, const SettingsRecord& s) {
+    // A file that fails before naming must not show the previous file's output name.
+    job.OutputPath.clear();
+    job.TempPath.clear();
+    FIBITMAP* dib = RasteriseMetafileFile(job.InputPath);
+    if (!dib)
+        return false;
+    job.SourceDepth = static_cast<int32_t>(FreeImage_GetBPP(dib));
+
+    dib = RunImageSteps(dib, job, s);
+    if (!dib)
+        return false;
+
+    job.OutputPath = BuildOutputPath(job, s);
+    job.TempPath = BuildTempPath(job);
+    const bool written = WriteImage(dib, job, s);
+    FreeImage_Unload(dib);
+    return written;
+}
+
+bool ConvertFile() {
+    return ConvertFile(ConversionJob, Settings);
+}
+
+} // namespace qm

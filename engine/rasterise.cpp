@@ -1,0 +1,78 @@
+#include "engine/rasterise.h"
+
+#include <cstring>
+#include <vector>
+
+#include "platform/emf/emf_player.h"
+
+namespace qm {
+
+bool SurfaceSizeAllowed(int64_t width, int64_t height) {
+    if (width < 0 || height < 0 || width >= MaxSurfacePixels || height >= MaxSurfacePixels)
+        return false;
+    return (width + 1) * (height + 1) <= MaxSurfacePixels;
+}
+
+namespace {
+
+// The surface is the bitmap's own pixel buffer: FreeImage keeps rows bottom-up, the player
+// draws top-down, so we play into it as a top-down surface and flip the rows afterwards. That
+// keeps one buffer per file instead of a surface plus a copy.
+bool PlayInto(FIBITMAP* dib, std::span<const uint8_t> data, int32_t width, int32_t height) {
+    const unsigned pitch = FreeImage_GetPitch(dib);
+    const unsigned rows = FreeImage_GetHeight(dib);
+    BYTE* bits = FreeImage_GetBits(dib);
+    std::memset(bits, 0xFF, static_cast<size_t>(pitch) * rows);
+
+    emf::Surface surface;
+    surface.pixels = reinterpret_cast<uint32_t*>(bits);
+    surface.width = static_cast<int>(FreeImage_GetWidth(dib));
+    surface.height = static_cast<int>(rows);
+    surface.stride = static_cast<int>(pitch);
+    const emf::RectL play{0, 0, width, height};
+    if (!emf::PlayEnhMetaFile(data, surface, play))
+        return false;
+    return FreeImage_FlipVertical(dib) != FALSE;
+}
+
+// The fourth byte of a device surface is undefined; the picture is opaque.
+void MakeOpaque(FIBITMAP* dib) {
+    const unsigned width = FreeImage_GetWidth(dib);
+    const unsigned rows = FreeImage_GetHeight(dib);
+    for (unsigned y = 0; y < rows; ++y) {
+        BYTE* line = FreeImage_GetScanLine(dib, static_cast<int>(y));
+        for (unsigned x = 0; x < width; ++x)
+            line[x * 4 + FI_RGBA_ALPHA] = 0xFF;
+    }
+}
+
+} // namespace
+
+FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data) {
+    emf::EmfHeaderInfo header;
+    if (!emf::ReadEmfHeader(data, header))
+        return nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+    if (!emf::ComputePlaySize(header, width, height) || !SurfaceSizeAllowed(width, height))
+        return nullptr;
+
+    FIBITMAP* dib = FreeImage_Allocate(width + 1, height + 1, 32);
+    if (!dib)
+        return nullptr;
+    if (!PlayInto(dib, data, width, height)) {
+        FreeImage_Unload(dib);
+        return nullptr;
+    }
+    MakeOpaque(dib);
+    return dib;
+}
+
+FIBITMAP* RasteriseMetafileFile(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    if (!emf::LoadMetafileBytes(path, bytes))
+        return nullptr;
+    return RasteriseMetafile(bytes);
+}
+
+} // namespace qm

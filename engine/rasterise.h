@@ -1,0 +1,29 @@
+// Rendering a metafile into a FreeImage bitmap: the first step of every conversion.
+#pragma once
+
+#include <FreeImage.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace qm {
+
+/// The largest drawing surface we render into, in pixels (1 GiB at 32 bits per pixel).
+inline constexpr int64_t MaxSurfacePixels = int64_t{1} << 28;
+
+/// True when a (width + 1) x (height + 1) surface for a play rectangle of width x height
+/// pixels is allowed: both sizes non-negative and the pixel count within MaxSurfacePixels.
+bool SurfaceSizeAllowed(int64_t width, int64_t height);
+
+/// Plays a metafile held in memory into a new 32-bit bitmap of (W + 1) x (H + 1) pixels, where
+/// W x H is the play size computed from its header: white background, picture played into
+/// (0, 0, W, H), every alpha byte 255. Null when the data is not a metafile, its size is not
+/// computable or too large, or the bitmap cannot be allocated.
+FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data);
+
+/// The same for a file on disk (.emf, or gzip-compressed .emz). Null when the file cannot be
+/// read, and in every case above.
+FIBITMAP* RasteriseMetafileFile(const std::string& path);
+
+} // namespace qm
