@@ -6,6 +6,8 @@
 #include "cli/console_batch.h"
 #include "cli/console_output.h"
 #include "cli/option_table.h"
+#include "core/catalogue.h"
+#include "core/formats.h"
 
 namespace qm {
 
@@ -288,8 +290,11 @@ int RunCommandLine(std::string_view programPath, const std::vector<std::string>&
     exitCode = 0;
     if (params.empty())
         return 0;
+    BuildInputExtensions();
+    BuildOutputFormats();
     ResetConversionJob();
     ResetSettings(Settings, 1);
+    LoadCatalogue();
 
     const std::string title = TitleWithVersion(ProductTitle, ProgramVersion);
     const std::string first = OptionNameAt(params, 0);

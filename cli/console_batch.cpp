@@ -1,7 +1,5 @@
 #include "cli/console_batch.h"
 
-#include <FreeImage.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -11,6 +9,8 @@
 #include <vector>
 
 #include "cli/console_output.h"
+#include "core/catalogue.h"
+#include "core/formats.h"
 #include "core/settings.h"
 #include "engine/conversion_job.h"
 #include "engine/conversion_worker.h"
@@ -111,23 +111,14 @@ bool CheckPaths(bool debug) {
     return error.empty();
 }
 
-// The formats this console run can write so far.
-int32_t FormatCodeOf(std::string_view formatId) {
-    if (formatId == "bmp")
-        return FIF_BMP;
-    if (formatId == "png")
-        return FIF_PNG;
-    return FIF_UNKNOWN;
-}
-
 bool PrepareFormat(bool debug) {
     ConversionJobRecord& job = ConversionJob;
     if (job.FormatId.empty())
         job.FormatId = OutputFormats.front();
     if (debug)
         WriteConsoleLine("Conversion: " + job.FormatId);
-    job.FormatCode = FormatCodeOf(job.FormatId);
-    if (job.FormatCode == FIF_UNKNOWN) {
+    job.FormatCode = FormatCode(job.FormatId);
+    if (job.FormatCode < 0) {
         WriteConsoleLine("Error: Invalid conversion type");
         return false;
     }
@@ -146,34 +137,35 @@ void RunConsoleBatch(uint8_t quiet) {
         if (!quiet)
             WriteConsoleLine(line);
     };
-    status("Preparing...");
+    status(GetText("General", "Preparing"));
     if (!CheckPaths(debug) || !PrepareFormat(debug))
         return;
 
-    status("Importing...");
+    status(GetText("General", "Importing"));
     if (!ConversionJob.InputFolder.empty())
         ImportFolderFiles(ConversionJob.InputFolder);
     else if (IsMetafileName(ConversionJob.InputPath))
         InputList[ConversionJob.InputPath];
     const int32_t imported = static_cast<int32_t>(InputList.Size());
-    status("Import complete, new files added: " + std::to_string(imported));
+    status(FillPlaceholders(GetText("Msg", "Import complete"), std::to_string(imported)));
     if (imported == 0) {
-        WriteConsoleLine("Conversion stopped");
-        WriteConsoleLine("No input file(s) found. Please, add valid file(s) and try again!");
+        WriteConsoleLine(GetText("Msg", "Conversion is not complete"));
+        WriteConsoleLine(GetText("Msg", "Empty input files"));
         return;
     }
 
-    status("Converting...");
+    status(GetText("General", "Converting"));
     ResetConversionProgress();
     SetWorkerLineWriter(WriteConsoleLine);
     std::thread worker = StartConversionWorker();
     worker.join();
     const int32_t converted = ConversionProgress.FilesConverted;
     if (converted != 0) {
-        status("Conversion complete");
-        status("Files converted: " + std::to_string(converted) + " of " + std::to_string(imported));
+        status(GetText("Msg", "Conversion complete"));
+        status(FillPlaceholders(GetText("Msg", "Files converted"), std::to_string(converted),
+                                std::to_string(imported)));
     } else {
-        WriteConsoleLine("Conversion stopped");
+        WriteConsoleLine(GetText("Msg", "Conversion is not complete"));
     }
 }
 

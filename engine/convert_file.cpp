@@ -1,5 +1,6 @@
 #include "engine/convert_file.h"
 
+#include "core/formats.h"
 #include "engine/colour.h"
 #include "engine/encode.h"
 #include "engine/frame.h"
@@ -26,11 +27,6 @@ FIBITMAP* LimitIconSize(FIBITMAP* dib, const ConversionJobRecord& job) {
     FIBITMAP* scaled = FreeImage_Rescale(dib, MaxIconSide, MaxIconSide, FILTER_BICUBIC);
     FreeImage_Unload(dib);
     return scaled;
-}
-
-int32_t AutomaticDepth(const ConversionJobRecord& job) {
-    // Until the format table chooses, keep the depth the picture was rendered at.
-    return job.SourceDepth;
 }
 
 } // namespace
@@ -64,7 +60,7 @@ FIBITMAP* RunImageSteps(FIBITMAP* dib, ConversionJobRecord& job, const SettingsR
         return nullptr;
 
     if (job.AutoDepth)
-        job.TargetDepth = AutomaticDepth(job);
+        job.TargetDepth = ChooseAutoDepth(job.FormatId, job.SourceDepth);
     dib = ReduceDepth(dib, job.TargetDepth);
     job.FinalWidth = width;
     job.FinalHeight = height;

@@ -1,0 +1,188 @@
+#include "engine/conversion_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <FreeImage.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "core/formats.h"
+#include "tests/engine/test_metafile.h"
+
+using namespace qm;
+namespace fs = std::filesystem;
+
+namespace {
+
+class WorkerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        BuildOutputFormats();
+        m_root = fs::temp_directory_path() /
+                 ("qm_worker_" + std::to_string(getpid()) + "_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_root);
+        fs::create_directories(m_root / "in" / "a" / "b");
+        fs::create_directories(m_root / "out");
+        ResetSettings(m_settings, 1);
+        m_job.OutputFolder = (m_root / "out").string() + "/";
+        m_job.FormatId = "png";
+        m_job.FormatCode = FormatCode("png");
+        m_job.AutoDepth = 1;
+        m_job.ConsoleRun = 1;
+        m_job.RunMode = "DEBUG";
+        m_job.SuccessCounter = 1;
+    }
+    void TearDown() override { fs::remove_all(m_root); }
+
+    std::string AddGood(const std::string& relative, const std::string& subfolder = "") {
+        const std::string path = (m_root / "in" / relative).string();
+        EXPECT_TRUE(test::TwoRectangles().Write(path));
+        m_inputs[path].Subfolder = subfolder;
+        return path;
+    }
+    std::string AddBroken(const std::string& relative) {
+        const std::string path = (m_root / "in" / relative).string();
+        std::ofstream(path) << "this is not a metafile";
+        m_inputs[path];
+        return path;
+    }
+
+    int32_t RunWorker() {
+        WorkerContext ctx{
+            m_job,    m_progress, m_lock,
+            m_inputs, m_settings, [this](std::string_view line) { m_lines.emplace_back(line); }};
+        return RunConversionWorker(ctx);
+    }
+
+    static unsigned ReadBackWidth(const std::string& path) {
+        FIBITMAP* dib = FreeImage_Load(FIF_PNG, path.c_str());
+        if (!dib)
+            return 0;
+        const unsigned width = FreeImage_GetWidth(dib);
+        FreeImage_Unload(dib);
+        return width;
+    }
+
+    fs::path m_root;
+    SettingsRecord m_settings;
+    ConversionJobRecord m_job;
+    ConversionProgressRecord m_progress;
+    std::mutex m_lock;
+    InputListMap m_inputs;
+    std::vector<std::string> m_lines;
+};
+
+time_t MTime(const std::string& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st.st_mtim.tv_sec;
+}
+
+} // namespace
+
+TEST_F(WorkerTest, ABrokenFileIsCountedOutAndTheRunGoesOn) {
+    const std::string first = AddGood("first.emf");
+    const std::string broken = AddBroken("broken.emf");
+    const std::string last = AddGood("a/b/last.emz.emf", "a/b/");
+
+    EXPECT_EQ(RunWorker(), 2);
+    EXPECT_EQ(m_progress.FilesConverted, 2);
+    EXPECT_EQ(m_progress.FilesStarted, 3);
+    EXPECT_EQ(m_progress.CurrentFile, last);
+    EXPECT_EQ(m_job.SuccessCounter, 3);
+
+    const std::string out = m_job.OutputFolder;
+    const std::vector<std::string> expected = {"Processing: " + first,
+                                               "Saving As: " + out + "first.png",
+                                               "OK",
+                                               "Processing: " + broken,
+                                               "Saving As: ",
+                                               "Not OK",
+                                               "Processing: " + last,
+                                               "Saving As: " + out + "a/b/last.emz.png",
+                                               "OK"};
+    EXPECT_EQ(m_lines, expected);
+    EXPECT_EQ(ReadBackWidth(out + "first.png"), 201u);
+    EXPECT_EQ(ReadBackWidth(out + "a/b/last.emz.png"), 201u); // subfolders created
+    EXPECT_FALSE(fs::exists(out + "broken.png"));
+}
+
+TEST_F(WorkerTest, DiagnosticsOnlyInADebugConsoleRun) {
+    AddGood("first.emf");
+    m_job.RunMode = "debug";
+    EXPECT_EQ(RunWorker(), 1);
+    EXPECT_TRUE(m_lines.empty());
+}
+
+TEST_F(WorkerTest, AStopRequestEndsTheRunBeforeTheNextFile) {
+    AddGood("first.emf");
+    m_progress.KeepRunning = 0;
+    EXPECT_EQ(RunWorker(), 0);
+    EXPECT_EQ(m_progress.FilesStarted, 0);
+    EXPECT_FALSE(fs::exists(m_job.OutputFolder + "first.png"));
+}
+
+TEST_F(WorkerTest, EmzFilesConvert) {
+    const std::string plain = (m_root / "plain.emf").string();
+    ASSERT_TRUE(test::TwoRectangles().Write(plain));
+    const std::string packed = (m_root / "in" / "packed.emz").string();
+    ASSERT_EQ(std::system(("gzip -c '" + plain + "' > '" + packed + "'").c_str()), 0);
+    m_inputs[packed];
+    EXPECT_EQ(RunWorker(), 1);
+    EXPECT_EQ(ReadBackWidth(m_job.OutputFolder + "packed.png"), 201u);
+}
+
+TEST_F(WorkerTest, SubfoldersAreCreatedOneByOneBelowTheOutputFolder) {
+    m_job.InputSubfolder = "x/y/z/";
+    CreateOutputSubfolders(m_job);
+    EXPECT_TRUE(fs::is_directory(m_root / "out" / "x" / "y" / "z"));
+
+    m_job.InputSubfolder = "../escape/";
+    CreateOutputSubfolders(m_job);
+    EXPECT_FALSE(fs::exists(m_root / "escape"));
+}
+
+TEST_F(WorkerTest, TimestampsCopyTheInputOrSetTheCustomTime) {
+    const std::string input = AddGood("first.emf");
+    const time_t old = 1500000000; // 2017-07-14
+    struct timespec times[2] = {{old, 0}, {old, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, input.c_str(), times, 0), 0);
+    const std::string output = m_job.OutputFolder + "first.png";
+
+    m_settings.Advanced.FileTimestamp = 0;
+    RunWorker();
+    EXPECT_GT(MTime(output), old + 3600);
+
+    m_settings.Advanced.FileTimestamp = 1;
+    RunWorker();
+    EXPECT_EQ(MTime(output), old);
+
+    // A local clock reading of 2020-01-02 03:04:05 becomes that local time on the file.
+    m_settings.Advanced.FileTimestamp = 2;
+    m_settings.Advanced.CustomTimestamp = 1577934245;
+    RunWorker();
+    const time_t stamped = MTime(output);
+    struct tm local {};
+    localtime_r(&stamped, &local);
+    EXPECT_EQ(local.tm_year, 120);
+    EXPECT_EQ(local.tm_mon, 0);
+    EXPECT_EQ(local.tm_mday, 2);
+    EXPECT_EQ(local.tm_hour, 3);
+    EXPECT_EQ(local.tm_min, 4);
+    EXPECT_EQ(local.tm_sec, 5);
+}
+
+TEST_F(WorkerTest, AFailedFileGetsNoTimestampAndDoesNotAdvanceTheCounters) {
+    AddBroken("broken.emf");
+    m_settings.Advanced.FileTimestamp = 2;
+    const int32_t random = m_job.RandomNumber;
+    EXPECT_EQ(RunWorker(), 0);
+    EXPECT_EQ(m_job.SuccessCounter, 1);
+    EXPECT_EQ(m_job.RandomNumber, random);
+}
