@@ -1,14 +1,13 @@
 #include "cli/console_batch.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
-#include <system_error>
-#include <vector>
+#include <thread>
 
 #include "cli/console_output.h"
+#include "cli/input_collection.h"
 #include "core/catalogue.h"
 #include "core/formats.h"
 #include "core/settings.h"
@@ -19,8 +18,6 @@
 namespace qm {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // The extension of the last path component; empty when it has no ".", ends with "." or has a
 // blank after its last ".".
@@ -46,11 +43,6 @@ bool IsNonEmptyFile(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
 }
 
-bool IsMetafileName(std::string_view path) {
-    const std::string ext = ExtensionOf(path);
-    return ext == "emf" || ext == "emz";
-}
-
 // Folder rules shared by input and output: no leading "..", relative folders below the
 // program's folder, a closing "/", and the folder must exist. Returns the message on failure.
 std::string CompleteFolder(std::string& folder, const char* incorrect, const char* invalid) {
@@ -66,20 +58,15 @@ std::string CompleteFolder(std::string& folder, const char* incorrect, const cha
     return IsDirectory(folder) ? std::string() : std::string(invalid);
 }
 
-// Every metafile below the folder, sorted by path, with its subfolder.
-void ImportFolderFiles(const std::string& folder) {
-    std::vector<std::string> found;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_regular_file(ec) && IsMetafileName(it->path().string()))
-            found.push_back(it->path().string());
-    }
-    std::sort(found.begin(), found.end());
-    for (const std::string& path : found) {
-        const std::string relative = path.substr(folder.size());
-        const size_t slash = relative.rfind('/');
-        InputList[path].Subfolder = slash == std::string::npos ? "" : relative.substr(0, slash + 1);
-    }
+// Collects the inputs the way the run names them; returns the number of files added.
+int32_t ImportInputs() {
+    if (ConversionJob.InputFolder.empty() && ExtensionOf(ConversionJob.InputPath) != "txt" &&
+        ExtensionOf(ConversionJob.InputPath) != "lst")
+        return AddInputFile(ConversionJob.InputPath);
+    ResetConversionProgress();
+    std::thread importer(ConversionJob.InputFolder.empty() ? ImportListFile : ImportFolder);
+    importer.join();
+    return ConversionProgress.FilesConverted;
 }
 
 bool CheckPaths(bool debug) {
@@ -142,11 +129,7 @@ void RunConsoleBatch(uint8_t quiet) {
         return;
 
     status(GetText("General", "Importing"));
-    if (!ConversionJob.InputFolder.empty())
-        ImportFolderFiles(ConversionJob.InputFolder);
-    else if (IsMetafileName(ConversionJob.InputPath))
-        InputList[ConversionJob.InputPath];
-    const int32_t imported = static_cast<int32_t>(InputList.Size());
+    const int32_t imported = ImportInputs();
     status(FillPlaceholders(GetText("Msg", "Import complete"), std::to_string(imported)));
     if (imported == 0) {
         WriteConsoleLine(GetText("Msg", "Conversion is not complete"));

@@ -5,6 +5,7 @@
 #include <FreeImage.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "core/formats.h"
@@ -198,4 +199,11 @@ TEST(ImageSteps, IconsAreLimitedTo128Square) {
     EXPECT_EQ(job.FinalWidth, 300);
     EXPECT_EQ(job.FinalHeight, 100);
     FreeImage_Unload(out);
+}
+
+TEST(Samples, TheBundledRectanglesSampleIsTheTestMetafile) {
+    std::ifstream file(std::string(QM_SOURCE_DIR) + "/samples/rects_200x100.emf", std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                     std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, test::TwoRectangles().Bytes());
 }

@@ -1,0 +1,132 @@
+// The executable end to end: what a user sees on the console, and the files it writes.
+#include <gtest/gtest.h>
+
+#include <FreeImage.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+#include "cli/command_line.h"
+#include "tests/engine/test_metafile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    std::string output;
+    int exitCode = -1;
+};
+
+// Runs the built program with the arguments (already shell-quoted) and no standard input.
+Result RunProgram(const std::string& args) {
+    const std::string command =
+        std::string("'") + QM_BINARY_DIR + "/quellmark' " + args + " </dev/null 2>&1";
+    Result r;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return r;
+    std::array<char, 4096> buffer{};
+    size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        r.output.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\n";
+    return out;
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("qm_app_" + std::to_string(getpid()) + "_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir / "in" / "sub");
+        fs::create_directories(m_dir / "out");
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    std::string Path(const std::string& relative) const { return (m_dir / relative).string(); }
+
+    fs::path m_dir;
+};
+
+} // namespace
+
+TEST(Program, VersionAndHelp) {
+    EXPECT_EQ(RunProgram("-v").output, "2.6\n");
+    EXPECT_EQ(RunProgram("--VERSION -h").output, "2.6\n");
+    const Result help = RunProgram("-h");
+    EXPECT_EQ(help.output, Lines(qm::HelpText("quellmark")));
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(RunProgram("-?").output, help.output);
+}
+
+TEST(Program, ParseErrorsPrintOneLineAndExitZero) {
+    const Result r = RunProgram("-i");
+    EXPECT_EQ(r.output, "Error: Incorrect number of parameters\n");
+    EXPECT_EQ(r.exitCode, 0);
+    // -p waits for a key; with standard input at its end it goes on.
+    EXPECT_EQ(RunProgram("-p --input").output, "Error: Incorrect number of parameters\n");
+    EXPECT_EQ(RunProgram("--profile=/nonexistent.ini -i x.emf").output,
+              "Error: Invalid profile file\n");
+}
+
+TEST(Program, WithoutInputNothingIsPrinted) {
+    const Result r = RunProgram("-o /tmp --jpg-quality=5");
+    EXPECT_EQ(r.output, "");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(RunProgram("").output, "");
+}
+
+TEST_F(ProgramTest, ConvertsAFolderToPngAndReportsEachFile) {
+    ASSERT_TRUE(qm::test::TwoRectangles().Write(Path("in/one.emf")));
+    ASSERT_TRUE(qm::test::TwoRectangles().Write(Path("in/sub/two.emf")));
+    FILE* bad = std::fopen(Path("in/sub/zbad.emf").c_str(), "wb");
+    ASSERT_NE(bad, nullptr);
+    std::fputs("garbage that is not a metafile", bad);
+    std::fclose(bad);
+
+    const Result r =
+        RunProgram("-q -d -p -i '" + Path("in") + "' -o '" + Path("out/") + "' -c png");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.output.find("Processing: " + Path("in/one.emf") +
+                            "\nSaving As: " + Path("out/one.png") + "\nOK\n"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("Processing: " + Path("in/sub/zbad.emf") + "\nSaving As: \nNot OK\n"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("Press any key to exit.\n"), std::string::npos);
+    EXPECT_EQ(r.output.find("Quellmark 2.6"), std::string::npos); // quiet: no banner
+
+    for (const char* name : {"out/one.png", "out/sub/two.png"}) {
+        FIBITMAP* dib = FreeImage_Load(FIF_PNG, Path(name).c_str());
+        ASSERT_NE(dib, nullptr) << name;
+        EXPECT_EQ(FreeImage_GetWidth(dib), 201u);
+        EXPECT_EQ(FreeImage_GetHeight(dib), 101u);
+        FreeImage_Unload(dib);
+    }
+    EXPECT_FALSE(fs::exists(Path("out/sub/zbad.png")));
+}
+
+TEST_F(ProgramTest, SummaryCountsTheConvertedFiles) {
+    ASSERT_TRUE(qm::test::TwoRectangles().Write(Path("in/one.emf")));
+    const Result r = RunProgram("-i '" + Path("in/one.emf") + "' -o '" + Path("out") + "'");
+    EXPECT_NE(r.output.find("Quellmark 2.6\n(c) 2019-2026 Tarvenix\n"), std::string::npos);
+    EXPECT_NE(r.output.find("Files converted: 1 of 1\n"), std::string::npos) << r.output;
+    FIBITMAP* dib = FreeImage_Load(FIF_BMP, Path("out/one.bmp").c_str()); // no -c: bmp
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(FreeImage_GetWidth(dib), 201u);
+    FreeImage_Unload(dib);
+}
