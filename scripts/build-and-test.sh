@@ -4,5 +4,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DBUILD_BENCHMARKS=ON
-cmake --build build
+cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2
