@@ -5,6 +5,7 @@
 #include <FreeImage.h>
 
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
