@@ -3,6 +3,7 @@
 #include <IL/il.h>
 #include <IL/ilu.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 namespace qm {
 
 int RunProgram(int argc, char** argv) {
+    // A reader that goes away early (quellmark -h | head -1) must not end the run abnormally.
+    std::signal(SIGPIPE, SIG_IGN);
     ilInit();
     iluInit();
     const std::string programPath = argc > 0 && argv[0] ? argv[0] : "quellmark";
