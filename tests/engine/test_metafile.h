@@ -1,5 +1,5 @@
 // Builds small enhanced metafiles in memory for the tests: a header whose frame spans a given
-// number of reference-device pixels, and solid rectangles filled with PATCOPY blits.
+// number of reference-device pixels, and solid rectangles without outline.
 #pragma once
 
 #include <algorithm>
@@ -42,26 +42,24 @@ public:
         m_mm[1] = mmY;
     }
 
+    /// A rectangle filled with a solid brush and no outline: a polygon over its corners, which
+    /// covers x .. x + width - 1 and y .. y + height - 1.
     void Fill(const FilledRect& r) {
-        // EMR_CREATEBRUSHINDIRECT: handle 1, BS_SOLID, COLORREF 0x00BBGGRR, no hatch.
-        Record(39, {1, 0, Colour(r), 0});
-        Record(37, {1});                      // EMR_SELECTOBJECT
-        std::vector<uint32_t> blit(23, 0);    // EMR_BITBLT without a source
-        blit[0] = static_cast<uint32_t>(r.x); // bounds
-        blit[1] = static_cast<uint32_t>(r.y);
-        blit[2] = static_cast<uint32_t>(r.x + r.width - 1);
-        blit[3] = static_cast<uint32_t>(r.y + r.height - 1);
-        blit[4] = static_cast<uint32_t>(r.x); // destination
-        blit[5] = static_cast<uint32_t>(r.y);
-        blit[6] = static_cast<uint32_t>(r.width);
-        blit[7] = static_cast<uint32_t>(r.height);
-        blit[8] = 0x00F00021;  // PATCOPY
-        blit[11] = 0x3F800000; // source transform: identity
-        blit[14] = 0x3F800000;
-        Record(76, blit);
+        Record(39, {1, 0, Colour(r), 0}); // EMR_CREATEBRUSHINDIRECT: handle 1, BS_SOLID
+        Record(37, {1});                  // EMR_SELECTOBJECT
+        Record(37, {0x80000008});         // NULL_PEN
+        const auto xy = [](int32_t x, int32_t y) {
+            return (static_cast<uint32_t>(x) & 0xFFFF) | (static_cast<uint32_t>(y) << 16);
+        };
+        const int32_t right = r.x + r.width;
+        const int32_t bottom = r.y + r.height;
+        Record(86, {static_cast<uint32_t>(r.x), static_cast<uint32_t>(r.y),
+                    static_cast<uint32_t>(right - 1), static_cast<uint32_t>(bottom - 1), 4,
+                    xy(r.x, r.y), xy(right, r.y), xy(right, bottom), xy(r.x, bottom)}); // POLYGON16
         Record(37, {0x80000000}); // WHITE_BRUSH back in
+        Record(37, {0x80000007}); // BLACK_PEN back in
         Record(40, {1});          // EMR_DELETEOBJECT
-        Include(r.x, r.y, r.x + r.width - 1, r.y + r.height - 1);
+        Include(r.x, r.y, right - 1, bottom - 1);
     }
 
     /// The metafile's bytes, header and end record included.
@@ -115,7 +113,7 @@ private:
             out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     }
     void Include(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-        if (m_records == 5) { // the first drawing
+        if (m_records == 7) { // the first drawing
             m_bounds[0] = left, m_bounds[1] = top, m_bounds[2] = right, m_bounds[3] = bottom;
             return;
         }
