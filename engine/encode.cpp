@@ -80,6 +80,31 @@ FIBITMAP* ToCmyk(FIBITMAP* dib) {
     return out;
 }
 
+int Brightness(const RGBQUAD& c) {
+    return c.rgbRed + c.rgbGreen + c.rgbBlue;
+}
+
+// A copy of a 1-bit picture whose set bits are the dark pixels: FreeImage's PBM writer stores
+// the bits as they are, and in PBM a set bit is black.
+FIBITMAP* SetBitsBlack(FIBITMAP* dib) {
+    FIBITMAP* out = FreeImage_Clone(dib);
+    RGBQUAD* palette = out ? FreeImage_GetPalette(out) : nullptr;
+    if (!palette)
+        return out;
+    std::swap(palette[0], palette[1]);
+    for (unsigned y = 0; y < FreeImage_GetHeight(out); ++y) {
+        BYTE* row = FreeImage_GetScanLine(out, static_cast<int>(y));
+        for (unsigned i = 0; i < FreeImage_GetLine(out); ++i)
+            row[i] = static_cast<BYTE>(~row[i]);
+    }
+    return out;
+}
+
+bool SetBitsAreBright(FIBITMAP* dib) {
+    const RGBQUAD* palette = FreeImage_GetPalette(dib);
+    return palette && Brightness(palette[1]) > Brightness(palette[0]);
+}
+
 // The bitmap in the form the FreeImage writer of a format accepts: the bitmap itself, or a
 // converted copy (in `copy`), or null when no conversion helps. Guards against writers that
 // fail, or abort the process, on input the depth step does not normally produce.
@@ -89,8 +114,11 @@ FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, std::string_view id, int32_t flag
     const bool plain = FreeImage_GetImageType(dib) == FIT_BITMAP;
     if (id == "webp" && (!plain || (bpp != 24 && bpp != 32)))
         copy.reset(To24Bits(dib));
-    else if ((id == "jpg" || id == "j2k" || id == "jp2") && plain && bpp == 8 && !IsGreyscale(dib))
+    else if ((id == "jpg" || id == "j2k" || id == "jp2" || id == "pgm") && plain && bpp == 8 &&
+             !IsGreyscale(dib))
         copy.reset(FreeImage_ConvertToGreyscale(dib));
+    else if (id == "pbm" && plain && bpp == 1 && SetBitsAreBright(dib))
+        copy.reset(SetBitsBlack(dib));
     else if (id == "tga" && Is565(dib))
         copy.reset(FreeImage_ConvertTo16Bits555(dib));
     else if (id == "tiff" && (flags & TIFF_CMYK) && plain && bpp == 32)
@@ -166,7 +194,8 @@ FIBITMAP* ReduceDepth(FIBITMAP* dib, int32_t targetDepth, std::string_view id) {
         return Replace(dib, id == "ico" || id == "tga" ? FreeImage_ConvertTo16Bits555(dib)
                                                        : FreeImage_ConvertTo16Bits565(dib));
     case 8:
-        if (id == "jpg" || id == "j2k" || id == "jp2" || id == "jxr")
+        // A greymap holds grey levels, not palette indices: it is greyscale like the JPEG family.
+        if (id == "jpg" || id == "j2k" || id == "jp2" || id == "jxr" || id == "pgm")
             return Replace(dib, FreeImage_ConvertTo8Bits(dib));
         // The quantizer takes 24-bit input.
         if (bpp != 24 && !(dib = Replace(dib, FreeImage_ConvertTo24Bits(dib))))

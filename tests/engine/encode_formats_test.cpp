@@ -43,8 +43,8 @@ int Tolerance(const std::string& id, int32_t depth) {
         return 1; // 8-bit mantissas with a shared exponent
     if (depth == 16)
         return 7;
-    if (depth == 1 || depth == 4 || (depth == 8 && id != "gif"))
-        return 255; // dithered, greyscale or quantized
+    if (depth == 1 || depth == 4 || depth == 8)
+        return 0; // compared with the reduced picture: palette and grey images are lossless
     return 0;
 }
 

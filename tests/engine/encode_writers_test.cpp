@@ -368,3 +368,31 @@ TEST_F(Writers, JpegXrIsLosslessOnlyWhenAskedFor) {
     EXPECT_NE(lossless, lossy);
     FreeImage_Unload(dib);
 }
+
+TEST_F(Writers, PortableBitmapsAndGreymapsMeanWhatTheirFormatsSay) {
+    // Left half white, right half black.
+    FIBITMAP* picture = FreeImage_Allocate(8, 1, 24);
+    const RGBQUAD white{255, 255, 255, 0};
+    for (unsigned x = 0; x < 4; ++x)
+        FreeImage_SetPixelColor(picture, x, 0, const_cast<RGBQUAD*>(&white));
+    // PBM: a set bit is black (FreeImage's writer would store the dither's bits, inverted).
+    FIBITMAP* bits = ReduceDepth(FreeImage_Clone(picture), 1, "pbm");
+    const ConversionJobRecord pbm = Job("pbm", 1);
+    ASSERT_TRUE(WriteImage(bits, pbm, s));
+    const std::vector<uint8_t> file = ReadFileBytes(pbm.OutputPath);
+    ASSERT_FALSE(file.empty());
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 2), "P4");
+    EXPECT_EQ(file.back(), 0x0F);
+    // PGM: grey levels, not the indices of a quantized palette.
+    FIBITMAP* grey = ReduceDepth(FreeImage_Clone(picture), 8, "pgm");
+    EXPECT_EQ(FreeImage_GetColorType(grey), FIC_MINISBLACK);
+    const ConversionJobRecord pgm = Job("pgm", 8);
+    ASSERT_TRUE(WriteImage(grey, pgm, s));
+    const std::vector<uint8_t> levels = ReadFileBytes(pgm.OutputPath);
+    ASSERT_GE(levels.size(), 8u);
+    EXPECT_EQ(std::vector<uint8_t>(levels.end() - 8, levels.end()),
+              (std::vector<uint8_t>{255, 255, 255, 255, 0, 0, 0, 0}));
+    FreeImage_Unload(grey);
+    FreeImage_Unload(bits);
+    FreeImage_Unload(picture);
+}
