@@ -28,6 +28,11 @@ public:
             m_ys = std::round(d.y), m_ye = std::round(d.y + d.vy);
             if (m_xs == m_xe || m_ys == m_ye)
                 return;
+            // A mirrored extent still covers the pixel at its origin.
+            if (m_xe < m_xs)
+                m_xs += 1, m_xe += 1;
+            if (m_ye < m_ys)
+                m_ys += 1, m_ye += 1;
             l = std::min(m_xs, m_xe), r = std::max(m_xs, m_xe);
             t0 = std::min(m_ys, m_ye), b = std::max(m_ys, m_ye);
         } else {
@@ -102,7 +107,8 @@ private:
 };
 
 bool SampleNearest(const DibImage& img, double sx, double sy, uint32_t& out) {
-    double fx = std::floor(sx), fy = std::floor(sy);
+    // A sample exactly on a pixel boundary takes the pixel before it.
+    double fx = std::ceil(sx) - 1, fy = std::ceil(sy) - 1;
     if (fx < 0 || fy < 0 || fx >= img.width || fy >= img.height)
         return false;
     out = img.At(static_cast<int>(fx), static_cast<int>(fy));
@@ -156,10 +162,39 @@ public:
         if (m_filter)
             return SampleBox(m_img, X(u), Y(v), std::max(m_fw, 1.0), std::max(m_fh, 1.0), m_mode,
                              out);
+        if (m_mode == StretchMode::Halftone && (m_fw < 0.999 || m_fh < 0.999))
+            return SampleBilinear(X(u), Y(v), out);
         return SampleNearest(m_img, X(u), Y(v), out);
     }
 
 private:
+    // Enlarging in halftone mode interpolates between the pixels of the source rectangle.
+    bool SampleBilinear(double sx, double sy, uint32_t& out) const {
+        uint32_t centre;
+        if (!SampleNearest(m_img, sx, sy, centre))
+            return false;
+        double lx = std::min(m_src.x, m_src.x + m_src.w), hx = std::max(m_src.x, m_src.x + m_src.w);
+        double ly = std::min(m_src.y, m_src.y + m_src.h), hy = std::max(m_src.y, m_src.y + m_src.h);
+        lx = std::max(lx, 0.0), ly = std::max(ly, 0.0);
+        hx = std::min(hx, double(m_img.width)), hy = std::min(hy, double(m_img.height));
+        double fx = std::clamp(sx - m_fw / 2, lx, hx - 1),
+               fy = std::clamp(sy - m_fh / 2, ly, hy - 1);
+        int x0 = static_cast<int>(std::floor(fx)), y0 = static_cast<int>(std::floor(fy));
+        int x1 = std::min(x0 + 1, static_cast<int>(hx) - 1),
+            y1 = std::min(y0 + 1, static_cast<int>(hy) - 1);
+        x0 = std::max(x0, 0), y0 = std::max(y0, 0), x1 = std::max(x1, x0), y1 = std::max(y1, y0);
+        double ax = fx - x0, ay = fy - y0;
+        uint32_t p00 = m_img.At(x0, y0), p10 = m_img.At(x1, y0);
+        uint32_t p01 = m_img.At(x0, y1), p11 = m_img.At(x1, y1);
+        out = 0xFF000000u;
+        for (int shift = 0; shift < 24; shift += 8) {
+            auto c = [&](uint32_t p) { return double((p >> shift) & 0xFF); };
+            double top = c(p00) + (c(p10) - c(p00)) * ax, bottom = c(p01) + (c(p11) - c(p01)) * ax;
+            out |= uint32_t(std::lround(top + (bottom - top) * ay)) << shift;
+        }
+        return true;
+    }
+
     const DibImage& m_img;
     SourceRect m_src;
     StretchMode m_mode;

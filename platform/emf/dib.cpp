@@ -84,6 +84,9 @@ bool ReadMasksAndPalette(std::span<const uint8_t> bmi, uint32_t usage, Layout& l
         masks[0] = 0xFF0000, masks[1] = 0x00FF00, masks[2] = 0x0000FF, masks[3] = 0xFF000000u;
     }
     l.red = Channel(masks[0]), l.green = Channel(masks[1]), l.blue = Channel(masks[2]);
+    // A 32-bit pixel whose colour masks leave its top byte free carries alpha there.
+    if (h.bitCount == 32 && masks[3] == 0 && ((masks[0] | masks[1] | masks[2]) >> 24) == 0)
+        masks[3] = 0xFF000000u;
     l.alpha = Channel(masks[3]);
     l.hasAlphaMask = h.bitCount == 32 && masks[3] != 0;
 
@@ -95,6 +98,21 @@ bool ReadMasksAndPalette(std::span<const uint8_t> bmi, uint32_t usage, Layout& l
     size_t entry = core ? 3 : (usage == kDibPalColors ? 2 : 4);
     size_t present = bmi.size() > tableAt ? (bmi.size() - tableAt) / entry : 0;
     l.palette.assign(size_t{1} << h.bitCount, kOpaqueBlack);
+    if (usage == kDibPalIndices || present == 0) {
+        // No colour table: monochrome bitmaps are black and white, others index the
+        // default palette.
+        if (h.bitCount == 1) {
+            l.palette[1] = 0xFFFFFFFFu;
+        } else {
+            for (size_t i = 0; i < l.palette.size(); ++i)
+                l.palette[i] =
+                    kOpaqueBlack |
+                    kDefaultPalette[i < 10 ? i
+                                           : (i >= l.palette.size() - 10 ? i + 20 - l.palette.size()
+                                                                         : 0)];
+        }
+        return true;
+    }
     for (size_t i = 0; i < std::min(count, present); ++i) {
         size_t at = tableAt + i * entry;
         if (usage == kDibPalColors && !core) {

@@ -53,7 +53,7 @@ struct DibImage {
 constexpr uint64_t kMaxDibPixels = uint64_t{1} << 26;
 
 /// How the colour table of a bitmap is read (the record's usage field).
-enum DibUsage : uint32_t { kDibRgbColors = 0, kDibPalColors = 1 };
+enum DibUsage : uint32_t { kDibRgbColors = 0, kDibPalColors = 1, kDibPalIndices = 2 };
 
 /// Reads the bitmap header at the start of bmi. False when it is too short, of an unknown
 /// size, or describes an impossible or oversized bitmap.
@@ -61,7 +61,8 @@ bool ParseDibHeader(std::span<const uint8_t> bmi, DibHeader& out);
 
 /// Decodes the header plus colour table bmi and the pixel data bits: 1, 4, 8, 16, 24 and
 /// 32 bits per pixel, uncompressed, bit fields, RLE8, RLE4, and embedded JPEG or PNG.
-/// usage kDibPalColors reads the colour table as indices into the default palette.
+/// usage kDibPalColors reads the colour table as indices into the default palette;
+/// kDibPalIndices (and a missing table) gives black and white, or the default palette.
 /// False (out untouched) when the header is invalid, the data is too short for the rows it
 /// must hold, or the bitmap exceeds kMaxDibPixels.
 bool DecodeDib(std::span<const uint8_t> bmi, std::span<const uint8_t> bits, DibImage& out,

@@ -241,3 +241,22 @@ TEST(Dib, EmbeddedPngAndJpeg) {
     EXPECT_FALSE(DecodeDib(InfoHeader(8, 8, 0, kBiJpeg), junk, img) && img.width != 8);
     EXPECT_FALSE(DecodeDib(InfoHeader(8, 8, 0, kBiPng), junk, img));
 }
+
+TEST(Dib, AlphaByteOfBitFieldsAndMissingColourTables) {
+    // 32-bit bit fields that leave the top byte free keep it as alpha.
+    auto bmi = InfoHeader(1, 1, 32, kBiBitfields);
+    Put32(bmi, 0xFF0000);
+    Put32(bmi, 0x00FF00);
+    Put32(bmi, 0x0000FF);
+    std::vector<uint8_t> bits = {0x20, 0x00, 0x00, 0x20};
+    DibImage img;
+    ASSERT_TRUE(DecodeDib(bmi, bits, img));
+    EXPECT_EQ(img.At(0, 0), 0x20000020u);
+    EXPECT_TRUE(img.sourceAlpha);
+
+    // A monochrome bitmap without a colour table (palette indices) is black and white.
+    std::vector<uint8_t> mono = {0x40, 0, 0, 0};
+    ASSERT_TRUE(DecodeDib(InfoHeader(2, 1, 1), mono, img, kDibPalIndices));
+    EXPECT_EQ(img.At(0, 0), 0xFF000000u);
+    EXPECT_EQ(img.At(1, 0), 0xFFFFFFFFu);
+}
