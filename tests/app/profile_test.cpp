@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "app/settings_file.h"
-#include "cli/option_table.h"
+#include "cli/command_line.h"
 
 namespace qm {
 namespace {
@@ -123,14 +123,22 @@ TEST_F(ProfileTest, UnreadableProfilesChangeNothing) {
     EXPECT_EQ(m_settings.Watermark.Text.size(), 1u << 20);
 }
 
-TEST_F(ProfileTest, ProfileAndOptionsApplyInTheirOrder) {
+TEST_F(ProfileTest, CommandLineOptionsAroundTheProfile) {
     std::ofstream(m_path) << "[CLI]\n--JPG-QUALITY = 90\n--ROTATION = 45\n";
-    ApplySettingOption("--JPG-QUALITY", "70", m_settings);
-    ASSERT_EQ(LoadProfile(m_path, m_settings), 1);
+    ConversionJobRecord job;
+    CommandLineState state = ParseCommandLine(
+        {"-i", "/in", "--JPG-QUALITY=70", "--profile=" + m_path}, m_settings, job, LoadProfile);
+    EXPECT_EQ(state.ErrorText, "");
     EXPECT_EQ(m_settings.Output.JPGQuality, 90);
-    ApplySettingOption("--JPG-QUALITY", "70", m_settings);
-    EXPECT_EQ(m_settings.Output.JPGQuality, 70);
     EXPECT_EQ(m_settings.Transform.ImageRotation, 45);
+
+    ResetSettings(m_settings, 1);
+    state =
+        ParseCommandLine({"--profile=" + m_path, "--jpg-quality=70"}, m_settings, job, LoadProfile);
+    EXPECT_EQ(m_settings.Output.JPGQuality, 70);
+
+    state = ParseCommandLine({"--profile=" + m_dir + "/absent.ini"}, m_settings, job, LoadProfile);
+    EXPECT_EQ(state.ErrorText, "Invalid profile file");
 }
 
 TEST_F(ProfileTest, DefaultsToTheGlobalSettings) {
