@@ -152,9 +152,13 @@ TEST_P(EveryFormat, WritesAFileThatReadsBackWithItsSizeAndDepth) {
         other = ReadWithLibjpeg(job.OutputPath);
     else if (c.id == "tiff")
         other = ReadWithLibtiff(job.OutputPath);
-    else if (IsDevilFormat(c.id) || c.id == "bmp" || c.id == "tga" || c.id == "gif")
+    // DevIL reads no 16-bit icons, and its XPM reader crashes.
+    else if (IsDevilFormat(c.id) || c.id == "bmp" || c.id == "tga" || c.id == "gif" ||
+             (c.id == "ico" && depth != 16) || c.id == "pbm" || c.id == "pgm" || c.id == "ppm" ||
+             c.id == "hdr")
         other = ReadWithDevil(job.OutputPath);
-    if (other.ok || c.id == "png" || c.id == "jpg" || c.id == "tiff" || IsDevilFormat(c.id)) {
+    if (other.ok || c.id == "png" || c.id == "jpg" || c.id == "tiff" || IsDevilFormat(c.id) ||
+        c.id == "bmp" || (c.id == "ico" && depth != 16) || c.id == "tga") {
         EXPECT_TRUE(other.ok);
         EXPECT_EQ(other.width, width);
         EXPECT_EQ(other.height, height);
