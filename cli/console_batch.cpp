@@ -1,6 +1,5 @@
 #include "cli/console_batch.h"
 
-#include <algorithm>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -8,6 +7,8 @@
 
 #include "cli/console_output.h"
 #include "cli/input_collection.h"
+#include "cli/settings_echo.h"
+#include "cli/value_checks.h"
 #include "core/catalogue.h"
 #include "core/formats.h"
 #include "core/settings.h"
@@ -19,101 +20,141 @@ namespace qm {
 
 namespace {
 
-// The extension of the last path component; empty when it has no ".", ends with "." or has a
-// blank after its last ".".
-std::string ExtensionOf(std::string_view path) {
-    const std::string_view name = path.substr(path.rfind('/') + 1);
+std::string LowerAscii(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return result;
+}
+
+// The extension of the last path component; empty when the component has no ".", ends with
+// "." or has a blank after its last ".".
+std::string_view ExtensionOf(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     const size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot + 1 == name.size() ||
-        name.find(' ', dot) != std::string_view::npos)
+    if (dot == std::string_view::npos)
         return {};
-    std::string ext(name.substr(dot + 1));
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string_view ext = name.substr(dot + 1);
+    if (ext.empty() || ext.find(' ') != std::string_view::npos)
+        return {};
     return ext;
 }
 
-bool IsDirectory(const std::string& path) {
+bool IsFolder(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool IsNonEmptyFile(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+    return stat(path.c_str(), &st) == 0 && st.st_size > 0 && !S_ISDIR(st.st_mode);
 }
 
-// Folder rules shared by input and output: no leading "..", relative folders below the
-// program's folder, a closing "/", and the folder must exist. Returns the message on failure.
-std::string CompleteFolder(std::string& folder, const char* incorrect, const char* invalid) {
-    if (folder.starts_with(".."))
-        return incorrect;
+// The folder rules shared by input and output: no leading "..", a relative folder lies below
+// the program's folder, a closing "/", and the folder must exist. Prints the failing message.
+bool CompleteFolder(std::string& folder, const char* incorrect, const char* invalid) {
+    if (folder.starts_with("..")) {
+        WriteConsoleLine(incorrect);
+        return false;
+    }
     if (!folder.starts_with("/")) {
         if (folder.starts_with("./"))
             folder.erase(0, 2);
         folder = ConversionJob.ProgramFolder + folder;
     }
     if (!folder.ends_with("/"))
-        folder += "/";
-    return IsDirectory(folder) ? std::string() : std::string(invalid);
+        folder += '/';
+    if (IsFolder(folder))
+        return true;
+    WriteConsoleLine(invalid);
+    return false;
 }
 
-// Collects the inputs the way the run names them; returns the number of files added.
-int32_t ImportInputs() {
-    if (ConversionJob.InputFolder.empty() && ExtensionOf(ConversionJob.InputPath) != "txt" &&
-        ExtensionOf(ConversionJob.InputPath) != "lst")
-        return AddInputFile(ConversionJob.InputPath);
-    ResetConversionProgress();
-    std::thread importer(ConversionJob.InputFolder.empty() ? ImportListFile : ImportFolder);
-    importer.join();
-    return ConversionProgress.FilesConverted;
-}
-
-bool CheckPaths(bool debug) {
-    std::string raw = ConversionJob.InputFolder;
+bool CheckInput(bool debug) {
+    ConversionJobRecord& job = ConversionJob;
     if (debug)
-        WriteConsoleLine("Input: " + raw);
-    std::string error;
-    if (!ExtensionOf(raw).empty()) {
-        ConversionJob.InputPath = raw;
-        ConversionJob.InputFolder.clear();
-        if (!IsNonEmptyFile(raw))
-            error = "Invalid input file";
-    } else {
-        error = CompleteFolder(ConversionJob.InputFolder, "Incorrect input folder",
-                               "Invalid input folder");
+        WriteConsoleLine("Input: " + job.InputFolder);
+    if (!ExtensionOf(job.InputFolder).empty()) {
+        // A value with an extension names a file, used as given.
+        job.InputPath = job.InputFolder;
+        job.InputFolder.clear();
+        if (IsNonEmptyFile(job.InputPath))
+            return true;
+        WriteConsoleLine("Error: Invalid input file");
+        return false;
     }
-    if (error.empty()) {
-        std::string& out = ConversionJob.OutputFolder;
-        if (out.empty())
-            out = ConversionJob.InputFolder.empty()
-                      ? ConversionJob.InputPath.substr(0, ConversionJob.InputPath.rfind('/') + 1)
-                      : ConversionJob.InputFolder;
-        if (debug)
-            WriteConsoleLine("Output: " + out);
-        error = CompleteFolder(out, "Incorrect output folder", "Invalid output folder");
-    }
-    if (!error.empty())
-        WriteConsoleLine("Error: " + error);
-    return error.empty();
+    return CompleteFolder(job.InputFolder, "Error: Incorrect input folder",
+                          "Error: Invalid input folder");
 }
 
-bool PrepareFormat(bool debug) {
+bool CheckOutput(bool debug) {
+    ConversionJobRecord& job = ConversionJob;
+    if (job.OutputFolder.empty()) {
+        if (job.InputFolder.empty()) {
+            const size_t slash = job.InputPath.rfind('/');
+            job.OutputFolder = slash == std::string::npos ? "" : job.InputPath.substr(0, slash + 1);
+        } else {
+            job.OutputFolder = job.InputFolder;
+        }
+    }
+    if (debug)
+        WriteConsoleLine("Output: " + job.OutputFolder);
+    return CompleteFolder(job.OutputFolder, "Error: Incorrect output folder",
+                          "Error: Invalid output folder");
+}
+
+bool CheckFormat(bool debug) {
     ConversionJobRecord& job = ConversionJob;
     if (job.FormatId.empty())
         job.FormatId = OutputFormats.front();
     if (debug)
         WriteConsoleLine("Conversion: " + job.FormatId);
+    const std::string message = CheckConversionType(job.FormatId);
+    if (!message.empty())
+        WriteConsoleLine(message);
+    return message.empty();
+}
+
+void PrepareJob() {
+    ConversionJobRecord& job = ConversionJob;
     job.FormatCode = FormatCode(job.FormatId);
-    if (job.FormatCode < 0) {
-        WriteConsoleLine("Error: Invalid conversion type");
-        return false;
-    }
     const int32_t* depth = FormatDepthSetting(Settings, job.FormatId);
     job.TargetDepth = depth ? *depth : 0;
     job.SaveFlags = SaveFlagsFor(job.FormatId, Settings);
     job.AutoDepth = job.TargetDepth == 0 ? 1 : 0;
-    return true;
+}
+
+// Runs the procedure on a worker thread over a freshly reset progress record and waits for it.
+template <typename Procedure> void RunOnWorker(Procedure procedure) {
+    ResetConversionProgress();
+    std::thread worker(procedure);
+    worker.join();
+}
+
+int32_t ImportInputs() {
+    const ConversionJobRecord& job = ConversionJob;
+    if (!job.InputFolder.empty()) {
+        RunOnWorker(ImportFolder);
+    } else {
+        const std::string ext = LowerAscii(ExtensionOf(job.InputPath));
+        if (ext == "txt" || ext == "lst") {
+            RunOnWorker(ImportListFile);
+        } else {
+            ResetConversionProgress();
+            ConversionProgress.FilesConverted = AddInputFile(job.InputPath);
+        }
+    }
+    std::lock_guard<std::mutex> lock(ProgressLock);
+    return ConversionProgress.FilesConverted;
+}
+
+int32_t ConvertInputs() {
+    SetWorkerLineWriter(WriteConsoleLine);
+    RunOnWorker([] { ConversionWorker(0); });
+    std::lock_guard<std::mutex> lock(ProgressLock);
+    return ConversionProgress.FilesConverted;
 }
 
 } // namespace
@@ -121,12 +162,17 @@ bool PrepareFormat(bool debug) {
 void RunConsoleBatch(uint8_t quiet) {
     const bool debug = ConversionJob.RunMode == "DEBUG";
     const auto status = [quiet](const std::string& line) {
-        if (!quiet)
+        if (quiet == 0)
             WriteConsoleLine(line);
     };
     status(GetText("General", "Preparing"));
-    if (!CheckPaths(debug) || !PrepareFormat(debug))
+
+    if (!CheckInput(debug) || !CheckOutput(debug) || !CheckFormat(debug))
         return;
+    if (!EchoAndCheckFormatSettings(Settings, ConversionJob.FormatId, debug) ||
+        !EchoAndCheckImageOperations(Settings, debug))
+        return;
+    PrepareJob();
 
     status(GetText("General", "Importing"));
     const int32_t imported = ImportInputs();
@@ -138,11 +184,7 @@ void RunConsoleBatch(uint8_t quiet) {
     }
 
     status(GetText("General", "Converting"));
-    ResetConversionProgress();
-    SetWorkerLineWriter(WriteConsoleLine);
-    std::thread worker = StartConversionWorker();
-    worker.join();
-    const int32_t converted = ConversionProgress.FilesConverted;
+    const int32_t converted = ConvertInputs();
     if (converted != 0) {
         status(GetText("Msg", "Conversion complete"));
         status(FillPlaceholders(GetText("Msg", "Files converted"), std::to_string(converted),
