@@ -24,12 +24,13 @@ void CreatePen(PlayerState& s, const RecordView& r) {
         return;
     *o = GdiObject{};
     o->kind = ObjectKind::Pen;
-    o->pen.style = r.U32(12) & ~PS_GEOMETRIC;
+    // Pens of the old kind always have round ends and joins.
+    o->pen.style = r.U32(12) & PS_STYLE_MASK;
     o->pen.width = r.I32(16);
     o->pen.color = r.U32(24) & 0xFFFFFF;
     // Pens of the old kind draw wider styled lines solid.
     const uint32_t style = o->pen.style & PS_STYLE_MASK;
-    if (o->pen.width > 1 && style >= PS_DASH && style <= PS_DASHDOTDOT)
+    if (style > PS_INSIDEFRAME || (o->pen.width > 1 && style >= PS_DASH && style <= PS_DASHDOTDOT))
         o->pen.style = (o->pen.style & ~PS_STYLE_MASK) | PS_SOLID;
 }
 

@@ -38,16 +38,19 @@ struct EllipseMap {
     double Orientation() const { return u.x * v.y - u.y * v.x; }
 };
 
-// Device box of a logical box for the axis-aligned case, right and bottom edge excluded.
+// Device box of a logical box for the axis-aligned case. Rectangles include their right and
+// bottom edge during playback; curved shapes leave them out.
 struct DeviceBox {
     double l, t, r, b;
 };
-DeviceBox MakeDeviceBox(const PlayerState& s, const RectL& box) {
+DeviceBox MakeDeviceBox(const PlayerState& s, const RectL& box, bool curved = true) {
     const PointD a = s.ToDeviceRounded({double(box.left), double(box.top)});
     const PointD c = s.ToDeviceRounded({double(box.right), double(box.bottom)});
     DeviceBox d{std::min(a.x, c.x), std::min(a.y, c.y), std::max(a.x, c.x), std::max(a.y, c.y)};
-    d.r -= 1;
-    d.b -= 1;
+    if (curved) {
+        d.r -= 1;
+        d.b -= 1;
+    }
     const Pen& pen = s.dc.pen;
     if ((pen.style & PS_STYLE_MASK) == PS_INSIDEFRAME && !pen.IsNull()) {
         const int w = (pen.style & PS_GEOMETRIC) || pen.width > 1
@@ -122,7 +125,7 @@ PathData RectangleFigure(const PlayerState& s, const RectL& box) {
     PathData f;
     const XForm t = s.LogicalToDevice();
     if (AxisAligned(t)) {
-        const DeviceBox d = MakeDeviceBox(s, box);
+        const DeviceBox d = MakeDeviceBox(s, box, false);
         FigMoveTo(f, {d.l, d.t});
         FigLineTo(f, {d.r, d.t});
         FigLineTo(f, {d.r, d.b});

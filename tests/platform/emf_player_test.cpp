@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/emf/emf_player.h"
+#include "tests/platform/emf_builder.h"
+
+using namespace qm::emf;
+using qm::emf::testing::EmfBuilder;
+using qm::emf::testing::Play;
+
+namespace {
+
+constexpr uint32_t kRed = 0xFF0000, kBlack = 0x000000, kWhite = 0xFFFFFF;
+
+// Records used below.
+enum : uint32_t {
+    kMoveTo = 27,
+    kLineTo = 54,
+    kRectangle = 43,
+    kCreateBrush = 39,
+    kCreatePen = 38,
+    kSelect = 37,
+    kSetMapMode = 17,
+    kWindowExt = 9,
+    kViewportExt = 11,
+    kWindowOrg = 10,
+    kSaveDc = 33,
+    kRestoreDc = 34,
+    kIntersectClip = 30,
+    kExcludeClip = 29,
+    kSelectClipRgn = 75,
+    kSetRop2 = 20,
+    kBeginPath = 59,
+    kEndPath = 60,
+    kFillPath = 62,
+    kPolyFillMode = 19,
+    kPolygon16 = 86,
+    kPolyline = 4,
+};
+
+EmfBuilder RedBrush(int w = 100, int h = 100) {
+    EmfBuilder b(w, h);
+    b.Record(kCreateBrush, {1, 0, 0x0000FF, 0}).Record(kSelect, {1});
+    return b;
+}
+
+EmfHeaderInfo HeaderWith(RectL frame, SizeL device, SizeL mm) {
+    EmfHeaderInfo h;
+    h.frame = frame;
+    h.device = device;
+    h.millimeters = mm;
+    return h;
+}
+
+} // namespace
+
+TEST(EmfPlaySize, FrameConvertsToReferencePixelsRoundedToEven) {
+    int32_t w = 0, h = 0;
+    // 100 mm on a 1920 px / 508 mm device: 377.95 -> 378.
+    ASSERT_TRUE(ComputePlaySize(HeaderWith({0, 0, 10000, 5000}, {1920, 1080}, {508, 286}), w, h));
+    EXPECT_EQ(w, 378);
+    EXPECT_EQ(h, 189);
+    // Exact halves go to the even neighbour: 2.5 -> 2, 3.5 -> 4.
+    ASSERT_TRUE(ComputePlaySize(HeaderWith({0, 0, 250, 350}, {100, 100}, {100, 100}), w, h));
+    EXPECT_EQ(w, 2);
+    EXPECT_EQ(h, 4);
+    // Reversed and empty frames.
+    ASSERT_TRUE(ComputePlaySize(HeaderWith({500, 700, 0, 0}, {100, 100}, {100, 100}), w, h));
+    EXPECT_EQ(w, 5);
+    EXPECT_EQ(h, 7);
+    ASSERT_TRUE(ComputePlaySize(HeaderWith({10, 10, 10, 10}, {100, 100}, {100, 100}), w, h));
+    EXPECT_EQ(w, 0);
+    EXPECT_EQ(h, 0);
+    EXPECT_FALSE(ComputePlaySize(HeaderWith({0, 0, 100, 100}, {0, 100}, {100, 100}), w, h));
+    EXPECT_FALSE(ComputePlaySize(HeaderWith({0, 0, 100, 100}, {100, 100}, {100, -1}), w, h));
+    EXPECT_FALSE(ComputePlaySize(
+        HeaderWith({INT32_MIN, 0, INT32_MAX, 100}, {INT32_MAX, 100}, {1, 100}), w, h));
+}
+
+TEST(EmfHeader, RejectsDataThatIsNoMetafile) {
+    std::vector<uint8_t> good = EmfBuilder().Finish();
+    EmfHeaderInfo h;
+    ASSERT_TRUE(ReadEmfHeader(good, h));
+    EXPECT_EQ(h.handles, 8);
+    EXPECT_EQ(h.device.cx, 400);
+    std::vector<uint8_t> bad = good;
+    bad[40] = 'X'; // signature
+    EXPECT_FALSE(ReadEmfHeader(bad, h));
+    bad = good;
+    bad[0] = 2; // record type
+    EXPECT_FALSE(ReadEmfHeader(bad, h));
+    bad = good;
+    bad[4] = 0xF0; // header size beyond the data
+    bad[5] = 0xFF;
+    EXPECT_FALSE(ReadEmfHeader(bad, h));
+    EXPECT_FALSE(ReadEmfHeader(std::span<const uint8_t>(good.data(), 40), h));
+    EXPECT_FALSE(PlayEnhMetaFile(std::span<const uint8_t>(good.data(), 40), {}, {}));
+}
+
+TEST(EmfLoad, ReadsPlainAndGzipFilesWithinTheCap) {
+    const std::vector<uint8_t> emf = EmfBuilder().Finish();
+    const auto dir = std::filesystem::temp_directory_path() / "qm_emf_load_test";
+    std::filesystem::create_directories(dir);
+    const std::string plain = (dir / "a.emf").string(), packed = (dir / "a.emz").string();
+    FILE* f = std::fopen(plain.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fwrite(emf.data(), 1, emf.size(), f);
+    std::fclose(f);
+    gzFile gz = gzopen(packed.c_str(), "wb");
+    ASSERT_TRUE(gz);
+    gzwrite(gz, emf.data(), unsigned(emf.size()));
+    gzclose(gz);
+
+    std::vector<uint8_t> out;
+    ASSERT_TRUE(LoadMetafileBytes(plain, out));
+    EXPECT_EQ(out, emf);
+    ASSERT_TRUE(LoadMetafileBytes(packed, out));
+    EXPECT_EQ(out, emf);
+    EXPECT_FALSE(LoadMetafileBytes(plain, out, emf.size() - 1));
+    EXPECT_FALSE(LoadMetafileBytes(packed, out, emf.size() - 1)); // decompressed size counts
+    EXPECT_FALSE(LoadMetafileBytes((dir / "missing.emf").string(), out));
+    // A truncated gzip stream fails instead of giving half a metafile.
+    const auto gzSize = std::filesystem::file_size(packed);
+    std::filesystem::resize_file(packed, gzSize / 2);
+    EXPECT_FALSE(LoadMetafileBytes(packed, out));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(EmfPlayer, RectangleOutlineIncludesItsEdgesAndFillsInside) {
+    const auto pic = Play(RedBrush().Record(kRectangle, {10, 10, 20, 30}).Finish());
+    ASSERT_TRUE(pic.played);
+    ASSERT_EQ(pic.width, 101);
+    EXPECT_EQ(pic.At(10, 10), kBlack);
+    EXPECT_EQ(pic.At(20, 30), kBlack);
+    EXPECT_EQ(pic.At(15, 20), kRed);
+    EXPECT_EQ(pic.At(21, 20), kWhite);
+    EXPECT_EQ(pic.At(15, 31), kWhite);
+    EXPECT_EQ(pic.pixels[0] >> 24, 0xFFu); // fourth byte kept opaque
+}
+
+TEST(EmfPlayer, OnePixelLinesLeaveOutTheirLastPixel) {
+    const auto pic =
+        Play(EmfBuilder().Record(kMoveTo, {10, 10}).Record(kLineTo, {20, 10}).Finish());
+    EXPECT_EQ(pic.At(10, 10), kBlack);
+    EXPECT_EQ(pic.At(19, 10), kBlack);
+    EXPECT_EQ(pic.At(20, 10), kWhite);
+    EXPECT_EQ(pic.At(15, 11), kWhite);
+}
+
+TEST(EmfPlayer, AnisotropicMappingScalesAndSaveDcRestores) {
+    auto b = RedBrush();
+    b.Record(kCreatePen, {2, 5, 0, 0, 0}).Record(kSelect, {2}); // null pen
+    b.Record(kSaveDc, {});
+    b.Record(kSetMapMode, {8}).Record(kWindowExt, {10, 10}).Record(kViewportExt, {100, 100});
+    b.Record(kRectangle, {1, 1, 5, 5}); // device 10..50
+    b.Record(kRestoreDc, {-1});
+    b.Record(kRectangle, {70, 70, 80, 80}); // MM_TEXT again
+    const auto pic = Play(b.Finish());
+    EXPECT_EQ(pic.At(10, 10), kRed);
+    EXPECT_EQ(pic.At(45, 45), kRed);
+    EXPECT_EQ(pic.At(9, 9), kWhite);
+    EXPECT_EQ(pic.At(55, 55), kWhite);
+    EXPECT_EQ(pic.At(75, 75), kRed);
+    EXPECT_EQ(pic.At(85, 85), kWhite);
+}
+
+TEST(EmfPlayer, ClipRectanglesAndRegionReset) {
+    auto b = RedBrush();
+    b.Record(kIntersectClip, {0, 0, 50, 50}).Record(kExcludeClip, {10, 10, 20, 20});
+    b.Record(kRectangle, {0, 0, 100, 100});
+    b.Record(kSelectClipRgn, {0, 5}); // RGN_COPY without a region: no clipping
+    b.Record(kRectangle, {60, 60, 90, 90});
+    const auto pic = Play(b.Finish());
+    EXPECT_EQ(pic.At(30, 30), kRed);
+    EXPECT_EQ(pic.At(15, 15), kWhite);
+    EXPECT_EQ(pic.At(55, 30), kWhite);
+    EXPECT_EQ(pic.At(75, 75), kRed);
+}
+
+TEST(EmfPlayer, XorPenDrawnTwiceRestoresTheBackground) {
+    auto b = EmfBuilder();
+    b.Record(kCreatePen, {1, 0, 1, 0, 0x00FFFF}).Record(kSelect, {1}); // yellow
+    b.Record(kSetRop2, {7});
+    for (int i = 0; i < 2; ++i)
+        b.Record(kMoveTo, {10, 40}).Record(kLineTo, {60, 40});
+    b.Record(kMoveTo, {10, 50}).Record(kLineTo, {60, 50});
+    const auto pic = Play(b.Finish());
+    EXPECT_EQ(pic.At(30, 40), kWhite);
+    EXPECT_EQ(pic.At(30, 50), 0x0000FFu); // white xor yellow = blue
+}
+
+TEST(EmfPlayer, PathFillFollowsThePolyFillMode) {
+    // Two overlapping squares in one path: alternate leaves the overlap empty.
+    for (int mode : {1, 2}) {
+        auto b = RedBrush();
+        b.Record(kPolyFillMode, {mode}).Record(kBeginPath, {});
+        b.Record(kPolyline, {0, 0, 0, 0, 5, 10, 10, 50, 10, 50, 50, 10, 50, 10, 10});
+        b.Record(kPolyline, {0, 0, 0, 0, 5, 30, 30, 70, 30, 70, 70, 30, 70, 30, 30});
+        b.Record(kEndPath, {}).Record(kFillPath, {0, 0, 100, 100});
+        const auto pic = Play(b.Finish());
+        EXPECT_EQ(pic.At(20, 20), kRed);
+        EXPECT_EQ(pic.At(40, 40), mode == 1 ? kWhite : kRed) << mode;
+        EXPECT_EQ(pic.At(60, 60), kRed);
+    }
+}
+
+TEST(EmfPlayer, UnreadableRecordStopsPlaybackKeepingEarlierDrawing) {
+    auto b = RedBrush();
+    b.Record(kRectangle, {10, 10, 30, 30});
+    b.Record(kPolygon16, {0, 0, 0, 0, 1000, 0}); // claims 1000 points
+    b.Record(kRectangle, {50, 50, 70, 70});
+    auto pic = Play(b.Finish());
+    EXPECT_TRUE(pic.played);
+    EXPECT_EQ(pic.At(20, 20), kRed);
+    EXPECT_EQ(pic.At(60, 60), kWhite);
+
+    // A record whose size runs past the end.
+    auto data = RedBrush().Record(kRectangle, {10, 10, 30, 30}).Finish();
+    const uint32_t huge = 0x7FFFFFF0;
+    std::memcpy(data.data() + data.size() - 20 + 4, &huge, 4);
+    pic = Play(data);
+    EXPECT_EQ(pic.At(20, 20), kRed);
+}
+
+TEST(EmfPlayer, HostileCoordinatesAndDepthsStayCheap) {
+    auto b = RedBrush();
+    for (int i = 0; i < 20000; ++i)
+        b.Record(kSaveDc, {});
+    b.Record(kMoveTo, {INT32_MIN, INT32_MIN}).Record(kLineTo, {INT32_MAX, INT32_MAX});
+    b.Record(kSetMapMode, {8})
+        .Record(kWindowExt, {1, 1})
+        .Record(kViewportExt, {INT32_MAX, INT32_MAX});
+    b.Record(kRectangle, {-5, -5, 5, 5});
+    b.Record(kMoveTo, {0, 0}).Record(kLineTo, {1, 1});
+    const auto start = std::chrono::steady_clock::now();
+    const auto pic = Play(b.Finish());
+    EXPECT_TRUE(pic.played);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
