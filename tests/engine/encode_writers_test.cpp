@@ -396,3 +396,27 @@ TEST_F(Writers, PortableBitmapsAndGreymapsMeanWhatTheirFormatsSay) {
     FreeImage_Unload(bits);
     FreeImage_Unload(picture);
 }
+
+TEST_F(Writers, WritersFitBitmapsFromTheFormatFreeDepthStep) {
+    // ReduceDepth without a format quantizes 8 bits to colour and makes 16 bits 5-6-5; the
+    // writers still produce what each format holds.
+    const std::pair<const char*, int32_t> cases[] = {{"jpg", 8}, {"pgm", 8},  {"jp2", 8},
+                                                     {"jxr", 8}, {"tga", 16}, {"ico", 16}};
+    for (const auto& [id, depth] : cases) {
+        FIBITMAP* dib = ReduceDepth(MakePicture(37, 33), depth);
+        const ConversionJobRecord job = Job(id, depth);
+        ASSERT_TRUE(WriteImage(dib, job, s)) << id;
+        if (std::string(id) == "jxr") {
+            EXPECT_EQ(ReadWithLibjxr(job.OutputPath).bpp, 8u);
+        } else {
+            FIBITMAP* back = LoadWithFreeImage(job.OutputPath);
+            ASSERT_NE(back, nullptr) << id;
+            EXPECT_EQ(FreeImage_GetBPP(back), static_cast<unsigned>(depth)) << id;
+            if (depth == 8) {
+                EXPECT_EQ(FreeImage_GetColorType(back), FIC_MINISBLACK) << id;
+            }
+            FreeImage_Unload(back);
+        }
+        FreeImage_Unload(dib);
+    }
+}
