@@ -94,9 +94,11 @@ TEST(EmfHeader, RejectsDataThatIsNoMetafile) {
     bad[0] = 2; // record type
     EXPECT_FALSE(ReadEmfHeader(bad, h));
     bad = good;
-    bad[4] = 0xF0; // header size beyond the data
-    bad[5] = 0xFF;
+    bad[4] = 40; // header record too small
     EXPECT_FALSE(ReadEmfHeader(bad, h));
+    bad = good;
+    bad[5] = 0xFF; // header size beyond the data: opens, plays nothing
+    EXPECT_TRUE(ReadEmfHeader(bad, h));
     EXPECT_FALSE(ReadEmfHeader(std::span<const uint8_t>(good.data(), 40), h));
     EXPECT_FALSE(PlayEnhMetaFile(std::span<const uint8_t>(good.data(), 40), {}, {}));
 }

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs the libFuzzer targets of a fuzzer build for a while each.
+#   scripts/fuzz-smoke.sh <build dir with BUILD_FUZZERS=ON> <seconds per target>
+# Seeds: fuzz/corpus/<target>, plus the shared metafile corpus when it is there.
+set -euo pipefail
+build=${1:?build dir}; seconds=${2:-60}
+root=$(cd "$(dirname "$0")/.." && pwd)
+shared=${QM_SHARED_DIR:-$root/../shared}
+[ -d "$shared" ] || shared=$root/../../shared
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+run() { # name seed-dirs...
+  local bin="$build/fuzz/$1"; shift
+  [ -x "$bin" ] || { echo "fuzz-smoke: $bin missing, skipped"; return 0; }
+  mkdir -p "$work/$(basename "$bin")"
+  local seeds=()
+  for d in "$@"; do [ -d "$d" ] && seeds+=("$d"); done
+  "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=5 -max_len=1048576 \
+    -artifact_prefix="$work/" "$work/$(basename "$bin")" "${seeds[@]}"
+}
+run emf_player_fuzzer "$root/fuzz/corpus/emf" "$shared/corpus" "$shared/oracle/samples"
+run ini_fuzzer "$root/fuzz/corpus/ini"
