@@ -72,8 +72,7 @@ bool ReadEmfHeader(std::span<const uint8_t> data, EmfHeaderInfo& out) {
         return false;
     const uint32_t type = ReadU32(data, 0);
     const uint32_t size = ReadU32(data, 4);
-    // A header whose size runs past the data still opens; playback then stops after it.
-    if (type != 1 || size < kHeaderMinSize)
+    if (type != 1 || size < kHeaderMinSize || size > data.size())
         return false;
     if (ReadU32(data, 40) != kEmfSignature)
         return false;

@@ -97,8 +97,8 @@ TEST(EmfHeader, RejectsDataThatIsNoMetafile) {
     bad[4] = 40; // header record too small
     EXPECT_FALSE(ReadEmfHeader(bad, h));
     bad = good;
-    bad[5] = 0xFF; // header size beyond the data: opens, plays nothing
-    EXPECT_TRUE(ReadEmfHeader(bad, h));
+    bad[5] = 0xFF; // header size beyond the data
+    EXPECT_FALSE(ReadEmfHeader(bad, h));
     EXPECT_FALSE(ReadEmfHeader(std::span<const uint8_t>(good.data(), 40), h));
     EXPECT_FALSE(PlayEnhMetaFile(std::span<const uint8_t>(good.data(), 40), {}, {}));
 }
