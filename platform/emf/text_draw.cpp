@@ -5,6 +5,7 @@
 #include "platform/fonts/symbol_map.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 
@@ -215,11 +216,9 @@ std::vector<double> NaturalAdvances(const std::vector<Glyph>& glyphs, const Real
     return adv;
 }
 
-void DrawGlyphRuns(cairo_t* cr, const std::vector<Glyph>& glyphs,
-                   const std::vector<cairo_glyph_t>& placed, const Realised& r, bool antialias) {
-    // Very large glyphs are filled as outlines instead of being rasterised into the cache.
-    bool asPaths = r.ppem > 400;
-    cairo_set_antialias(cr, antialias ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
+// Calls f(font, first, count) for each run of glyphs drawn from the same face.
+template <typename F>
+void ForEachRun(const std::vector<Glyph>& glyphs, const Realised& r, bool antialias, F&& f) {
     size_t start = 0;
     while (start < glyphs.size()) {
         if (!glyphs[start].face) {
@@ -229,21 +228,100 @@ void DrawGlyphRuns(cairo_t* cr, const std::vector<Glyph>& glyphs,
         size_t end = start + 1;
         while (end < glyphs.size() && glyphs[end].face == glyphs[start].face)
             ++end;
-        cairo_scaled_font_t* font = MakeScaledFont(glyphs[start].face, r.glyph, antialias, false);
-        if (font) {
-            cairo_set_scaled_font(cr, font);
-            int count = static_cast<int>(end - start);
-            if (asPaths) {
-                cairo_new_path(cr);
-                cairo_glyph_path(cr, placed.data() + start, count);
-                cairo_fill(cr);
-            } else {
-                cairo_show_glyphs(cr, placed.data() + start, count);
-            }
+        if (cairo_scaled_font_t* font =
+                MakeScaledFont(glyphs[start].face, r.glyph, antialias, false)) {
+            f(font, start, static_cast<int>(end - start));
             cairo_scaled_font_destroy(font);
         }
         start = end;
     }
+}
+
+// Greyscale smoothing: coverage quantised to 17 levels and blended with a gamma of 2.4,
+// which keeps the faint fringe of dark text on light ground lighter than linear blending.
+const uint8_t* SmoothingTable(bool darkText) {
+    static const auto build = [](bool dark) {
+        std::array<uint8_t, 256> t{};
+        for (int v = 0; v < 256; ++v) {
+            double a = ((v * 16 + 128) >> 8) / 16.0;
+            const double gm = 2.4;
+            double g = dark ? 1.0 - std::pow(1.0 - a, 1.0 / gm) : std::pow(a, 1.0 / gm);
+            t[v] = static_cast<uint8_t>(std::lround(g * 255));
+        }
+        return t;
+    };
+    static const std::array<uint8_t, 256> dark = build(true), light = build(false);
+    return darkText ? dark.data() : light.data();
+}
+
+void DrawSmoothGlyphs(cairo_t* cr, const std::vector<Glyph>& glyphs,
+                      const std::vector<cairo_glyph_t>& placed, const Realised& r,
+                      uint32_t textColor) {
+    // The mask covers the glyphs' ink inside the clip.
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    double ix1 = x2, iy1 = y2, ix2 = x1, iy2 = y1;
+    ForEachRun(glyphs, r, true, [&](cairo_scaled_font_t* font, size_t first, int count) {
+        cairo_text_extents_t e;
+        cairo_scaled_font_glyph_extents(font, placed.data() + first, count, &e);
+        if (e.width <= 0 || e.height <= 0)
+            return;
+        // The extents are measured from the first glyph's origin.
+        double ox = placed[first].x, oy = placed[first].y;
+        ix1 = std::min(ix1, ox + e.x_bearing), iy1 = std::min(iy1, oy + e.y_bearing);
+        ix2 = std::max(ix2, ox + e.x_bearing + e.width);
+        iy2 = std::max(iy2, oy + e.y_bearing + e.height);
+    });
+    double l = std::floor(std::max(x1, ix1 - 1)), t = std::floor(std::max(y1, iy1 - 1));
+    double rr = std::ceil(std::min(x2, ix2 + 1)), b = std::ceil(std::min(y2, iy2 + 1));
+    if (!(l < rr && t < b) || (rr - l) * (b - t) > 1e8)
+        return;
+    int w = static_cast<int>(rr - l), h = static_cast<int>(b - t);
+    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+    cairo_t* m = cairo_create(mask);
+    cairo_translate(m, -l, -t);
+    ForEachRun(glyphs, r, true, [&](cairo_scaled_font_t* font, size_t first, int count) {
+        cairo_set_scaled_font(m, font);
+        cairo_show_glyphs(m, placed.data() + first, count);
+    });
+    cairo_destroy(m);
+    cairo_surface_flush(mask);
+    uint8_t* data = cairo_image_surface_get_data(mask);
+    if (data) {
+        int stride = cairo_image_surface_get_stride(mask);
+        int lum = (((textColor >> 16) & 0xFF) * 299 + ((textColor >> 8) & 0xFF) * 587 +
+                   (textColor & 0xFF) * 114) /
+                  1000;
+        const uint8_t* table = SmoothingTable(lum < 128);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                data[y * stride + x] = table[data[y * stride + x]];
+        cairo_surface_mark_dirty(mask);
+        cairo_mask_surface(cr, mask, l, t);
+    }
+    cairo_surface_destroy(mask);
+}
+
+void DrawGlyphRuns(cairo_t* cr, const std::vector<Glyph>& glyphs,
+                   const std::vector<cairo_glyph_t>& placed, const Realised& r, bool antialias,
+                   uint32_t textColor) {
+    // Very large glyphs are filled as outlines instead of being rasterised into the cache.
+    bool asPaths = r.ppem > 400;
+    if (antialias && !asPaths) {
+        DrawSmoothGlyphs(cr, glyphs, placed, r, textColor);
+        return;
+    }
+    cairo_set_antialias(cr, antialias ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
+    ForEachRun(glyphs, r, antialias, [&](cairo_scaled_font_t* font, size_t first, int count) {
+        cairo_set_scaled_font(cr, font);
+        if (asPaths) {
+            cairo_new_path(cr);
+            cairo_glyph_path(cr, placed.data() + first, count);
+            cairo_fill(cr);
+        } else {
+            cairo_show_glyphs(cr, placed.data() + first, count);
+        }
+    });
 }
 
 // A band across the string (underline, strike-out) or the text box, in text space.
@@ -340,12 +418,20 @@ TextResult DrawTextRequest(cairo_t* cr, const TextRequest& req) {
     double baseline = (req.align & kTaBaseline) == kTaBaseline ? 0.0
                       : (req.align & kTaBottom)                ? -r.descentDev / unitY
                                                                : r.ascentDev / unitY;
+    // The baseline lies the cell's ascent (or descent) away from the reference point,
+    // measured in device pixels at right angles to the baseline's direction.
+    double shift = (req.align & kTaBaseline) == kTaBaseline ? 0.0
+                   : (req.align & kTaBottom)                ? -r.descentDev
+                                                            : r.ascentDev;
+    double ux = r.text.a / unitX, uy = r.text.b / unitX;
+    double side = r.text.Det() < 0 ? -1.0 : 1.0;
+    double baseX = ox - side * uy * shift, baseY = oy + side * ux * shift;
     std::vector<cairo_glyph_t> placed(n);
-    double penX = x0, penY = baseline;
+    double penX = x0, penY = 0;
     for (size_t i = 0; i < n; ++i) {
         double dxDev, dyDev;
         r.text.Apply(penX, penY, dxDev, dyDev);
-        placed[i] = {glyphs[i].index, ox + dxDev, oy + dyDev};
+        placed[i] = {glyphs[i].index, baseX + dxDev, baseY + dyDev};
         penX += advX[i], penY += advY[i];
     }
 
@@ -364,12 +450,13 @@ TextResult DrawTextRequest(cairo_t* cr, const TextRequest& req) {
         cairo_fill(cr);
     }
     SetColor(cr, req.textColor);
-    // NONANTIALIASED_QUALITY never smooths, ANTIALIASED and CLEARTYPE qualities always do;
-    // otherwise the font's own table decides per size, as greyscale smoothing does.
-    bool antialias = req.font.quality == 3   ? false
-                     : req.font.quality >= 4 ? true
+    // NONANTIALIASED_QUALITY never smooths, nor do the system's bitmap faces; ANTIALIASED
+    // and CLEARTYPE qualities always do; otherwise the font's own table decides per size,
+    // as greyscale smoothing does.
+    bool antialias = req.font.quality == 3 || fonts::IsBitmapFace(req.font.faceName) ? false
+                     : req.font.quality >= 4                                         ? true
                                              : r.primary->SmoothAt(r.ppem);
-    DrawGlyphRuns(cr, glyphs, placed, r, antialias);
+    DrawGlyphRuns(cr, glyphs, placed, r, antialias, req.textColor);
 
     const fonts::FontMetrics& fm = r.primary->Metrics();
     double perUnit = double(r.ppem) / fm.unitsPerEm / unitY; // font units -> text space

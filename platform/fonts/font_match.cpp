@@ -238,4 +238,11 @@ bool IsSymbolFace(const std::string& family) {
     return kSymbolFaces.count(NormalizeFamily(family)) != 0;
 }
 
+bool IsBitmapFace(const std::string& family) {
+    static const std::set<std::string> kBitmapFaces = {"mssansserif", "msserif",   "msshelldlg",
+                                                       "courier",     "system",    "fixedsys",
+                                                       "terminal",    "smallfonts"};
+    return kBitmapFaces.count(NormalizeFamily(family)) != 0;
+}
+
 } // namespace qm::fonts

@@ -40,4 +40,8 @@ FontHint HintFromPitchAndFamily(unsigned pitchAndFamily);
 /// (Symbol, Wingdings, Wingdings 2/3, Webdings, Marlett).
 bool IsSymbolFace(const std::string& family);
 
+/// True for the Windows bitmap (raster) faces, which are never smoothed: MS Sans Serif,
+/// MS Serif, MS Shell Dlg, Courier, System, Fixedsys, Terminal, Small Fonts.
+bool IsBitmapFace(const std::string& family);
+
 } // namespace qm::fonts
