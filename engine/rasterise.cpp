@@ -15,6 +15,30 @@ bool SurfaceSizeAllowed(int64_t width, int64_t height) {
 
 namespace {
 
+constexpr uint32_t EndOfFileRecord = 14;
+
+uint32_t LoadU32(std::span<const uint8_t> data, size_t offset) {
+    uint32_t value;
+    std::memcpy(&value, data.data() + offset, 4);
+    return value;
+}
+
+// A cut-off file or one whose record sizes lie is refused as a whole instead of being played up
+// to the damage: every record must fit, and the chain must reach the end-of-file record.
+bool RecordChainIntact(std::span<const uint8_t> data) {
+    size_t offset = 0;
+    while (data.size() - offset >= 8) {
+        const uint32_t type = LoadU32(data, offset);
+        const uint32_t size = LoadU32(data, offset + 4);
+        if (size < 8 || size % 4 != 0 || size > data.size() - offset)
+            return false;
+        if (type == EndOfFileRecord)
+            return true;
+        offset += size;
+    }
+    return false;
+}
+
 // The surface is the bitmap's own pixel buffer: FreeImage keeps rows bottom-up, the player
 // draws top-down, so we play into it as a top-down surface and flip the rows afterwards. That
 // keeps one buffer per file instead of a surface plus a copy.
@@ -50,7 +74,7 @@ void MakeOpaque(FIBITMAP* dib) {
 
 FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data) {
     emf::EmfHeaderInfo header;
-    if (!emf::ReadEmfHeader(data, header))
+    if (!emf::ReadEmfHeader(data, header) || !RecordChainIntact(data))
         return nullptr;
     int32_t width = 0;
     int32_t height = 0;

@@ -18,8 +18,9 @@ bool SurfaceSizeAllowed(int64_t width, int64_t height);
 
 /// Plays a metafile held in memory into a new 32-bit bitmap of (W + 1) x (H + 1) pixels, where
 /// W x H is the play size computed from its header: white background, picture played into
-/// (0, 0, W, H), every alpha byte 255. Null when the data is not a metafile, its size is not
-/// computable or too large, or the bitmap cannot be allocated.
+/// (0, 0, W, H), every alpha byte 255. Null when the data is not a metafile, is cut off or has a
+/// record whose size does not fit, has no end-of-file record, its size is not computable or
+/// too large, or the bitmap cannot be allocated.
 FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data);
 
 /// The same for a file on disk (.emf, or gzip-compressed .emz). Null when the file cannot be

@@ -105,11 +105,21 @@ TEST_F(ConvertFileTest, BrokenInputsFailWithoutOutput) {
         std::vector<uint8_t>(good.begin(), good.begin() + 60), // truncated header
         std::vector<uint8_t>(500, 'x'),                        // not a metafile
     };
-    std::vector<uint8_t> lying = good; // first record claims more bytes than the file holds
+    std::vector<uint8_t> lying = good; // the header claims more bytes than the file holds
     lying[4] = 0xF0;
     lying[5] = 0xFF;
     lying[6] = 0xFF;
     broken.push_back(lying);
+    lying = good; // a record after the header claims more bytes than are left
+    lying[108 + 4] = 0x00;
+    lying[108 + 5] = 0x10;
+    broken.push_back(lying);
+    lying = good; // a record size that is not a multiple of four
+    lying[108 + 4] = 23;
+    broken.push_back(lying);
+    // Cut inside the drawing records, and cut just before the end-of-file record.
+    broken.emplace_back(good.begin(), good.begin() + 200);
+    broken.emplace_back(good.begin(), good.end() - 20);
 
     PrepareFormat("png");
     for (size_t i = 0; i < broken.size(); ++i) {
