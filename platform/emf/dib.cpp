@@ -305,8 +305,12 @@ bool DecodeDib(std::span<const uint8_t> bmi, std::span<const uint8_t> bits, DibI
         img.monoColors[0] = l.palette[0];
         img.monoColors[1] = l.palette[1];
     }
+    // A few bytes of run-length data can claim a huge picture: such bitmaps get a smaller cap.
+    bool rle = h.compression == kBiRle8 || h.compression == kBiRle4;
+    if (rle && uint64_t(h.width) * h.height > kMaxRlePixels)
+        return false;
     img.pixels.assign(size_t(h.width) * h.height, 0);
-    if (h.compression == kBiRle8 || h.compression == kBiRle4)
+    if (rle)
         DecodeRle(l, bits, img);
     else if (!DecodeUncompressed(l, bits, img))
         return false;

@@ -51,6 +51,8 @@ struct DibImage {
 
 /// Largest bitmap decoded, in pixels (a quarter gigabyte of memory).
 constexpr uint64_t kMaxDibPixels = uint64_t{1} << 26;
+/// Largest run-length encoded bitmap decoded, in pixels.
+constexpr uint64_t kMaxRlePixels = uint64_t{1} << 24;
 
 /// How the colour table of a bitmap is read (the record's usage field).
 enum DibUsage : uint32_t { kDibRgbColors = 0, kDibPalColors = 1, kDibPalIndices = 2 };

@@ -169,8 +169,25 @@ std::vector<Glyph> MapGlyphs(const TextRequest& req, const Realised& r) {
     return glyphs;
 }
 
+// Largest and smallest stretch of a linear map (its singular values).
+void Stretch(const Linear& l, double& largest, double& smallest) {
+    double e = (l.a + l.d) / 2, f = (l.a - l.d) / 2, g = (l.b + l.c) / 2, h = (l.b - l.c) / 2;
+    double q = std::hypot(e, h), w = std::hypot(f, g);
+    largest = q + w;
+    smallest = std::abs(q - w);
+}
+
+// Glyph sizes the rasteriser accepts; a size it refuses would leave the shared font face in
+// an error state for good.
+constexpr double kMaxGlyphPixels = 2048;
+constexpr double kMinGlyphPixels = 1.0 / 64;
+
 cairo_scaled_font_t* MakeScaledFont(const FontFace* face, const Linear& matrix, bool antialias,
                                     bool hintMetrics) {
+    double largest, smallest;
+    Stretch(matrix, largest, smallest);
+    if (!std::isfinite(largest) || largest > kMaxGlyphPixels || smallest < kMinGlyphPixels)
+        return nullptr;
     cairo_matrix_t fontMatrix = ToCairo(matrix), ctm;
     cairo_matrix_init_identity(&ctm);
     cairo_font_options_t* options = cairo_font_options_create();
@@ -193,7 +210,10 @@ cairo_scaled_font_t* MakeScaledFont(const FontFace* face, const Linear& matrix, 
 std::vector<double> NaturalAdvances(const std::vector<Glyph>& glyphs, const Realised& r) {
     std::vector<double> adv(glyphs.size(), 0.0);
     std::vector<std::pair<const FontFace*, cairo_scaled_font_t*>> fonts;
-    Linear upright = Scale(r.ppem * r.xScale, r.ppem);
+    // Huge sizes are measured at a smaller one and scaled up.
+    double size = r.ppem * std::max(r.xScale, 1.0);
+    double k = size > 1024 ? size / 1024 : 1.0;
+    Linear upright = Scale(r.ppem * r.xScale / k, r.ppem / k);
     for (size_t i = 0; i < glyphs.size(); ++i) {
         if (!glyphs[i].face)
             continue;
@@ -208,7 +228,7 @@ std::vector<double> NaturalAdvances(const std::vector<Glyph>& glyphs, const Real
         cairo_glyph_t g = {glyphs[i].index, 0, 0};
         cairo_text_extents_t ext;
         cairo_scaled_font_glyph_extents(it->second, &g, 1, &ext);
-        adv[i] = std::isfinite(ext.x_advance) ? ext.x_advance : 0;
+        adv[i] = std::isfinite(ext.x_advance) ? ext.x_advance * k : 0;
     }
     for (auto& p : fonts)
         if (p.second)
@@ -302,26 +322,66 @@ void DrawSmoothGlyphs(cairo_t* cr, const std::vector<Glyph>& glyphs,
     cairo_surface_destroy(mask);
 }
 
+// Adds the outlines of a run to cr's path. Large glyphs are outlined at a moderate size and
+// the outline scaled up, so that any size can be drawn.
+void AppendOutlines(cairo_t* cr, const FontFace* face, const Linear& glyph,
+                    const cairo_glyph_t* placed, int count) {
+    double largest, smallest;
+    Stretch(glyph, largest, smallest);
+    double k = largest > 256 ? largest / 256 : 1.0;
+    Linear small{glyph.a / k, glyph.b / k, glyph.c / k, glyph.d / k};
+    cairo_scaled_font_t* font = MakeScaledFont(face, small, true, false);
+    if (!font)
+        return;
+    std::vector<cairo_glyph_t> scaled(placed, placed + count);
+    for (cairo_glyph_t& g : scaled)
+        g.x /= k, g.y /= k;
+    cairo_t* tmp = cairo_create(cairo_get_target(cr));
+    cairo_set_scaled_font(tmp, font);
+    cairo_glyph_path(tmp, scaled.data(), count);
+    cairo_path_t* path = cairo_copy_path(tmp);
+    cairo_destroy(tmp);
+    cairo_scaled_font_destroy(font);
+    if (path->status == CAIRO_STATUS_SUCCESS) {
+        cairo_save(cr);
+        cairo_scale(cr, k, k);
+        cairo_append_path(cr, path);
+        cairo_restore(cr);
+    }
+    cairo_path_destroy(path);
+}
+
 void DrawGlyphRuns(cairo_t* cr, const std::vector<Glyph>& glyphs,
                    const std::vector<cairo_glyph_t>& placed, const Realised& r, bool antialias,
                    uint32_t textColor) {
-    // Very large glyphs are filled as outlines instead of being rasterised into the cache.
-    bool asPaths = r.ppem > 400;
-    if (antialias && !asPaths) {
-        DrawSmoothGlyphs(cr, glyphs, placed, r, textColor);
+    // Large glyphs are filled as outlines instead of being rasterised into the cache.
+    double largest, smallest;
+    Stretch(r.glyph, largest, smallest);
+    if (smallest < 0.5)
+        return; // thinner than half a pixel: nothing would show
+    if (largest <= 400) {
+        if (antialias) {
+            DrawSmoothGlyphs(cr, glyphs, placed, r, textColor);
+            return;
+        }
+        ForEachRun(glyphs, r, false, [&](cairo_scaled_font_t* font, size_t first, int count) {
+            cairo_set_scaled_font(cr, font);
+            cairo_show_glyphs(cr, placed.data() + first, count);
+        });
         return;
     }
     cairo_set_antialias(cr, antialias ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
-    ForEachRun(glyphs, r, antialias, [&](cairo_scaled_font_t* font, size_t first, int count) {
-        cairo_set_scaled_font(cr, font);
-        if (asPaths) {
-            cairo_new_path(cr);
-            cairo_glyph_path(cr, placed.data() + first, count);
-            cairo_fill(cr);
-        } else {
-            cairo_show_glyphs(cr, placed.data() + first, count);
-        }
-    });
+    cairo_new_path(cr);
+    for (size_t start = 0; start < glyphs.size();) {
+        size_t end = start + 1;
+        while (end < glyphs.size() && glyphs[end].face == glyphs[start].face)
+            ++end;
+        if (glyphs[start].face)
+            AppendOutlines(cr, glyphs[start].face, r.glyph, placed.data() + start,
+                           static_cast<int>(end - start));
+        start = end;
+    }
+    cairo_fill(cr);
 }
 
 // A band across the string (underline, strike-out) or the text box, in text space.
@@ -342,14 +402,9 @@ void AddGlyphOutlines(cairo_t* cr, const std::vector<Glyph>& glyphs,
         size_t end = start + 1;
         while (end < glyphs.size() && glyphs[end].face == glyphs[start].face)
             ++end;
-        if (glyphs[start].face) {
-            if (cairo_scaled_font_t* font =
-                    MakeScaledFont(glyphs[start].face, r.glyph, true, false)) {
-                cairo_set_scaled_font(cr, font);
-                cairo_glyph_path(cr, placed.data() + start, static_cast<int>(end - start));
-                cairo_scaled_font_destroy(font);
-            }
-        }
+        if (glyphs[start].face)
+            AppendOutlines(cr, glyphs[start].face, r.glyph, placed.data() + start,
+                           static_cast<int>(end - start));
         start = end;
     }
 }

@@ -74,8 +74,13 @@ public:
         auto key =
             std::make_tuple(match.file, match.index, match.syntheticBold, match.syntheticItalic);
         auto it = m_faces.find(key);
-        if (it != m_faces.end())
+        // A face cairo has put into an error state is opened afresh.
+        if (it != m_faces.end() &&
+            (!it->second ||
+             cairo_font_face_status(it->second->CairoFace()) == CAIRO_STATUS_SUCCESS))
             return it->second;
+        if (it != m_faces.end())
+            m_faces.erase(it);
         std::shared_ptr<const FontFace> face = Load(match);
         m_faces.emplace(key, face);
         return face;

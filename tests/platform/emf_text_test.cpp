@@ -1,9 +1,11 @@
 #include "platform/emf/text_draw.h"
 #include "platform/fonts/font_match.h"
+#include "tests/platform/emf_builder.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <set>
 
 using namespace qm::emf;
@@ -237,5 +239,99 @@ TEST(TextDraw, HostileValuesDrawNothingOrStayBounded) {
     r.options = 0;
     r.dx.clear();
     DrawTextRequest(c.cr, r);
-    SUCCEED();
+    r.font.width = INT32_MAX; // absurdly wide glyphs
+    DrawTextRequest(c.cr, r);
+
+    // None of that may spoil the font for later text.
+    if (!HaveFonts())
+        return;
+    Canvas after;
+    DrawTextRequest(after.cr, ArialAt(10, 10, "H"));
+    int box[4];
+    EXPECT_TRUE(after.Ink(box));
+}
+
+// Whole records through the player.
+namespace {
+
+using qm::emf::testing::EmfBuilder;
+using qm::emf::testing::Picture;
+
+// EMR_EXTCREATEFONTINDIRECTW for an Arial of the given height into slot 1, selected.
+void AddArial(EmfBuilder& b, int height) {
+    std::vector<int32_t> f = {1, height, 0, 0, 0, 400, 0, 0};
+    const char16_t face[] = u"Arial";
+    std::vector<int32_t> name(16, 0);
+    std::memcpy(name.data(), face, sizeof(face));
+    f.insert(f.end(), name.begin(), name.end());
+    b.Raw(82, f);
+    b.Record(37, {1});
+}
+
+// EMR_EXTTEXTOUTW of ASCII text at (x, y) with optional spacing array.
+void AddText(EmfBuilder& b, int x, int y, const char* text, std::vector<int32_t> dx = {},
+             uint32_t options = 0, std::vector<int32_t> rect = {0, 0, -1, -1}) {
+    int32_t n = static_cast<int32_t>(std::strlen(text));
+    int32_t words = (n + 1) / 2;
+    int32_t offString = 76, offDx = dx.empty() ? 0 : 76 + 4 * words;
+    std::vector<int32_t> f = {0, 0, -1, -1, 1, 0, 0, x, y, n, offString, int32_t(options)};
+    f.insert(f.end(), rect.begin(), rect.end());
+    f.push_back(offDx);
+    std::vector<int32_t> chars(words, 0);
+    for (int32_t i = 0; i < n; ++i)
+        reinterpret_cast<char16_t*>(chars.data())[i] = static_cast<unsigned char>(text[i]);
+    f.insert(f.end(), chars.begin(), chars.end());
+    f.insert(f.end(), dx.begin(), dx.end());
+    b.Raw(84, f);
+}
+
+// Columns that hold ink (darker than mid grey) in rows y0..y1.
+std::vector<int> InkColumns(const Picture& p, int y0, int y1) {
+    std::vector<int> cols;
+    for (int x = 0; x < p.width; ++x)
+        for (int y = y0; y < y1 && y < p.height; ++y)
+            if ((p.At(x, y) & 0xFF) < 128) {
+                cols.push_back(x);
+                break;
+            }
+    return cols;
+}
+
+} // namespace
+
+TEST(TextRecords, UpdateCurrentPositionChainsStrings) {
+    if (!HaveFonts())
+        GTEST_SKIP() << "no Arial substitute installed";
+    EmfBuilder b(200, 60);
+    AddArial(b, -20);
+    b.Record(18, {1});      // SetBkMode TRANSPARENT
+    b.Record(22, {1 | 24}); // TA_UPDATECP | TA_BASELINE
+    b.Record(27, {10, 40}); // MoveTo
+    AddText(b, 0, 0, "I", {50});
+    AddText(b, 0, 0, "I", {50});
+    Picture p = qm::emf::testing::Play(b.Finish());
+    ASSERT_TRUE(p.played);
+    std::vector<int> cols = InkColumns(p, 20, 40);
+    ASSERT_FALSE(cols.empty());
+    EXPECT_NEAR(cols.front(), 10 + 1, 2);
+    EXPECT_NEAR(cols.back(), 60 + 3, 2) << "second string starts where the first ended";
+}
+
+TEST(TextRecords, OpaqueRectangleAndTruncatedStrings) {
+    if (!HaveFonts())
+        GTEST_SKIP() << "no Arial substitute installed";
+    EmfBuilder b(100, 60);
+    AddArial(b, -12);
+    b.Record(25, {0x0000FF}); // SetBkColor red
+    AddText(b, 10, 10, "x", {}, kEtoOpaque, {5, 5, 50, 30});
+    // A string whose count runs past the record: nothing drawn, playback goes on.
+    b.Record(84, {0, 0, -1, -1, 1, 0, 0, 60, 40, 1000, 76, 0, 0, 0, -1, -1, 0, 0x00410041});
+    b.Record(25, {0x00FF00});
+    AddText(b, 60, 50, "", {}, kEtoOpaque, {60, 50, 70, 55});
+    Picture p = qm::emf::testing::Play(b.Finish());
+    ASSERT_TRUE(p.played);
+    EXPECT_EQ(p.At(6, 6), 0xFF0000u);
+    EXPECT_EQ(p.At(49, 29), 0xFF0000u);
+    EXPECT_EQ(p.At(50, 29), 0xFFFFFFu);
+    EXPECT_EQ(p.At(65, 52), 0x00FF00u) << "records after the broken one still play";
 }
