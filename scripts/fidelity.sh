@@ -14,6 +14,6 @@ mkdir -p "$out"
 find "$src" -name '*.emf' | sort | while read -r f; do
   rel=${f#"$src"/}; png="$out/${rel%.emf}.png"
   mkdir -p "$(dirname "$png")"
-  timeout 20 "$render" "$f" "$png" >/dev/null 2>&1 || echo "render failed: $rel" >&2
+  timeout 90 "$render" "$f" "$png" >/dev/null 2>&1 || echo "render failed: $rel" >&2
 done
 python3 "$shared/oracle/compare.py" "$out" "$ref" ${DIFF:+--diff "$DIFF"}
