@@ -18,6 +18,7 @@ pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(JXR REQUIRED IMPORTED_TARGET libjxr)
 pkg_check_modules(LIBARCHIVE REQUIRED IMPORTED_TARGET libarchive)
+pkg_check_modules(OPENJPEG REQUIRED IMPORTED_TARGET libopenjp2)
 
 add_library(DevIL::All INTERFACE IMPORTED)
 set_target_properties(DevIL::All PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${IL_INCLUDE_DIR}"

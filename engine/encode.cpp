@@ -9,6 +9,7 @@
 #include "engine/writer_bmp.h"
 #include "engine/writer_devil.h"
 #include "engine/writer_ico.h"
+#include "engine/writer_j2k.h"
 #include "engine/writer_jxr.h"
 
 namespace qm {
@@ -238,6 +239,9 @@ bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRec
         ok = WriteJxr(dib, job.OutputPath, job.SaveFlags);
     else if (id == "ico")
         ok = WriteIco(dib, job.OutputPath);
+    else if (id == "j2k" || id == "jp2")
+        ok = WriteJ2k(dib, job.OutputPath, job.SaveFlags,
+                      id == "jp2" ? J2kContainer::File : J2kContainer::Codestream);
     else
         ok = SaveWithFreeImage(dib, job);
     if (!ok)

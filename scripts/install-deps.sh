@@ -6,6 +6,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libfreeimage-dev libfreeimageplus-dev libdevil-dev libjxr-dev libarchive-dev
+  libopenjp2-7-dev
   libpng-dev libjpeg-dev zlib1g-dev libtiff-dev
   libcairo2-dev libfreetype-dev libfontconfig-dev libharfbuzz-dev
   fonts-dejavu-core fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-croscore

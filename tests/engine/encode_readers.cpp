@@ -2,6 +2,7 @@
 
 #include <IL/il.h>
 #include <jpeglib.h>
+#include <openjpeg.h>
 #include <png.h>
 #include <tiffio.h>
 
@@ -138,6 +139,27 @@ ImageInfo ReadWithLibjxr(const std::string& path, std::vector<uint8_t>* pixels) 
     if (pixels)
         *pixels = std::move(image.rows);
     return {true, image.width, image.height, image.bitsPerPixel};
+}
+
+ImageInfo ReadWithOpenJpeg(const std::string& path) {
+    const std::vector<uint8_t> head = ReadFileBytes(path);
+    const bool codestream = head.size() >= 2 && head[0] == 0xFF && head[1] == 0x4F;
+    opj_codec_t* codec = opj_create_decompress(codestream ? OPJ_CODEC_J2K : OPJ_CODEC_JP2);
+    opj_dparameters_t parameters;
+    opj_set_default_decoder_parameters(&parameters);
+    opj_stream_t* stream = opj_stream_create_default_file_stream(path.c_str(), OPJ_TRUE);
+    opj_image_t* image = nullptr;
+    ImageInfo info;
+    if (stream && opj_setup_decoder(codec, &parameters) && opj_read_header(stream, codec, &image) &&
+        opj_decode(codec, stream, image) && opj_end_decompress(codec, stream)) {
+        info = {true, image->x1 - image->x0, image->y1 - image->y0, 0};
+        for (unsigned c = 0; c < image->numcomps; ++c)
+            info.bpp += image->comps[c].prec;
+    }
+    opj_image_destroy(image);
+    opj_stream_destroy(stream);
+    opj_destroy_codec(codec);
+    return info;
 }
 
 namespace {

@@ -30,6 +30,8 @@ ImageInfo ReadWithLibjpeg(const std::string& path);
 ImageInfo ReadWithLibtiff(const std::string& path);
 /// ... as libjxr reads a JPEG XR file; pixels receives the decoded rows, top down, packed.
 ImageInfo ReadWithLibjxr(const std::string& path, std::vector<uint8_t>* pixels = nullptr);
+/// ... as OpenJPEG reads a JPEG 2000 codestream or JP2 file (bpp: the components' bits added).
+ImageInfo ReadWithOpenJpeg(const std::string& path);
 
 /// The largest difference of any colour channel between two bitmaps after both are brought to
 /// 24 bits; -1 when the sizes differ or a conversion fails.

@@ -299,15 +299,13 @@ TEST_F(Writers, FailedWritesLeaveNoFileBehind) {
     job.OutputPath = folder + "missing/out.psd";
     job.TempPath = folder + "missing/tmp.psd";
     EXPECT_FALSE(WriteImage(dib, job, s));
-    // JPEG 2000 needs 32 pixels on each side.
-    FIBITMAP* small = MakePicture(40, 31);
-    EXPECT_FALSE(WriteImage(small, Job("j2k", 32), s));
+    // JPEG 2000 holds no floats; into a folder that does not exist.
+    EXPECT_FALSE(WriteImage(floats, Job("j2k", 96), s));
+    job = Job("jp2", 32);
+    job.OutputPath = folder + "missing/out.jp2";
+    EXPECT_FALSE(WriteImage(dib, job, s));
     EXPECT_FALSE(WriteImage(nullptr, Job("png", 32), s));
     EXPECT_EQ(FilesInFolder(), 0u);
-    FIBITMAP* enough = MakePicture(32, 32);
-    EXPECT_TRUE(WriteImage(enough, Job("jp2", 32), s));
-    FreeImage_Unload(enough);
-    FreeImage_Unload(small);
     FreeImage_Unload(floats);
     FreeImage_Unload(dib);
 }
