@@ -7,7 +7,9 @@ build=${1:?build dir}; out=${2:?out dir}; set_name=${3:-corpus}
 root=$(cd "$(dirname "$0")/.." && pwd)
 shared=${QM_SHARED_DIR:-$root/../shared}
 [ -d "$shared" ] || shared=$root/../../shared
-render="$build/bench/emf_render"
+# A private copy, so that rebuilding during a long run does not disturb it.
+render=$(mktemp); trap 'rm -f "$render"' EXIT
+cp "$build/bench/emf_render" "$render"
 if [ "$set_name" = samples ]; then src="$shared/oracle/samples"; ref="$shared/oracle/refs/samples"
 else src="$shared/corpus"; ref="$shared/oracle/refs/corpus"; fi
 mkdir -p "$out"

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/emf/player_records.h"
+#include "platform/emf/player_region.h"
 #include "platform/emf/player_render.h"
 #include "platform/emf/player_shapes.h"
 
@@ -149,6 +150,58 @@ void SetPixel(PlayerState& s, const RecordView& r) {
     s.dc.rop2 = rop;
 }
 
+// Flood fill from a device point: over the area bounded by colour (border mode) or of that
+// colour (surface mode), painted with the brush.
+void FloodFill(PlayerState& s, const RecordView& r) {
+    const PointD p = Dev(s, {double(r.I32(8)), double(r.I32(12))});
+    if (p.x < 0 || p.y < 0 || p.x >= s.width || p.y >= s.height)
+        return;
+    const RegionPtr clip = s.EffectiveClip();
+    if (clip && !cairo_region_contains_point(clip.get(), int(p.x), int(p.y)))
+        return;
+    cairo_surface_flush(s.surface);
+    const uint8_t* base = cairo_image_surface_get_data(s.surface);
+    const int stride = cairo_image_surface_get_stride(s.surface);
+    const uint32_t color = ColorPixel(r.U32(16) & 0xFFFFFF) & 0xFFFFFF;
+    const bool surfaceMode = r.U32(20) == 1;
+    auto inside = [&](int x, int y) {
+        const uint32_t v =
+            reinterpret_cast<const uint32_t*>(base + size_t(y) * stride)[x] & 0xFFFFFF;
+        return surfaceMode ? v == color : v != color;
+    };
+    const int sx = int(p.x), sy = int(p.y);
+    if (!inside(sx, sy))
+        return;
+    std::vector<uint8_t> seen(size_t(s.width) * s.height, 0);
+    std::vector<cairo_rectangle_int_t> runs;
+    std::vector<std::pair<int, int>> stack{{sx, sy}};
+    while (!stack.empty()) {
+        auto [x, y] = stack.back();
+        stack.pop_back();
+        if (seen[size_t(y) * s.width + x] || !inside(x, y))
+            continue;
+        int l = x, rr = x;
+        while (l > 0 && !seen[size_t(y) * s.width + l - 1] && inside(l - 1, y))
+            --l;
+        while (rr + 1 < s.width && !seen[size_t(y) * s.width + rr + 1] && inside(rr + 1, y))
+            ++rr;
+        std::fill(seen.begin() + size_t(y) * s.width + l,
+                  seen.begin() + size_t(y) * s.width + rr + 1, 1);
+        runs.push_back({l, y, rr - l + 1, 1});
+        for (int ny : {y - 1, y + 1}) {
+            if (ny < 0 || ny >= s.height)
+                continue;
+            for (int i = l; i <= rr; ++i)
+                if (!seen[size_t(ny) * s.width + i] && inside(i, ny) &&
+                    (i == l || !inside(i - 1, ny)))
+                    stack.push_back({i, ny});
+        }
+    }
+    // Runs never overlap: each pixel was taken once.
+    FillRegion(s, MakeRegion(cairo_region_create_rectangles(runs.data(), int(runs.size()))),
+               s.dc.brush);
+}
+
 } // namespace
 
 void EmitFigures(PlayerState& s, const PathData& figures, bool fill) {
@@ -267,6 +320,9 @@ bool PlayDrawRecord(PlayerState& s, const RecordView& r) {
     }
     case EMR_SETPIXELV:
         SetPixel(s, r);
+        return true;
+    case EMR_EXTFLOODFILL:
+        FloodFill(s, r);
         return true;
     default:
         return true;

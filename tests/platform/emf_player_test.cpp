@@ -240,3 +240,16 @@ TEST(EmfPlayer, HostileCoordinatesAndDepthsPlaySafely) {
     const auto pic = Play(b.Finish());
     EXPECT_TRUE(pic.played);
 }
+
+TEST(EmfPlayer, FloodFillStopsAtTheBorderColour) {
+    auto b = EmfBuilder();
+    b.Record(kSelect, {int32_t(0x80000005)}); // null brush
+    b.Record(kRectangle, {10, 10, 50, 50});
+    b.Record(kCreateBrush, {1, 0, 0x0000FF, 0}).Record(kSelect, {1});
+    b.Record(53, {30, 30, 0x000000, 0}); // EMR_EXTFLOODFILL, border mode
+    const auto pic = Play(b.Finish());
+    EXPECT_EQ(pic.At(30, 30), kRed);
+    EXPECT_EQ(pic.At(11, 49), kRed);
+    EXPECT_EQ(pic.At(10, 30), kBlack);
+    EXPECT_EQ(pic.At(60, 30), kWhite);
+}
