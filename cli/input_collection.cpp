@@ -1,6 +1,7 @@
 #include "cli/input_collection.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <dirent.h>
 #include <fcntl.h>
 #include <set>
@@ -122,6 +123,41 @@ bool KeepRunning() {
     return ConversionProgress.KeepRunning.load() == 1;
 }
 
+bool IsBinaryByte(char c) {
+    return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
+}
+
+// True when text is well-formed UTF-8. The list is read as UTF-8, so a line that isn't can't
+// name a file.
+bool IsValidUtf8(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        size_t length = 1;
+        uint32_t code = lead;
+        if (lead >= 0xF0 && lead <= 0xF4)
+            length = 4, code = lead & 0x07;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            length = 3, code = lead & 0x0F;
+        else if (lead >= 0xC2 && lead <= 0xDF)
+            length = 2, code = lead & 0x1F;
+        else if (lead >= 0x80)
+            return false;
+        if (i + length > text.size())
+            return false;
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+        if (overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 // Length of a byte-order mark (UTF-8, UTF-16 or UTF-32) at the start of data, else 0.
 size_t ByteOrderMarkLength(std::string_view data) {
     using namespace std::string_view_literals;
@@ -133,8 +169,8 @@ size_t ByteOrderMarkLength(std::string_view data) {
 }
 
 // Imports one trimmed list line; returns the number of files added.
-int ImportListLine(std::string_view line, int32_t& started) {
-    if (line.empty() || line.find('\0') != std::string_view::npos)
+int ImportListLine(std::string_view line, int32_t& started, VisitedFolders& visited) {
+    if (line.empty() || !IsValidUtf8(line))
         return 0;
     std::string path(line);
     struct stat st {};
@@ -144,7 +180,7 @@ int ImportListLine(std::string_view line, int32_t& started) {
     if (S_ISDIR(st.st_mode)) {
         if (path.back() != '/')
             path += '/';
-        return ScanFolder(path);
+        return ScanFolderOnce(path, visited);
     }
     return AddInputFile(path);
 }
@@ -154,9 +190,13 @@ class ListReader {
 public:
     int Added() const { return m_added; }
 
-    // Feeds the next block; false when the import must stop.
+    // Feeds the next block; false when the import must stop. Control characters other than tab
+    // and the line ends never occur in a text list: from there on the file is binary, UTF-16
+    // or past a DOS end-of-file mark, and the import ends without reading the rest as paths.
     bool Feed(std::string_view block) {
         for (char c : block) {
+            if (IsBinaryByte(c))
+                return false;
             if (m_afterCr && c == '\n') {
                 m_afterCr = false;
                 continue;
@@ -178,7 +218,7 @@ public:
     // Ends the current line; false when the import must stop before the next one.
     bool EndLine() {
         if (!m_tooLong)
-            m_added += ImportListLine(Trim(m_line), m_started);
+            m_added += ImportListLine(Trim(m_line), m_started, m_visited);
         m_line.clear();
         m_tooLong = false;
         return KeepRunning();
@@ -189,6 +229,7 @@ private:
     bool m_tooLong = false;
     bool m_afterCr = false;
     int32_t m_started = 0;
+    VisitedFolders m_visited; // a folder listed again (or inside one listed) is walked once
     int m_added = 0;
 };
 

@@ -32,9 +32,11 @@ void ImportFolder();
 
 /// Worker-thread body: imports the list file ConversionJob.InputPath (UTF-8, one path per line,
 /// any byte-order mark skipped, CR, LF or CR LF line ends, blanks trimmed). Lines naming nothing
-/// that exists, holding NUL bytes or longer than any path are skipped; a listed folder is walked
-/// like ScanFolder. Adds the number of files added to FilesConverted; an unreadable list adds
-/// nothing.
+/// that exists, not well-formed UTF-8 or longer than any path are skipped; a listed folder is
+/// walked like ScanFolder, and no folder is walked twice during one list import. A control
+/// character other than tab, CR and LF (binary data, UTF-16 text, a DOS end-of-file mark) ends the
+/// import: the lines before it count, the line it is in and the rest do not. Adds the number of
+/// files added to FilesConverted; an unreadable list adds nothing.
 void ImportListFile();
 
 /// Called by AddInputFile for every file it adds while ConversionJob.ConsoleRun is 0 (the

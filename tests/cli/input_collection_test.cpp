@@ -152,26 +152,42 @@ TEST_F(InputCollectionTest, UnusableListFilesAddNothingAndEnd) {
     ImportListFile();
     EXPECT_EQ(ConversionProgress.FilesConverted, 0);
 
-    // A valid path followed by a NUL byte and junk on the same line is not that path.
-    ConversionJob.InputPath = Write("nul.txt", a + std::string("\0junk", 5) + "\n");
-    ImportListFile();
-    EXPECT_EQ(ConversionProgress.FilesConverted, 0);
-
-    // Binary noise, then an enormous line: both skipped, the line after them still counts.
-    std::string noise;
-    for (int i = 0; i < 200000; ++i)
-        noise += static_cast<char>((i * 7919) & 0xFF);
+    // A NUL byte ends the import: lines before it count, nothing from its line on (not even a
+    // line naming the root folder, which would otherwise walk the whole file system).
+    const std::string b = Write("b.emf");
     ConversionJob.InputPath =
-        Write("big.txt", noise + "\n" + std::string(3 * 1024 * 1024, 'z') + "\n" + a);
+        Write("nul.txt", b + "\n" + a + std::string("\0junk\n/\n", 9) + a + "\n");
     ImportListFile();
     EXPECT_EQ(ConversionProgress.FilesConverted, 1);
+    EXPECT_NE(InputList.Find(b), nullptr);
+    EXPECT_EQ(InputList.Find(a), nullptr);
+
+    // Control bytes end the import the same way.
+    ConversionJob.InputPath = Write("ctl.txt", b + "\n\x1A/\n" + a + "\n");
+    ImportListFile();
+    EXPECT_EQ(InputList.Find(a), nullptr);
+
+    // A Latin-1 file name exists, but the list is UTF-8: its line names nothing.
+    const std::string latin = Write("caf\xE9.emf");
+    ConversionJob.InputPath = Write("latin.txt", latin + "\n");
+    ImportListFile();
+    EXPECT_EQ(InputList.Find(latin), nullptr);
+
+    // Lines that aren't UTF-8, then an enormous line: both skipped, the next line counts.
+    std::string noise;
+    for (int i = 0; i < 200000; ++i)
+        noise += static_cast<char>(0x80 + (i * 7919) % 128);
+    ConversionJob.InputPath =
+        Write("big.txt", "/" + noise + "\n" + std::string(3 * 1024 * 1024, 'z') + "\n\t" + a + " ");
+    ImportListFile();
+    EXPECT_EQ(ConversionProgress.FilesConverted, 2);
 
     // A folder or a missing file as the list: nothing.
     ConversionJob.InputPath = m_root;
     ImportListFile();
     ConversionJob.InputPath = m_root + "missing.txt";
     ImportListFile();
-    EXPECT_EQ(ConversionProgress.FilesConverted, 1);
+    EXPECT_EQ(ConversionProgress.FilesConverted, 2);
 }
 
 TEST_F(InputCollectionTest, ListNamingALoopingFolderEnds) {
@@ -179,9 +195,8 @@ TEST_F(InputCollectionTest, ListNamingALoopingFolderEnds) {
     fs::create_directory_symlink(m_root + "loop", m_root + "loop/self");
     ConversionJob.InputPath = Write("list.txt", m_root + "loop\n" + m_root + "loop/self/self\n");
     ImportListFile();
-    // Each listed folder is walked once, under the path the list gives for it.
-    const std::map<std::string, std::string> expected = {{m_root + "loop/p.emf", ""},
-                                                         {m_root + "loop/self/self/p.emf", ""}};
+    // The folder is walked once, under the path the list first gives for it.
+    const std::map<std::string, std::string> expected = {{m_root + "loop/p.emf", ""}};
     EXPECT_EQ(Entries(), expected);
     EXPECT_EQ(ConversionProgress.FilesStarted, 2);
 }
