@@ -115,8 +115,10 @@ bool Realise(const TextRequest& req, const Linear& logical, Realised& out) {
     out.ppem = static_cast<int>(std::clamp(std::floor(emDev + 1e-7), 1.0, 100000.0));
     out.ascentDev = static_cast<int>(std::lround(double(m.ascent) * out.ppem / m.unitsPerEm));
     out.descentDev = static_cast<int>(std::lround(double(m.descent) * out.ppem / m.unitsPerEm));
-    if (f.width != 0 && m.avgCharWidth > 0) {
-        double avgDev = double(m.avgCharWidth) * out.ppem / m.unitsPerEm;
+    int avgWidth = match.windowsAvgCharWidth ? match.windowsAvgCharWidth * m.unitsPerEm / 2048
+                                             : m.avgCharWidth;
+    if (f.width != 0 && avgWidth > 0) {
+        double avgDev = double(avgWidth) * out.ppem / m.unitsPerEm;
         out.xScale = std::clamp(std::abs(double(f.width)) * sx / avgDev, 0.01, 100.0);
     }
     double em = out.ppem;
@@ -125,9 +127,12 @@ bool Realise(const TextRequest& req, const Linear& logical, Realised& out) {
         out.glyph =
             Scale(em * out.xScale / sy, em / sy).Then(Rotation(f.orientation)).Then(logical);
     } else {
-        // Text is never mirrored or sheared here: only scaled, and turned by the escapement.
-        out.text = Scale(sx, sy).Then(Rotation(f.escapement));
-        out.glyph = Scale(em * out.xScale, em).Then(Rotation(f.escapement));
+        // Glyphs are never mirrored or sheared here: only scaled, and turned by the
+        // escapement. The escapement turns logical space (so a mapping that mirrors it turns
+        // the other way), and the string's spacing then follows the mapping's scales.
+        int32_t escapement = logical.Det() < 0 ? -f.escapement : f.escapement;
+        out.text = Rotation(escapement).Then(Scale(sx, sy));
+        out.glyph = Scale(em * out.xScale, em).Then(Rotation(escapement));
     }
     return std::abs(out.text.Det()) > 1e-12 && std::abs(out.glyph.Det()) > 1e-12;
 }

@@ -161,6 +161,16 @@ private:
         }
         FontMatch match = QueryFontconfig(chosen, weight, italic);
         match.exact = exact && !match.file.empty();
+        // The substitutes share advance widths with these faces but not their stated
+        // average width, which scales glyphs when a logical font asks for a width.
+        if (!m_families.count(key)) {
+            if (key == "arial" || key == "helvetica")
+                match.windowsAvgCharWidth = 904;
+            else if (key == "timesnewroman" || key == "times")
+                match.windowsAvgCharWidth = 821;
+            else if (key == "couriernew" || key == "courier")
+                match.windowsAvgCharWidth = 1229;
+        }
         return match;
     }
 

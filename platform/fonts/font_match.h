@@ -13,6 +13,9 @@ struct FontMatch {
     bool exact = false;           // the named face itself or a metric-compatible substitute
     bool syntheticBold = false;   // bold asked for, the installed face is lighter
     bool syntheticItalic = false; // italic asked for, the installed face is upright
+    /// Average character width of the Windows face the installed one stands in for, in
+    /// 1/2048 em (what a logical font's width is measured against); 0 = use the font's own.
+    int windowsAvgCharWidth = 0;
 };
 
 /// Pitch and family hints of a LOGFONT (its lfPitchAndFamily byte) used to pick a

@@ -187,6 +187,23 @@ TEST(TextDraw, MappingScalesFontAndAdvanceStaysLogical) {
     EXPECT_GT(f[1], 140); // TA_TOP: below the reference point at device y 140
 }
 
+TEST(TextDraw, MirroringMappingTurnsEscapementTheOtherWay) {
+    if (!HaveFonts())
+        GTEST_SKIP() << "no Arial substitute installed";
+    // With y growing upwards, an escapement of 270 degrees reads upwards on the device.
+    Canvas c;
+    TextRequest r = ArialAt(150, 20, "Upwards", -20);
+    r.font.escapement = 2700;
+    r.align = kTaBaseline;
+    r.toDevice = Affine{1, 0, 0, -1, 0, 200}; // logical y 20 -> device y 180
+    TextResult res = DrawTextRequest(c.cr, r);
+    int box[4];
+    ASSERT_TRUE(c.Ink(box));
+    EXPECT_LE(box[3], 181);
+    EXPECT_LT(box[1], 140);
+    EXPECT_GT(res.advanceY, 40); // logical y grows upwards
+}
+
 TEST(TextDraw, QualityUnderlineAndSymbolFonts) {
     if (!HaveFonts())
         GTEST_SKIP() << "no Arial substitute installed";

@@ -47,6 +47,10 @@ TEST(FontMatch, ArialResolvesToMetricCompatibleFileWithStyles) {
     EXPECT_NE(boldItalic.file, regular.file);
     EXPECT_FALSE(boldItalic.syntheticBold);
     EXPECT_FALSE(boldItalic.syntheticItalic);
+    // Widths asked for by a logical font are measured against Arial's own average width.
+    if (!regular.exact || regular.family == "Arial")
+        return;
+    EXPECT_EQ(regular.windowsAvgCharWidth, 904);
 }
 
 TEST(FontMatch, UnknownFaceGetsSubstituteByFamilyHint) {
