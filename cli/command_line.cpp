@@ -88,9 +88,13 @@ FrontEnd FrontEndOption(std::string_view name) {
 // either way a value must be there and must not begin with "-".
 bool TakePathValue(const std::vector<std::string>& params, std::string_view name, size_t& i,
                    std::string& value) {
-    if (!IsLongForm(name))
+    if (IsLongForm(name)) {
+        value = OptionValueAt(params, i);
+    } else {
+        // The whole next parameter, so that "-i --output=x" is a missing value, not "x".
         ++i;
-    value = OptionValueAt(params, i);
+        value = i < params.size() ? std::string(TrimBlanks(params[i])) : std::string();
+    }
     return !value.empty() && value.front() != '-';
 }
 

@@ -1,6 +1,5 @@
 #include "engine/convert_file.h"
 
-#include "core/formats.h"
 #include "engine/colour.h"
 #include "engine/encode.h"
 #include "engine/frame.h"
@@ -59,9 +58,8 @@ FIBITMAP* RunImageSteps(FIBITMAP* dib, ConversionJobRecord& job, const SettingsR
     if (!dib)
         return nullptr;
 
-    if (job.AutoDepth)
-        job.TargetDepth = ChooseAutoDepth(job.FormatId, job.SourceDepth);
-    dib = ReduceDepth(dib, job.TargetDepth);
+    // Chooses TargetDepth first when the depth is automatic.
+    dib = ReduceDepth(dib, job);
     job.FinalWidth = width;
     job.FinalHeight = height;
     return dib;

@@ -75,8 +75,8 @@ TEST(ParseCommandLine, FrontEndOptionsFillTheJob) {
 TEST(ParseCommandLine, MissingOrDashLedValuesAreRejected) {
     for (const Params& params :
          {Params{"-i"}, Params{"--input"}, Params{"--input="}, Params{"-i", "-o"},
-          Params{"-i", "a.emf", "--jpg-quality"}, Params{"-i", "a.emf", "--jpg-quality=--5"},
-          Params{"-i", "a.emf", "--profile="}}) {
+          Params{"-i", "--output=/x"}, Params{"-i", "a.emf", "--jpg-quality"},
+          Params{"-i", "a.emf", "--jpg-quality=--5"}, Params{"-i", "a.emf", "--profile="}}) {
         const Parsed p = Parse(params);
         EXPECT_EQ(p.state.ErrorText, "Incorrect number of parameters") << params.back();
     }

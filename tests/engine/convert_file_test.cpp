@@ -18,9 +18,13 @@ namespace fs = std::filesystem;
 namespace {
 
 RGBQUAD PixelAt(FIBITMAP* dib, int x, int yFromTop) {
+    // Palette images are read through a true-colour copy.
+    FIBITMAP* rgb = FreeImage_GetBPP(dib) < 16 ? FreeImage_ConvertTo24Bits(dib) : dib;
     RGBQUAD c{};
-    FreeImage_GetPixelColor(dib, static_cast<unsigned>(x),
-                            FreeImage_GetHeight(dib) - 1 - static_cast<unsigned>(yFromTop), &c);
+    FreeImage_GetPixelColor(rgb, static_cast<unsigned>(x),
+                            FreeImage_GetHeight(rgb) - 1 - static_cast<unsigned>(yFromTop), &c);
+    if (rgb != dib)
+        FreeImage_Unload(rgb);
     return c;
 }
 
@@ -96,6 +100,32 @@ TEST_F(ConvertFileTest, FrameOf200x100PixelsGivesA201x101PngWithTheRectanglesInP
     ASSERT_NE(png, nullptr);
     ExpectTwoRectangles(png);
     FreeImage_Unload(png);
+}
+
+TEST_F(ConvertFileTest, TheDepthFollowsTheFormat) {
+    const std::string input = (m_dir / "two.emf").string();
+    ASSERT_TRUE(test::TwoRectangles().Write(input));
+    m_job.InputPath = input;
+
+    PrepareFormat("gif"); // automatic: 8 bits with a palette
+    ASSERT_TRUE(ConvertFile(m_job, m_settings));
+    EXPECT_EQ(m_job.TargetDepth, 8);
+    FIBITMAP* gif = FreeImage_Load(FIF_GIF, m_job.OutputPath.c_str());
+    ASSERT_NE(gif, nullptr);
+    EXPECT_EQ(FreeImage_GetBPP(gif), 8u);
+    EXPECT_TRUE(HasColour(gif, 20, 20, 255, 0, 0));
+    FreeImage_Unload(gif);
+
+    PrepareFormat("jpg"); // 8 bits chosen: greyscale for JPEG
+    m_job.TargetDepth = 8;
+    m_job.AutoDepth = 0;
+    ASSERT_TRUE(ConvertFile(m_job, m_settings));
+    FIBITMAP* jpg = FreeImage_Load(FIF_JPEG, m_job.OutputPath.c_str());
+    ASSERT_NE(jpg, nullptr);
+    EXPECT_EQ(FreeImage_GetBPP(jpg), 8u);
+    EXPECT_EQ(FreeImage_GetColorType(jpg), FIC_MINISBLACK);
+    EXPECT_EQ(FreeImage_GetWidth(jpg), 201u);
+    FreeImage_Unload(jpg);
 }
 
 TEST_F(ConvertFileTest, BrokenInputsFailWithoutOutput) {
