@@ -9,7 +9,7 @@ shared=${QM_SHARED_DIR:-$root/../shared}
 [ -d "$shared" ] || shared=$root/../../shared
 # A private copy, so that rebuilding during a long run does not disturb it.
 render=$(mktemp); trap 'rm -f "$render"' EXIT
-cp "$build/bench/emf_render" "$render"
+cp "$build/bench/emf_render" "$render" && chmod +x "$render"
 if [ "$set_name" = samples ]; then src="$shared/oracle/samples"; ref="$shared/oracle/refs/samples"
 else src="$shared/corpus"; ref="$shared/oracle/refs/corpus"; fi
 mkdir -p "$out"

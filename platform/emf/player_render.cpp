@@ -311,11 +311,11 @@ std::vector<Polyline> FlattenFigures(const PathData& f) {
     return out;
 }
 
-void AddFiguresToCairo(cairo_t* cr, const PathData& f) {
+void AddFiguresToCairo(cairo_t* cr, const PathData& f, double offset) {
     const size_t n = std::min(f.points.size(), f.types.size());
     bool open = false;
     auto pt = [&](size_t i) {
-        return PointD{Clamp(f.points[i].x) + 0.5, Clamp(f.points[i].y) + 0.5};
+        return PointD{Clamp(f.points[i].x) + offset, Clamp(f.points[i].y) + offset};
     };
     for (size_t i = 0; i < n; ++i) {
         const uint8_t t = f.types[i] & ~PT_CLOSEFIGURE;
@@ -463,7 +463,7 @@ void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen) {
         dash = DashPattern(s, pen, width);
     PaintWithRop(s, [&](cairo_t* c) {
         cairo_new_path(c);
-        AddFiguresToCairo(c, f);
+        AddFiguresToCairo(c, f, width % 2 == 0 ? 0.5 : 0.0);
         cairo_set_line_width(c, width);
         const uint32_t cap = pen.style & PS_ENDCAP_MASK, join = pen.style & PS_JOIN_MASK;
         cairo_set_line_cap(c, cap == PS_ENDCAP_SQUARE ? CAIRO_LINE_CAP_SQUARE

@@ -23,8 +23,9 @@ struct Polyline {
 };
 std::vector<Polyline> FlattenFigures(const PathData& f);
 
-/// Adds the figures to cr's current path, pixel (x, y) being the point (x + 0.5, y + 0.5).
-void AddFiguresToCairo(cairo_t* cr, const PathData& f);
+/// Adds the figures to cr's current path. Filled areas take pixel (x, y) as the point
+/// (x + 0.5, y + 0.5) (offset 0.5); wide strokes are laid on pixel corners (offset 0).
+void AddFiguresToCairo(cairo_t* cr, const PathData& f, double offset = 0.5);
 
 /// Runs draw on the target with the DC's clip and mix mode (R2_*) applied. draw sets its own
 /// source and fills or strokes in device pixels.

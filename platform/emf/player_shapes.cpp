@@ -52,10 +52,10 @@ DeviceBox MakeDeviceBox(const PlayerState& s, const RectL& box, bool curved = tr
         d.b -= 1;
     }
     const Pen& pen = s.dc.pen;
-    if ((pen.style & PS_STYLE_MASK) == PS_INSIDEFRAME && !pen.IsNull()) {
-        const int w = (pen.style & PS_GEOMETRIC) || pen.width > 1
-                          ? std::max(1, int(std::lround(s.DeviceWidth(pen.width))))
-                          : 1;
+    // Inside-frame pens shrink the box by their width; only geometric pens do.
+    if ((pen.style & PS_STYLE_MASK) == PS_INSIDEFRAME && (pen.style & PS_GEOMETRIC) &&
+        !pen.IsNull()) {
+        const int w = std::max(1, int(std::lround(s.DeviceWidth(pen.width))));
         if (w > 1) {
             d.l += w / 2;
             d.t += w / 2;
