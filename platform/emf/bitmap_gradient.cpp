@@ -7,7 +7,12 @@ namespace qm::emf {
 namespace {
 
 uint32_t Pack(double r, double g, double b) {
-    auto c = [](double v) { return static_cast<uint32_t>(std::clamp(v, 0.0, 65535.0)) >> 8; };
+    // A degenerate triangle can interpolate to NaN: it draws black rather than undefined.
+    auto c = [](double v) -> uint32_t {
+        if (!(v > 0.0))
+            return 0;
+        return static_cast<uint32_t>(std::min(v, 65535.0)) >> 8;
+    };
     return 0xFF000000u | (c(r) << 16) | (c(g) << 8) | c(b);
 }
 
