@@ -1,9 +1,11 @@
 #include "platform/emf/bitmap_blit.h"
 #include "platform/emf/rop.h"
+#include "tests/platform/emf_builder.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 using namespace qm::emf;
@@ -214,4 +216,49 @@ TEST(Blit, HostileGeometryIsHarmless) {
     EXPECT_EQ(d.At(1, 1), 0xFFFFFFu);
     GradientTriangle(c.Target(), {0, 0}, {1e308, 0}, {0, 1e308});
     GradientRect(c.Target(), {NAN, 0}, {3, 3}, true);
+}
+
+// Whole records through the player.
+namespace {
+
+using qm::emf::testing::EmfBuilder;
+using qm::emf::testing::Picture;
+
+// EMR_STRETCHDIBITS of a 2 x 2 bottom-up 24-bit bitmap: bottom row red, blue; top row
+// green, white.
+std::vector<int32_t> StretchDIBits(int x, int y, int cx, int cy, uint32_t offBits = 120) {
+    std::vector<int32_t> f = {x, y,  x + cx - 1, y + cy - 1,       x,  y, 0,          0,  2,
+                              2, 80, 40,         int32_t(offBits), 16, 0, 0x00CC0020, cx, cy};
+    // BITMAPINFOHEADER: 2 x 2, 1 plane, 24 bits.
+    std::vector<int32_t> header = {40, 2, 2, 0x00180001, 0, 16, 0, 0, 0, 0};
+    f.insert(f.end(), header.begin(), header.end());
+    // Rows of 6 bytes padded to 8: B, G, R per pixel.
+    const uint8_t bits[16] = {0, 0, 255, 255, 0, 0, 0, 0, 0, 255, 0, 255, 255, 255, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        int32_t v;
+        std::memcpy(&v, bits + 4 * i, 4);
+        f.push_back(v);
+    }
+    return f;
+}
+
+} // namespace
+
+TEST(BitmapRecords, StretchDIBitsPlacesBottomUpRows) {
+    EmfBuilder b(60, 60);
+    b.Raw(81, StretchDIBits(10, 10, 20, 20));
+    // A record whose bits lie past its end is skipped; later records still play.
+    b.Raw(81, StretchDIBits(30, 30, 20, 20, 4000));
+    b.Record(39, {1, 0, 0x00FF0000, 0}); // blue solid brush
+    b.Record(37, {1});
+    b.Record(76, {40, 0, 49,         9, 40, 0, 10, 10, 0x00F00021, 0, 0, 0x3F800000,
+                  0,  0, 0x3F800000, 0, 0,  0, 0,  0,  0,          0, 0});
+    Picture p = qm::emf::testing::Play(b.Finish());
+    ASSERT_TRUE(p.played);
+    EXPECT_EQ(p.At(12, 12), 0x00FF00u); // top left: first pixel of the top (last stored) row
+    EXPECT_EQ(p.At(27, 12), 0xFFFFFFu);
+    EXPECT_EQ(p.At(12, 27), 0xFF0000u);
+    EXPECT_EQ(p.At(27, 27), 0x0000FFu);
+    EXPECT_EQ(p.At(30, 30), 0xFFFFFFu);
+    EXPECT_EQ(p.At(45, 5), 0x0000FFu) << "pattern blit after the broken record";
 }
