@@ -10,9 +10,14 @@ namespace {
 
 constexpr size_t kMaxSavedStates = 4096;
 
+// Saturates to the int32 range: extents from hostile headers must not overflow.
+int32_t Saturate(int64_t v) {
+    return int32_t(std::clamp<int64_t>(v, INT32_MIN + 1, INT32_MAX));
+}
+
 int32_t MulDivRound(int64_t a, int64_t b, int64_t c) {
     const int64_t p = a * b;
-    return int32_t((p >= 0 ? p + c / 2 : p - c / 2) / c);
+    return Saturate((p >= 0 ? p + c / 2 : p - c / 2) / c);
 }
 
 // Keeps one unit the same length on both axes by shrinking one viewport extent.
@@ -45,8 +50,8 @@ void SetMapMode(PlayerState& s, uint32_t mode) {
     if (mode < MM_TEXT || mode > MM_ANISOTROPIC)
         return;
     DcState& d = s.dc;
-    const int32_t mmx = s.header.millimeters.cx, mmy = s.header.millimeters.cy;
-    const int32_t devx = s.header.device.cx, devy = s.header.device.cy;
+    const int64_t mmx = s.header.millimeters.cx, mmy = s.header.millimeters.cy;
+    const int64_t devx = s.header.device.cx, devy = s.header.device.cy;
     d.mapMode = mode;
     switch (mode) {
     case MM_TEXT:
@@ -55,10 +60,10 @@ void SetMapMode(PlayerState& s, uint32_t mode) {
         return;
     case MM_LOMETRIC:
     case MM_ISOTROPIC:
-        d.windowExt = {mmx * 10, mmy * 10};
+        d.windowExt = {Saturate(mmx * 10), Saturate(mmy * 10)};
         break;
     case MM_HIMETRIC:
-        d.windowExt = {mmx * 100, mmy * 100};
+        d.windowExt = {Saturate(mmx * 100), Saturate(mmy * 100)};
         break;
     case MM_LOENGLISH:
         d.windowExt = {MulDivRound(1000, mmx, 254), MulDivRound(1000, mmy, 254)};
@@ -72,7 +77,7 @@ void SetMapMode(PlayerState& s, uint32_t mode) {
     case MM_ANISOTROPIC:
         return;
     }
-    d.viewportExt = {devx, -devy};
+    d.viewportExt = {Saturate(devx), Saturate(-devy)};
 }
 
 bool Scalable(const DcState& d) {

@@ -158,8 +158,8 @@ PathData RoundRectFigure(const PlayerState& s, const RectL& box, PointL corner) 
         const RectL b{std::min(box.left, box.right), std::min(box.top, box.bottom),
                       std::max(box.left, box.right), std::max(box.top, box.bottom)};
         PathData f;
-        const double rx = std::min<double>(std::abs(corner.x), b.right - b.left) / 2;
-        const double ry = std::min<double>(std::abs(corner.y), b.bottom - b.top) / 2;
+        const double rx = std::min(std::fabs(double(corner.x)), double(b.right) - b.left) / 2;
+        const double ry = std::min(std::fabs(double(corner.y)), double(b.bottom) - b.top) / 2;
         const double k = 0.5522847498;
         auto P = [&](double x, double y) { return t.Apply({x, y}); };
         FigMoveTo(f, P(b.right - rx, b.top));

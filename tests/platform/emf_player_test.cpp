@@ -253,3 +253,15 @@ TEST(EmfPlayer, FloodFillStopsAtTheBorderColour) {
     EXPECT_EQ(pic.At(10, 30), kBlack);
     EXPECT_EQ(pic.At(60, 30), kWhite);
 }
+
+TEST(EmfPlayer, FixedMapModesOnHugeReferenceDevicesStayInRange) {
+    for (int mode = 1; mode <= 8; ++mode) {
+        auto data =
+            RedBrush().Record(kSetMapMode, {mode}).Record(kRectangle, {0, 0, 10, 10}).Finish();
+        const int32_t huge = INT32_MAX;
+        std::memcpy(data.data() + 72, &huge, 4); // device width
+        std::memcpy(data.data() + 80, &huge, 4); // millimetres
+        std::memcpy(data.data() + 84, &huge, 4);
+        EXPECT_TRUE(Play(data).played) << mode;
+    }
+}
