@@ -85,6 +85,7 @@ struct Glyph {
 // The font as realised for one request.
 struct Realised {
     std::shared_ptr<const FontFace> primary, fallback;
+    bool exact = false; // the named face or a metric-compatible stand-in
     int ppem = 0;
     double xScale = 1;
     int ascentDev = 0, descentDev = 0;
@@ -98,6 +99,7 @@ bool Realise(const TextRequest& req, const Linear& logical, Realised& out) {
     fonts::FontMatch match = fonts::MatchFont(f.faceName, weight, f.italic,
                                               fonts::HintFromPitchAndFamily(f.pitchAndFamily));
     out.primary = fonts::OpenFontFace(match);
+    out.exact = match.exact;
     out.fallback = fonts::OpenFontFace(fonts::MatchFont("DejaVu Sans", weight, f.italic));
     if (!out.primary)
         out.primary = out.fallback;
@@ -139,6 +141,8 @@ bool Realise(const TextRequest& req, const Linear& logical, Realised& out) {
 
 std::vector<Glyph> MapGlyphs(const TextRequest& req, const Realised& r) {
     fonts::SymbolSet symbols = fonts::SymbolSetOf(req.font.faceName);
+    bool unknownSymbols = !r.exact && symbols == fonts::SymbolSet::None &&
+                          (fonts::IsSymbolFace(req.font.faceName) || req.font.charSet == 2);
     bool glyphIndices = (req.options & kEtoGlyphIndex) != 0;
     std::vector<Glyph> glyphs(req.codes.size());
     for (size_t i = 0; i < req.codes.size(); ++i) {
@@ -161,6 +165,11 @@ std::vector<Glyph> MapGlyphs(const TextRequest& req, const Realised& r) {
         }
         if (symbols != fonts::SymbolSet::None && !r.primary->IsSymbolEncoded())
             c = fonts::SymbolToUnicode(symbols, c);
+        else if (unknownSymbols) {
+            // Symbols of a face we have nothing for: the missing-glyph box, not letters.
+            glyphs[i] = {r.primary.get(), 0};
+            continue;
+        }
         uint32_t g = r.primary->GlyphIndex(c);
         if (g == 0 && r.fallback && r.fallback != r.primary) {
             uint32_t fb = r.fallback->GlyphIndex(c);
