@@ -138,7 +138,9 @@ TEST(ReduceDepth, EightBitsAreGreyForJpegFamiliesAndQuantizedColourElsewhere) {
 }
 
 TEST(ReduceDepth, KeepsAMatchingBitmapAndRefusesUnknownDepths) {
-    FIBITMAP* grey = FreeImage_ConvertTo8Bits(MakePicture());
+    FIBITMAP* picture = MakePicture();
+    FIBITMAP* grey = FreeImage_ConvertTo8Bits(picture);
+    FreeImage_Unload(picture);
     EXPECT_EQ(ReduceDepth(grey, 8, "gif"), grey); // already 8 bits: written unchanged
     FreeImage_Unload(grey);
     EXPECT_EQ(ReduceDepth(nullptr, 24, "png"), nullptr);
