@@ -37,7 +37,7 @@ std::vector<Item> LoadSet(const std::string& sub) {
         it.name = e.path().filename().string();
         EmfHeaderInfo h;
         if (!LoadMetafileBytes(e.path().string(), it.bytes) || !ReadEmfHeader(it.bytes, h) ||
-            !ComputePlaySize(h, it.w, it.h) || int64_t(it.w + 1) * (it.h + 1) > (int64_t{1} << 26))
+            !ComputePlaySize(h, it.w, it.h) || int64_t(it.w + 1) * (it.h + 1) > (int64_t{1} << 28))
             continue;
         items.push_back(std::move(it));
     }
