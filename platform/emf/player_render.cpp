@@ -82,6 +82,9 @@ void RasterLine(PointL a, PointL b, int w, int h, LineRuns& runs) {
     const int64_t n = xMajor ? dx : dy, m = xMajor ? dy : dx;
     if (n == 0)
         return;
+    // Exact halfway points go one way or the other by octant, as the system draws them.
+    const int64_t ddx = int64_t(b.x) - a.x, ddy = int64_t(b.y) - a.y;
+    const bool tieUp = ddx >= 0 ? (ddy > 0 ? false : ddx > -ddy) : (ddy > 0 ? -ddx <= ddy : true);
     // Step range whose major coordinate lies on the surface.
     const int64_t major0 = xMajor ? a.x : a.y, minor0 = xMajor ? a.y : a.x;
     const int smaj = xMajor ? sx : sy, smin = xMajor ? sy : sx;
@@ -119,7 +122,7 @@ void RasterLine(PointL a, PointL b, int w, int h, LineRuns& runs) {
     };
     for (int64_t i = lo; i <= hi; ++i) {
         const int64_t mj = major0 + smaj * i;
-        const int64_t mn = minor0 + smin * ((2 * i * m + n) / (2 * n));
+        const int64_t mn = minor0 + smin * ((2 * i * m + n - 1 + tieUp) / (2 * n));
         if (mn < 0 || mn >= minLimit)
             continue;
         const bool on = runs.IsOn(runs.dashPos + i);
