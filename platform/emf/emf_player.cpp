@@ -1,6 +1,8 @@
 // Playback: the record loop and the dispatch of each record to its handler.
 #include "platform/emf/emf_player.h"
 
+#include <chrono>
+
 #include "platform/emf/player_bitmap.h"
 #include "platform/emf/player_records.h"
 #include "platform/emf/player_text.h"
@@ -8,6 +10,8 @@
 namespace qm::emf {
 
 namespace {
+
+constexpr std::chrono::milliseconds kPlaybackBudget{4500};
 
 // Returns false when the record is malformed and playback must stop.
 bool PlayRecord(PlayerState& s, const RecordView& r) {
@@ -130,8 +134,12 @@ bool PlayEnhMetaFile(std::span<const uint8_t> data, const Surface& target, const
         PlayerState state(header, target, play);
         if (cairo_status(state.cr) != CAIRO_STATUS_SUCCESS)
             return false;
+        // Hostile files can ask for endless full-surface work; playback ends at a deadline.
+        const auto deadline = std::chrono::steady_clock::now() + kPlaybackBudget;
         size_t offset = 0;
-        while (data.size() - offset >= 8) {
+        for (uint32_t count = 1; data.size() - offset >= 8; ++count) {
+            if (count % 64 == 0 && std::chrono::steady_clock::now() > deadline)
+                break;
             RecordView r;
             r.type = LoadU32(data.data() + offset);
             r.size = LoadU32(data.data() + offset + 4);

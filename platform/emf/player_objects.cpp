@@ -9,6 +9,7 @@ namespace qm::emf {
 namespace {
 
 constexpr uint64_t kMaxPatternPixels = uint64_t{1} << 22;
+constexpr uint64_t kMaxAllPatterns = uint64_t{1} << 26; // 256 MiB of pattern pixels per file
 constexpr uint32_t kMaxStyleEntries = 64;
 
 GdiObject* Slot(PlayerState& s, uint32_t index) {
@@ -85,9 +86,10 @@ void CreatePatternBrush(PlayerState& s, const RecordView& r, bool mono) {
     const std::span<const uint8_t> rec(r.data, r.size);
     if (!DecodeDibFromRecord(rec, r.U32(16), r.U32(20), r.U32(24), r.U32(28), r.U32(12), img))
         return;
-    if (img.width <= 0 || img.height <= 0 ||
-        uint64_t(img.width) * uint64_t(img.height) > kMaxPatternPixels)
+    const uint64_t pixels = uint64_t(std::max(img.width, 0)) * uint64_t(std::max(img.height, 0));
+    if (pixels == 0 || pixels > kMaxPatternPixels || s.patternPixels + pixels > kMaxAllPatterns)
         return;
+    s.patternPixels += pixels;
     auto pat = std::make_shared<PatternImage>();
     pat->width = img.width;
     pat->height = img.height;

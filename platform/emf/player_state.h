@@ -195,6 +195,7 @@ public:
     cairo_t* cr = nullptr; // identity matrix, no clip set between records
     int width = 0;
     int height = 0;
+    uint64_t patternPixels = 0; // pattern-brush pixels decoded so far (memory budget)
 
     /// Window/viewport mapping: page space (after the world transform) -> reference pixels.
     XForm PageTransform() const;
