@@ -8,6 +8,7 @@
 #include "cli/option_table.h"
 #include "core/catalogue.h"
 #include "core/formats.h"
+#include "core/text_case.h"
 
 namespace qm {
 
@@ -23,13 +24,6 @@ std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && blank(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-std::string UpperCase(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
 }
 
 std::string ReplaceAll(std::string text, std::string_view what, std::string_view with) {
@@ -191,9 +185,9 @@ std::string OptionNameAt(const std::vector<std::string>& params, size_t n) {
         return {};
     const std::string_view param = TrimBlanks(params[n]);
     if (param.starts_with("--"))
-        return UpperCase(param.substr(0, param.find('=')));
+        return UpperAscii(param.substr(0, param.find('=')));
     if (param.starts_with("-"))
-        return UpperCase(param);
+        return UpperAscii(param);
     return {};
 }
 

@@ -12,6 +12,7 @@
 #include "core/catalogue.h"
 #include "core/formats.h"
 #include "core/settings.h"
+#include "core/text_case.h"
 #include "engine/conversion_job.h"
 #include "engine/conversion_worker.h"
 #include "engine/encode.h"
@@ -19,14 +20,6 @@
 namespace qm {
 
 namespace {
-
-std::string LowerAscii(std::string_view text) {
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return result;
-}
 
 // The extension of the last path component; empty when the component has no ".", ends with
 // "." or has a blank after its last ".".

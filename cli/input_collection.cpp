@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "core/formats.h"
+#include "core/text_case.h"
 #include "engine/conversion_job.h"
 
 namespace qm {
@@ -24,14 +25,6 @@ using VisitedFolders = std::set<std::pair<dev_t, ino_t>>;
 
 // A list line longer than this can't name anything; the rest of such a line is dropped unread.
 constexpr size_t kMaxListLine = 64 * 1024;
-
-std::string LowerAscii(std::string_view text) {
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return result;
-}
 
 // The text after the last "." of the last path component, or "" when it has none.
 std::string_view ExtensionOf(std::string_view path) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/option_values.h"
+#include "core/text_case.h"
 
 namespace qm {
 
@@ -37,10 +38,7 @@ std::vector<SettingOption> BuildTable() {
     std::vector<SettingOption> t;
     // One depth option per output format: --JPG-BPP sets Output/JPG BPP.
     for (const std::string& id : OutputFormats) {
-        std::string upper = id;
-        for (char& c : upper)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        t.push_back({"--" + upper + "-BPP", OptionKind::Integer, -1,
+        t.push_back({"--" + UpperAscii(id) + "-BPP", OptionKind::Integer, -1,
                      [id](SettingsRecord& s, std::string_view v) {
                          if (int32_t* field = FormatDepthSetting(s, id))
                              *field = Int(v);

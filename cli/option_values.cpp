@@ -1,5 +1,6 @@
 #include "cli/option_values.h"
 
+#include "core/text_case.h"
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -61,20 +62,7 @@ std::string TrimUpper(std::string_view text) {
         ++b;
     while (e > b && IsBlank(text[e - 1]))
         --e;
-    std::string out(text.substr(b, e - b));
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return UpperAscii(text.substr(b, e - b));
 }
 
 } // namespace
@@ -119,11 +107,11 @@ int64_t ParseInteger(std::string_view text) {
 }
 
 float ParseReal(std::string_view text) {
-    if (EqualsNoCase(text, "+Infinity"))
+    if (EqualsIgnoreCase(text, "+Infinity"))
         return std::numeric_limits<float>::infinity();
-    if (EqualsNoCase(text, "-Infinity"))
+    if (EqualsIgnoreCase(text, "-Infinity"))
         return -std::numeric_limits<float>::infinity();
-    if (EqualsNoCase(text, "NaN"))
+    if (EqualsIgnoreCase(text, "NaN"))
         return std::numeric_limits<float>::quiet_NaN();
 
     // Read [blanks][sign]digits[.digits][e[sign]digits] by hand so the process locale never
@@ -206,13 +194,13 @@ std::string KeywordName(int table, int32_t number, std::string_view formatId) {
                                             "PACKBITS", "DEFLATE",   "ADOBEDEFLATE",
                                             "LZW",      "JPEG",      "LOGLUV"};
         std::span<const char* const> words;
-        if (EqualsNoCase(formatId, "bmp") || EqualsNoCase(formatId, "tga"))
+        if (EqualsIgnoreCase(formatId, "bmp") || EqualsIgnoreCase(formatId, "tga"))
             words = kBmp;
-        else if (EqualsNoCase(formatId, "exr"))
+        else if (EqualsIgnoreCase(formatId, "exr"))
             words = kExr;
-        else if (EqualsNoCase(formatId, "png"))
+        else if (EqualsIgnoreCase(formatId, "png"))
             words = kPng;
-        else if (EqualsNoCase(formatId, "tiff"))
+        else if (EqualsIgnoreCase(formatId, "tiff"))
             words = kTiff;
         for (const char* w : words)
             if (ParseKeyword(4, w) == number)

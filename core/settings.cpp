@@ -1,4 +1,5 @@
 #include "core/settings.h"
+#include "core/text_case.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,13 +23,6 @@ namespace {
 
 int32_t g_desktopWidth = 0;
 int32_t g_desktopHeight = 0;
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 #define QM_KEY(grp, member, type, name)                                                            \
     SettingKey {                                                                                   \
@@ -267,10 +261,7 @@ std::string* TextField(SettingsRecord& s, const SettingKey& k) {
 }
 
 int32_t* FormatDepthSetting(SettingsRecord& s, std::string_view formatId) {
-    std::string key(formatId);
-    for (char& c : key)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    key += " BPP";
+    const std::string key = UpperAscii(formatId) + " BPP";
     const SettingKey* k = FindSettingKey("Output", key);
     return k ? Int32Field(s, *k) : nullptr;
 }

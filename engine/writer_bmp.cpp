@@ -1,4 +1,5 @@
 #include "engine/writer_bmp.h"
+#include "engine/file_output.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -152,16 +153,7 @@ size_t WritePaletteBmp(FIBITMAP* dib, const std::string& path, int32_t saveFlags
         EncodePaletteBmp(dib, (saveFlags & BMP_SAVE_RLE) != 0, shortTable);
     if (file.empty())
         return 0;
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out)
-        return 0;
-    const size_t written = std::fwrite(file.data(), 1, file.size(), out);
-    const bool closed = std::fclose(out) == 0;
-    if (written != file.size() || !closed) {
-        std::remove(path.c_str());
-        return 0;
-    }
-    return written;
+    return WriteBytesToFile(file, path) ? file.size() : 0;
 }
 
 size_t WriteShortPaletteBmp(FIBITMAP* dib, const std::string& path, int32_t saveFlags) {

@@ -1,4 +1,5 @@
 #include "engine/writer_ico.h"
+#include "engine/file_output.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,18 +15,6 @@ void Put16(std::vector<uint8_t>& out, uint32_t v) {
 void Put32(std::vector<uint8_t>& out, uint32_t v) {
     Put16(out, v & 0xFFFF);
     Put16(out, v >> 16);
-}
-
-bool WriteFile(const std::vector<uint8_t>& data, const std::string& path) {
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out)
-        return false;
-    const bool ok = std::fwrite(data.data(), 1, data.size(), out) == data.size();
-    if (std::fclose(out) != 0 || !ok) {
-        std::remove(path.c_str());
-        return false;
-    }
-    return true;
 }
 
 bool WriteIcoAsIs(FIBITMAP* dib, const std::string& path);
@@ -117,7 +106,7 @@ bool WriteIcoAsIs(FIBITMAP* dib, const std::string& path) {
     if (FreeImageTakes(dib) && FreeImage_Save(FIF_ICO, dib, path.c_str(), 0))
         return true;
     const std::vector<uint8_t> data = EncodeIco(dib);
-    return !data.empty() && WriteFile(data, path);
+    return !data.empty() && WriteBytesToFile(data, path);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "engine/writer_j2k.h"
+#include "engine/file_output.h"
 
 #include <openjpeg.h>
 
@@ -179,18 +180,6 @@ bool Encode(opj_image_t* image, int32_t saveFlags, J2kContainer container, Memor
            opj_encode(codec.get(), stream.get()) && opj_end_compress(codec.get(), stream.get());
 }
 
-bool WriteFile(const std::vector<uint8_t>& data, const std::string& path) {
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out)
-        return false;
-    const bool ok = std::fwrite(data.data(), 1, data.size(), out) == data.size();
-    if (std::fclose(out) != 0 || !ok) {
-        std::remove(path.c_str());
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 std::vector<uint8_t> EncodeJ2k(FIBITMAP* dib, int32_t saveFlags, J2kContainer container) {
@@ -207,7 +196,7 @@ std::vector<uint8_t> EncodeJ2k(FIBITMAP* dib, int32_t saveFlags, J2kContainer co
 
 bool WriteJ2k(FIBITMAP* dib, const std::string& path, int32_t saveFlags, J2kContainer container) {
     const std::vector<uint8_t> data = EncodeJ2k(dib, saveFlags, container);
-    return !data.empty() && WriteFile(data, path);
+    return !data.empty() && WriteBytesToFile(data, path);
 }
 
 } // namespace qm
