@@ -464,9 +464,15 @@ void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen) {
     std::vector<double> dash;
     if (geometric)
         dash = DashPattern(s, pen, width);
+    // Where wide lines fall: odd widths centre on pixels along axis-parallel lines only.
+    bool axisParallel = true;
+    for (size_t i = 1; i < f.points.size() && axisParallel; ++i)
+        axisParallel = f.types[i] != PT_BEZIERTO &&
+                       (f.points[i].x == f.points[i - 1].x || f.points[i].y == f.points[i - 1].y);
+    const double offset = width % 2 == 0 || axisParallel ? 0.5 : 0.0;
     PaintWithRop(s, [&](cairo_t* c) {
         cairo_new_path(c);
-        AddFiguresToCairo(c, f, width % 2 == 0 ? 0.5 : 0.0);
+        AddFiguresToCairo(c, f, offset);
         cairo_set_line_width(c, width);
         const uint32_t cap = pen.style & PS_ENDCAP_MASK, join = pen.style & PS_JOIN_MASK;
         cairo_set_line_cap(c, cap == PS_ENDCAP_SQUARE ? CAIRO_LINE_CAP_SQUARE
