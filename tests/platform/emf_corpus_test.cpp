@@ -114,11 +114,13 @@ TEST(EmfCorpus, ShapeSamplesMatchTheirReferenceRenders) {
     if (!fs::is_directory(samples) || !fs::is_directory(refs))
         GTEST_SKIP() << "no recorded samples";
     // Samples drawn only with pens, brushes, paths and mappings.
-    for (const char* name :
-         {"02_shapes_pen_brush", "03_pen_widths_styles", "11_map_modes", "12_paths_fill_modes"}) {
+    const std::pair<const char*, double> cases[] = {
+        {"02_shapes_pen_brush", 99.3}, {"03_pen_widths_styles", 99.5}, {"11_map_modes", 99.8},
+        {"12_paths_fill_modes", 98.5}, {"13_rop2_patblt", 99.0},       {"17_frame_offset", 99.0}};
+    for (const auto& [name, least] : cases) {
         Rendered ours, ref;
         ASSERT_TRUE(RenderFile(samples / (std::string(name) + ".emf"), ours)) << name;
         ASSERT_TRUE(ReadPng(refs / (std::string(name) + ".png"), ref)) << name;
-        EXPECT_GE(MatchPercent(ours, ref), 98.0) << name;
+        EXPECT_GE(MatchPercent(ours, ref), least) << name;
     }
 }
