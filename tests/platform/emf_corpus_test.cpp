@@ -1,5 +1,6 @@
 // The player against real metafiles: the shared corpus (skipped when absent) and the recorded
 // samples with their reference renders.
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -75,6 +76,13 @@ std::vector<fs::path> MetafilesUnder(const fs::path& dir) {
     std::sort(files.begin(), files.end());
     return files;
 }
+
+// Releases fontconfig's caches at exit, so that leak checks see only our own allocations.
+class FontconfigRelease : public ::testing::Environment {
+public:
+    void TearDown() override { FcFini(); }
+};
+const auto* const kFontconfigRelease = ::testing::AddGlobalTestEnvironment(new FontconfigRelease);
 
 } // namespace
 
