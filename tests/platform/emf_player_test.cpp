@@ -265,3 +265,83 @@ TEST(EmfPlayer, FixedMapModesOnHugeReferenceDevicesStayInRange) {
         EXPECT_TRUE(Play(data).played) << mode;
     }
 }
+
+namespace {
+
+int32_t FloatBits(float f) {
+    int32_t v;
+    std::memcpy(&v, &f, 4);
+    return v;
+}
+
+EmfBuilder RedNoPen() {
+    auto b = RedBrush();
+    b.Record(kSelect, {int32_t(0x80000008)}); // NULL_PEN
+    return b;
+}
+
+} // namespace
+
+TEST(EmfPlayer, WorldTransformScalesAndMoves) {
+    auto b = RedNoPen();
+    b.Record(35, {FloatBits(2), 0, 0, FloatBits(2), FloatBits(10), FloatBits(10)});
+    b.Record(kRectangle, {0, 0, 10, 10}); // device 10..30
+    const auto pic = Play(b.Finish());
+    EXPECT_EQ(pic.At(15, 15), kRed);
+    EXPECT_EQ(pic.At(28, 28), kRed);
+    EXPECT_EQ(pic.At(35, 35), kWhite);
+    EXPECT_EQ(pic.At(5, 5), kWhite);
+}
+
+TEST(EmfPlayer, FillRegionTakesStockBrushes) {
+    auto b = EmfBuilder();
+    // EMR_FILLRGN: bounds, region size, BLACK_BRUSH, region header and one rectangle.
+    b.Record(71, {10, 10, 30, 30, 48, int32_t(0x80000004), 32, 1, 1, 16, 10, 10, 30, 30, 10, 10, 30,
+                  30});
+    const auto pic = Play(b.Finish());
+    EXPECT_EQ(pic.At(20, 20), kBlack);
+    EXPECT_EQ(pic.At(35, 20), kWhite);
+}
+
+TEST(EmfPlayer, ClipPathAndMetaRegionLimitDrawing) {
+    auto b = RedNoPen();
+    b.Record(kBeginPath, {}).Record(kRectangle, {20, 20, 40, 40}).Record(kEndPath, {});
+    b.Record(67, {5}); // EMR_SELECTCLIPPATH, RGN_COPY
+    b.Record(kRectangle, {0, 0, 100, 100});
+    const auto clipped = Play(b.Finish());
+    EXPECT_EQ(clipped.At(30, 30), kRed);
+    EXPECT_EQ(clipped.At(50, 50), kWhite);
+
+    auto m = RedNoPen();
+    m.Record(kIntersectClip, {0, 0, 50, 50}).Record(28, {}); // EMR_SETMETARGN
+    m.Record(kSelectClipRgn, {0, 5});                        // resets the clip, not the meta
+    m.Record(kRectangle, {0, 0, 100, 100});
+    const auto meta = Play(m.Finish());
+    EXPECT_EQ(meta.At(30, 30), kRed);
+    EXPECT_EQ(meta.At(60, 60), kWhite);
+}
+
+TEST(EmfPlayer, HatchGapsFollowTheBackgroundMode) {
+    for (int mode : {1, 2}) { // transparent, opaque
+        auto b = EmfBuilder();
+        b.Record(kSelect, {int32_t(0x80000008)});
+        b.Record(kCreateBrush, {1, 2, 0x000000, 1}).Record(kSelect, {1}); // vertical hatch
+        b.Record(25, {0x0000FF}).Record(18, {mode}); // red background colour, mode
+        b.Record(kRectangle, {0, 0, 64, 64});
+        const auto pic = Play(b.Finish());
+        EXPECT_EQ(pic.At(4, 10), kBlack) << mode;
+        EXPECT_EQ(pic.At(12, 10), kBlack) << mode;
+        EXPECT_EQ(pic.At(6, 10), mode == 1 ? kWhite : kRed) << mode;
+    }
+}
+
+TEST(EmfPlayer, CosmeticDashesAlternateWithGaps) {
+    auto b = EmfBuilder();
+    b.Record(kCreatePen, {1, 1, 1, 0, 0}).Record(kSelect, {1}); // PS_DASH, one pixel
+    b.Record(25, {0x0000FF});                                   // gaps in red (opaque)
+    b.Record(kMoveTo, {0, 10}).Record(kLineTo, {60, 10});
+    const auto pic = Play(b.Finish());
+    EXPECT_EQ(pic.At(5, 10), kBlack);
+    EXPECT_EQ(pic.At(20, 10), kRed);
+    EXPECT_EQ(pic.At(30, 10), kBlack);
+}
