@@ -109,7 +109,7 @@ private:
 bool SampleNearest(const DibImage& img, double sx, double sy, uint32_t& out) {
     // A sample exactly on a pixel boundary takes the pixel before it.
     double fx = std::ceil(sx) - 1, fy = std::ceil(sy) - 1;
-    if (fx < 0 || fy < 0 || fx >= img.width || fy >= img.height)
+    if (!(fx >= 0 && fy >= 0 && fx < img.width && fy < img.height)) // NaN fails too
         return false;
     out = img.At(static_cast<int>(fx), static_cast<int>(fy));
     return true;
@@ -120,8 +120,12 @@ bool SampleNearest(const DibImage& img, double sx, double sy, uint32_t& out) {
 // white-on-black modes.
 bool SampleBox(const DibImage& img, double sx, double sy, double fw, double fh, StretchMode mode,
                uint32_t& out) {
-    int nx = std::clamp(static_cast<int>(std::ceil(fw)), 1, 8);
-    int ny = std::clamp(static_cast<int>(std::ceil(fh)), 1, 8);
+    // Clamp before converting: a hostile stretch can make the footprint huge or not finite.
+    const auto taps = [](double f) {
+        return std::isfinite(f) ? static_cast<int>(std::ceil(std::clamp(f, 1.0, 8.0))) : 1;
+    };
+    int nx = taps(fw);
+    int ny = taps(fh);
     uint32_t sum[3] = {0, 0, 0}, lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
     int count = 0;
     for (int j = 0; j < ny; ++j)
