@@ -2,10 +2,18 @@
 #pragma once
 
 #include <FreeImage.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "core/formats.h"
+#include "core/settings.h"
+#include "engine/conversion_job.h"
+#include "engine/encode.h"
+#include "engine/naming.h"
 
 namespace qm::test {
 
@@ -41,5 +49,33 @@ int MaxChannelDifference(FIBITMAP* a, FIBITMAP* b);
 std::string TemporaryFolder(const std::string& name);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+
+/// Settings at their console defaults, a fresh output folder per test and a job for a format and
+/// depth writing into it.
+struct WriterFixture : ::testing::Test {
+    SettingsRecord s;
+    std::string folder;
+    void SetUp() override {
+        ResetSettings(s, 1);
+        folder = TemporaryFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    ConversionJobRecord Job(const std::string& id, int32_t depth) {
+        ConversionJobRecord job;
+        job.FormatId = id;
+        job.FormatCode = FormatCode(id);
+        job.TargetDepth = depth;
+        job.SaveFlags = SaveFlagsFor(id, s);
+        job.OutputFolder = folder;
+        job.InputPath = "/in/out.emf";
+        job.OutputPath = BuildOutputPath(job, s);
+        job.TempPath = BuildTempPath(job, s);
+        return job;
+    }
+    size_t FilesInFolder() const {
+        return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+    }
+};
 
 } // namespace qm::test

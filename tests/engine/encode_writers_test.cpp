@@ -39,31 +39,7 @@ FIBITMAP* TenColourPicture(unsigned width = 37, unsigned height = 23) {
     return dib;
 }
 
-struct Writers : ::testing::Test {
-    SettingsRecord s;
-    std::string folder;
-    void SetUp() override {
-        ResetSettings(s, 1);
-        folder = TemporaryFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
-    ConversionJobRecord Job(const std::string& id, int32_t depth) {
-        ConversionJobRecord job;
-        job.FormatId = id;
-        job.FormatCode = FormatCode(id);
-        job.TargetDepth = depth;
-        job.SaveFlags = SaveFlagsFor(id, s);
-        job.OutputFolder = folder;
-        job.InputPath = "/in/out.emf";
-        job.OutputPath = BuildOutputPath(job, s);
-        job.TempPath = BuildTempPath(job, s);
-        return job;
-    }
-    size_t FilesInFolder() const {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
-    }
-};
+struct Writers : WriterFixture {};
 
 } // namespace
 

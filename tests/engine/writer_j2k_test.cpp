@@ -17,31 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct J2kWriter : ::testing::Test {
-    SettingsRecord s;
-    std::string folder;
-    void SetUp() override {
-        ResetSettings(s, 1);
-        folder = TemporaryFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
-    ConversionJobRecord Job(const std::string& id, int32_t depth) {
-        ConversionJobRecord job;
-        job.FormatId = id;
-        job.FormatCode = FormatCode(id);
-        job.TargetDepth = depth;
-        job.SaveFlags = SaveFlagsFor(id, s);
-        job.OutputFolder = folder;
-        job.InputPath = "/in/out.emf";
-        job.OutputPath = BuildOutputPath(job, s);
-        job.TempPath = BuildTempPath(job, s);
-        return job;
-    }
-    size_t FilesInFolder() const {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
-    }
-};
+struct J2kWriter : WriterFixture {};
 
 // The mean difference of all colour channels after both bitmaps are brought to 24 bits.
 double MeanChannelDifference(FIBITMAP* a, FIBITMAP* b) {
