@@ -123,6 +123,20 @@ SourceRect SourceFrom(const XForm& xf, double x, double y, double cx, double cy)
 }
 
 // EMR_BITBLT, EMR_STRETCHBLT, EMR_MASKBLT.
+// Blits into the player's surface, with the selected brush as the pattern when the raster
+// operation may use one. Always true: a surface that can't be reached just draws nothing.
+bool DrawBlit(PlayerState& s, BlitRequest& req, bool withPattern) {
+    PatternTile tile;
+    if (withPattern) {
+        tile = BrushTile(s);
+        req.pattern = &tile;
+    }
+    SurfaceAccess access(s);
+    if (access.Usable())
+        Blit(access.Target(), req);
+    return true;
+}
+
 bool PlayBlt(PlayerState& s, const RecordView& r) {
     size_t fixed = r.type == EMR_BITBLT ? 100 : r.type == EMR_STRETCHBLT ? 108 : 128;
     if (!r.Has(0, fixed))
@@ -153,12 +167,7 @@ bool PlayBlt(PlayerState& s, const RecordView& r) {
             req.maskY = r.I32(104);
         }
     }
-    PatternTile tile = BrushTile(s);
-    req.pattern = &tile;
-    SurfaceAccess access(s);
-    if (access.Usable())
-        Blit(access.Target(), req);
-    return true;
+    return DrawBlit(s, req, true);
 }
 
 bool PlayPlgBlt(PlayerState& s, const RecordView& r) {
@@ -182,10 +191,7 @@ bool PlayPlgBlt(PlayerState& s, const RecordView& r) {
         req.maskY = r.I32(116);
         req.backRop = 0xAA; // where the mask is 0 the destination stays
     }
-    SurfaceAccess access(s);
-    if (access.Usable())
-        Blit(access.Target(), req);
-    return true;
+    return DrawBlit(s, req, false);
 }
 
 bool PlayStretchDIBits(PlayerState& s, const RecordView& r) {
@@ -205,12 +211,7 @@ bool PlayStretchDIBits(PlayerState& s, const RecordView& r) {
         double top = topDown ? ySrc : source.height - ySrc - cySrc;
         req.src = {xSrc, top, cxSrc, cySrc};
     }
-    PatternTile tile = BrushTile(s);
-    req.pattern = &tile;
-    SurfaceAccess access(s);
-    if (access.Usable())
-        Blit(access.Target(), req);
-    return true;
+    return DrawBlit(s, req, true);
 }
 
 bool PlaySetDIBitsToDevice(PlayerState& s, const RecordView& r) {
@@ -231,10 +232,7 @@ bool PlaySetDIBitsToDevice(PlayerState& s, const RecordView& r) {
     req.dest = {o.x, o.y, cx, 0, 0, cy}; // device pixels: this record does not stretch
     req.source = &source;
     req.src = {xSrc, top, cx, cy};
-    SurfaceAccess access(s);
-    if (access.Usable())
-        Blit(access.Target(), req);
-    return true;
+    return DrawBlit(s, req, false);
 }
 
 bool PlayAlphaOrTransparent(PlayerState& s, const RecordView& r) {
