@@ -26,39 +26,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PlayEnhMetaFile(bytes, target, {0, 0, w, h});
     return 0;
 }
-
-#ifdef QM_FUZZ_REPLAY
-// Without libFuzzer: run every file named on the command line, or in a folder named there.
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
-namespace {
-
-int RunFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-    return 1;
-}
-
-} // namespace
-
-int main(int argc, char** argv) {
-    int count = 0;
-    for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path = argv[i];
-        if (std::filesystem::is_directory(path)) {
-            for (const auto& entry : std::filesystem::recursive_directory_iterator(path))
-                if (entry.is_regular_file())
-                    count += RunFile(entry.path());
-        } else if (std::filesystem::is_regular_file(path)) {
-            count += RunFile(path);
-        }
-    }
-    std::printf("ran %d inputs\n", count);
-    return 0;
-}
-#endif
