@@ -115,8 +115,7 @@ FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, std::string_view id, int32_t flag
     const bool plain = FreeImage_GetImageType(dib) == FIT_BITMAP;
     if (id == "webp" && (!plain || (bpp != 24 && bpp != 32)))
         copy.reset(To24Bits(dib));
-    else if ((id == "jpg" || id == "j2k" || id == "jp2" || id == "pgm") && plain && bpp == 8 &&
-             !IsGreyscale(dib))
+    else if ((id == "jpg" || id == "pgm") && plain && bpp == 8 && !IsGreyscale(dib))
         copy.reset(FreeImage_ConvertToGreyscale(dib));
     else if (id == "pbm" && plain && bpp == 1 && SetBitsAreBright(dib))
         copy.reset(SetBitsBlack(dib));
