@@ -2,7 +2,8 @@
 # Renders metafiles through our player and compares them with the reference renders.
 #   scripts/fidelity.sh <build dir> <out dir> [samples|corpus]
 # Needs the shared folder (QM_SHARED_DIR, default ../shared beside the source tree) and the
-# build's bench/emf_render and bench/emf_compare (BUILD_BENCHMARKS=ON).
+# build's bench/emf_render and bench/emf_compare (BUILD_BENCHMARKS=ON). QM_REF_DIR names
+# another folder of reference renders (same layout) to compare against.
 set -euo pipefail
 build=${1:?build dir}; out=${2:?out dir}; set_name=${3:-corpus}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,6 +14,7 @@ tools=$(mktemp -d); trap 'rm -rf "$tools"' EXIT
 cp "$build/bench/emf_render" "$build/bench/emf_compare" "$tools/"
 if [ "$set_name" = samples ]; then src="$shared/oracle/samples"; ref="$shared/oracle/refs/samples"
 else src="$shared/corpus"; ref="$shared/oracle/refs/corpus"; fi
+ref=${QM_REF_DIR:-$ref}
 mkdir -p "$out"
 find "$src" -name '*.emf' | sort | while read -r f; do
   rel=${f#"$src"/}; name=${rel%.emf}; png="$out/$name.png"

@@ -86,8 +86,11 @@ bool Realise(const TextRequest& req, const Linear& logical, Realised& out) {
     int avgWidth = match.windowsAvgCharWidth ? match.windowsAvgCharWidth * m.unitsPerEm / 2048
                                              : m.avgCharWidth;
     if (f.width != 0 && avgWidth > 0) {
-        double avgDev = double(avgWidth) * out.ppem / m.unitsPerEm;
-        out.xScale = std::clamp(std::abs(double(f.width)) * sx / avgDev, 0.01, 100.0);
+        // Fonts are realised in whole device pixels: the asked width and the face's
+        // average width at this size are both rounded before they give the stretch.
+        double avgDev = std::max(1.0, std::round(double(avgWidth) * out.ppem / m.unitsPerEm));
+        double widthDev = std::max(1.0, std::round(std::abs(double(f.width)) * sx));
+        out.xScale = std::clamp(widthDev / avgDev, 0.01, 100.0);
     }
     double em = out.ppem;
     if (req.advancedMode) {

@@ -187,6 +187,39 @@ TEST(TextDraw, MappingScalesFontAndAdvanceStaysLogical) {
     EXPECT_GT(f[1], 140); // TA_TOP: below the reference point at device y 140
 }
 
+// A logical font's width stretches glyphs by whole device pixels: the asked width and the
+// face's average width at the realised size are rounded first, so a width that rounds to the
+// face's own average draws the natural glyphs.
+TEST(TextDraw, FontWidthStretchesByWholePixels) {
+    if (!HaveFonts())
+        GTEST_SKIP() << "no Arial substitute installed";
+    auto inkColumns = [](Canvas& c) {
+        std::set<int> columns;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 300; ++x)
+                if ((c.At(x, y) & 0xFF) < 128)
+                    columns.insert(x);
+        return columns;
+    };
+    // Arial's average width at 11 pixels is 4.86, which rounds to 5.
+    Canvas natural, roundsToAverage, wider;
+    TextRequest r = ArialAt(10, 10, "Table d'Entree", -11);
+    r.font.quality = 3; // plain pixels, so that the comparison is exact
+    DrawTextRequest(natural.cr, r);
+    r.font.width = 53; // 5.3 device pixels once scaled by 0.1
+    r.toDevice.xx = r.toDevice.yy = 0.1;
+    r.font.height = -110;
+    r.refX = 100, r.refY = 100;
+    DrawTextRequest(roundsToAverage.cr, r);
+    EXPECT_EQ(inkColumns(natural), inkColumns(roundsToAverage));
+    r.font.width = 75; // 7.5 rounds to 8: glyphs 8/5 as wide
+    DrawTextRequest(wider.cr, r);
+    int a[4], b[4];
+    ASSERT_TRUE(natural.Ink(a));
+    ASSERT_TRUE(wider.Ink(b));
+    EXPECT_NEAR(double(b[2] - b[0]) / (a[2] - a[0]), 1.6, 0.1);
+}
+
 TEST(TextDraw, MirroringMappingTurnsEscapementTheOtherWay) {
     if (!HaveFonts())
         GTEST_SKIP() << "no Arial substitute installed";
