@@ -59,14 +59,49 @@ void LogicalRectPath(cairo_t* cr, const Affine& m, const int32_t (&r)[4]) {
     QuadPath(cr, x, y);
 }
 
+// A raster font: the size the mapper picks for the height, enlarged by a whole factor.
+// Its glyphs are never turned, slanted or stretched; the string's direction and spacing
+// still follow the mapping.
+bool RealiseBitmap(const TextRequest& req, const Linear& logical, fonts::FontMatch match,
+                   int weight, Realised& out) {
+    const TextFont& f = req.font;
+    std::vector<fonts::BitmapStrike> strikes = fonts::BitmapStrikes(match.file);
+    double sx = std::hypot(logical.a, logical.b), sy = std::hypot(logical.c, logical.d);
+    double height = f.height == 0 ? 16.0 : f.height * sy; // device pixels
+    if (strikes.empty() || !std::isfinite(height) || sx <= 0 || sy <= 0)
+        return false;
+    fonts::StrikeChoice choice = fonts::ChooseBitmapStrike(strikes, height);
+    const fonts::BitmapStrike& strike = strikes[choice.strike];
+    match.index = strike.index;
+    std::shared_ptr<const FontFace> face = fonts::OpenFontFace(match);
+    if (!face || !face->IsBitmap())
+        return false;
+    out.primary = face;
+    out.exact = true;
+    const fonts::FontMetrics& m = face->Metrics();
+    int k = choice.scale;
+    out.bitmapScale = k;
+    out.bitmapBold = weight >= 600 && strike.weight < 600;
+    out.ppem = m.unitsPerEm * k;
+    out.ascentDev = m.ascent * k;
+    out.descentDev = m.descent * k;
+    int32_t escapement = !req.advancedMode && logical.Det() < 0 ? -f.escapement : f.escapement;
+    out.text = Rotation(escapement).Then(req.advancedMode ? logical : Scale(sx, sy));
+    out.glyph = Scale(out.ppem, out.ppem);
+    return std::abs(out.text.Det()) > 1e-12;
+}
+
 bool Realise(const TextRequest& req, const Linear& logical, Realised& out) {
     const TextFont& f = req.font;
     int weight = f.weight <= 0 ? 400 : f.weight;
     fonts::FontMatch match = fonts::MatchFont(f.faceName, weight, f.italic,
                                               fonts::HintFromPitchAndFamily(f.pitchAndFamily));
-    out.primary = fonts::OpenFontFace(match);
-    out.exact = match.exact;
     out.fallback = fonts::OpenFontFace(fonts::MatchFont("DejaVu Sans", weight, f.italic));
+    if (match.bitmap && RealiseBitmap(req, logical, match, weight, out))
+        return true;
+    // A raster font that cannot be read is drawn with the fallback's outlines.
+    out.primary = match.bitmap ? nullptr : fonts::OpenFontFace(match);
+    out.exact = match.exact && out.primary;
     if (!out.primary)
         out.primary = out.fallback;
     if (!out.primary)
@@ -132,22 +167,30 @@ std::vector<Glyph> MapGlyphs(const TextRequest& req, const Realised& r) {
             glyphs[i] = {};
             continue;
         }
-        if (symbols != fonts::SymbolSet::None && !r.primary->IsSymbolEncoded())
-            c = fonts::SymbolToUnicode(symbols, c);
-        else if (unknownSymbols) {
+        const FontFace* face = r.primary.get();
+        if (symbols != fonts::SymbolSet::None && !r.primary->IsSymbolEncoded()) {
+            // The look-alike of a symbol face keeps the symbols of the ASCII codes where the
+            // Windows face has them; for the upper half it has other glyphs, so those
+            // symbols come from the fallback as Unicode characters.
+            char32_t low = (c >= 0xF020 && c <= 0xF0FF) ? c - 0xF000 : c;
+            bool lookAlike = r.exact && !r.primary->IsBitmap();
+            c = lookAlike && low < 0x80 ? low : fonts::SymbolToUnicode(symbols, c);
+            if (lookAlike && low >= 0x80 && low <= 0xFF && r.fallback)
+                face = r.fallback.get();
+        } else if (unknownSymbols) {
             // Symbols of a face we have nothing for: the missing-glyph box, not letters.
             glyphs[i] = {r.primary.get(), 0};
             continue;
         }
-        uint32_t g = r.primary->GlyphIndex(c);
-        if (g == 0 && r.fallback && r.fallback != r.primary) {
+        uint32_t g = face->GlyphIndex(c);
+        if (g == 0 && r.fallback && face != r.fallback.get()) {
             uint32_t fb = r.fallback->GlyphIndex(c);
             if (fb != 0) {
                 glyphs[i] = {r.fallback.get(), fb};
                 continue;
             }
         }
-        glyphs[i] = {r.primary.get(), g};
+        glyphs[i] = {face, g};
     }
     return glyphs;
 }

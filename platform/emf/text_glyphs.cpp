@@ -56,6 +56,10 @@ std::vector<double> NaturalAdvances(const std::vector<Glyph>& glyphs, const Real
     for (size_t i = 0; i < glyphs.size(); ++i) {
         if (!glyphs[i].face)
             continue;
+        if (glyphs[i].face->IsBitmap()) {
+            adv[i] = double(glyphs[i].face->BitmapGlyph(glyphs[i].index).advance) * r.bitmapScale;
+            continue;
+        }
         auto it = std::find_if(fonts.begin(), fonts.end(),
                                [&](const auto& p) { return p.first == glyphs[i].face; });
         if (it == fonts.end()) {
@@ -190,9 +194,50 @@ void AppendOutlines(cairo_t* cr, const FontFace* face, const Linear& glyph,
     cairo_path_destroy(path);
 }
 
-void DrawGlyphRuns(cairo_t* cr, const std::vector<Glyph>& glyphs,
+// Draws the glyphs of raster fonts pixel by pixel, enlarged by whole multiples, and takes
+// them out of the list so that only outline glyphs remain.
+void DrawBitmapGlyphs(cairo_t* cr, std::vector<Glyph>& glyphs,
+                      const std::vector<cairo_glyph_t>& placed, const Realised& r) {
+    const int k = std::max(r.bitmapScale, 1);
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+        if (!glyphs[i].face || !glyphs[i].face->IsBitmap())
+            continue;
+        fonts::GlyphBitmap bm = glyphs[i].face->BitmapGlyph(glyphs[i].index);
+        glyphs[i].face = nullptr;
+        if (bm.width <= 0 || bm.height <= 0)
+            continue;
+        int stride = cairo_format_stride_for_width(CAIRO_FORMAT_A8, bm.width);
+        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, bm.width, bm.height);
+        if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(mask);
+            continue;
+        }
+        cairo_surface_flush(mask);
+        uint8_t* data = cairo_image_surface_get_data(mask);
+        for (int y = 0; y < bm.height; ++y)
+            std::copy_n(bm.coverage.data() + size_t(y) * bm.width, bm.width, data + y * stride);
+        cairo_surface_mark_dirty(mask);
+        double x = std::round(placed[i].x), y = std::round(placed[i].y);
+        for (int pass = 0; pass < (r.bitmapBold ? 2 : 1); ++pass) {
+            cairo_save(cr);
+            cairo_translate(cr, x + pass * k + bm.left * k, y - bm.top * k);
+            cairo_scale(cr, k, k);
+            cairo_pattern_t* p = cairo_pattern_create_for_surface(mask);
+            cairo_pattern_set_filter(p, CAIRO_FILTER_NEAREST);
+            cairo_mask(cr, p);
+            cairo_pattern_destroy(p);
+            cairo_restore(cr);
+        }
+        cairo_surface_destroy(mask);
+    }
+}
+
+void DrawGlyphRuns(cairo_t* cr, const std::vector<Glyph>& allGlyphs,
                    const std::vector<cairo_glyph_t>& placed, const Realised& r, bool antialias,
                    uint32_t textColor) {
+    std::vector<Glyph> glyphs = allGlyphs;
+    if (r.primary && r.primary->IsBitmap())
+        DrawBitmapGlyphs(cr, glyphs, placed, r);
     // Large glyphs are filled as outlines instead of being rasterised into the cache.
     double largest, smallest;
     Stretch(r.glyph, largest, smallest);

@@ -46,6 +46,10 @@ struct Realised {
     int ascentDev = 0, descentDev = 0;
     Linear text;  // text space (logical units along and across the baseline) -> device
     Linear glyph; // em square -> device
+    // Raster fonts: their glyphs are drawn upright, enlarged this many times, and
+    // overstruck one pixel to the right when bold is asked of a lighter size.
+    int bitmapScale = 1;
+    bool bitmapBold = false;
 };
 
 /// A cairo font for the face under the em-square-to-device matrix; null when the size is

@@ -5,8 +5,10 @@
 #include FT_FREETYPE_H
 #include FT_GASP_H
 #include FT_TRUETYPE_TABLES_H
+#include FT_WINFONTS_H
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <mutex>
 #include <tuple>
@@ -65,7 +67,80 @@ void ReadMetrics(FT_Face face, FontMetrics& m) {
     }
 }
 
+// Metrics of a raster font size, in pixels.
+void ReadBitmapMetrics(const FT_WinFNT_HeaderRec& h, FontMetrics& m) {
+    int cell = std::max<int>(h.pixel_height, 1);
+    int ascent = std::clamp<int>(h.ascent, 1, cell);
+    m.unitsPerEm = std::max(cell - std::min<int>(h.internal_leading, cell - 1), 1);
+    m.ascent = ascent;
+    m.descent = cell - ascent;
+    m.avgCharWidth = h.avg_width;
+    m.underlinePosition = -1;
+    m.underlineThickness = 1;
+    m.strikeoutPosition = std::max((ascent - h.internal_leading) * 2 / 5, 1);
+    m.strikeoutSize = 1;
+}
+
+// Unicode to a Windows-1252 byte; 0 when the character has none.
+unsigned AnsiByte(char32_t c) {
+    static const char16_t k80[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    if (c < 0x80 || (c >= 0xA0 && c < 0x100))
+        return c;
+    for (unsigned i = 0; i < 32; ++i)
+        if (k80[i] == c)
+            return 0x80 + i;
+    return 0;
+}
+
 } // namespace
+
+std::vector<BitmapStrike> BitmapStrikes(const std::string& file) {
+    static std::mutex mutex;
+    static std::map<std::string, std::vector<BitmapStrike>> cache;
+    std::lock_guard lock(mutex);
+    auto it = cache.find(file);
+    if (it != cache.end())
+        return it->second;
+    std::vector<BitmapStrike> strikes;
+    FT_Library lib = Library();
+    for (FT_Long i = 0, count = 1; lib && i < count && i < 64; ++i) {
+        FT_Face face = nullptr;
+        if (FT_New_Face(lib, file.c_str(), i, &face) != 0)
+            break;
+        count = face->num_faces;
+        FT_WinFNT_HeaderRec h;
+        if (!FT_IS_SCALABLE(face) && FT_Get_WinFNT_Header(face, &h) == 0 && h.pixel_height > 0)
+            strikes.push_back({static_cast<int>(i), h.pixel_height,
+                               std::min<int>(h.internal_leading, h.pixel_height - 1), h.weight});
+        FT_Done_Face(face);
+    }
+    cache.emplace(file, strikes);
+    return strikes;
+}
+
+StrikeChoice ChooseBitmapStrike(const std::vector<BitmapStrike>& strikes, double height) {
+    StrikeChoice best;
+    bool found = false;
+    double bestDiff = 0, wanted = std::abs(height);
+    auto sizeOf = [&](const BitmapStrike& s) {
+        return height < 0 ? s.cellHeight - s.internalLeading : s.cellHeight;
+    };
+    for (size_t i = 0; i < strikes.size(); ++i) {
+        double diff = wanted - sizeOf(strikes[i]);
+        if (!found || (bestDiff > 0 && diff >= 0 && diff < bestDiff) ||
+            (bestDiff < 0 && diff > bestDiff)) {
+            best.strike = i;
+            bestDiff = diff;
+            found = true;
+        }
+    }
+    int size = std::max(sizeOf(strikes[best.strike]), 1);
+    best.scale = static_cast<int>(std::clamp(std::floor(wanted / size), 1.0, 64.0));
+    return best;
+}
 
 class FaceCache {
 public:
@@ -96,14 +171,26 @@ private:
         FT_Face face = nullptr;
         if (FT_New_Face(lib, match.file.c_str(), match.index, &face) != 0)
             return nullptr;
-        if (!FT_IS_SCALABLE(face)) {
+        FT_WinFNT_HeaderRec fnt;
+        if (!FT_IS_SCALABLE(face) &&
+            (!match.bitmap || face->num_fixed_sizes < 1 || FT_Select_Size(face, 0) != 0 ||
+             FT_Get_WinFNT_Header(face, &fnt) != 0)) {
             FT_Done_Face(face);
             return nullptr;
         }
         font->m_impl->face = face;
         font->m_glyphCount = static_cast<uint32_t>(face->num_glyphs);
         font->m_family = match.family;
-        ReadMetrics(face, font->m_metrics);
+        if (FT_IS_SCALABLE(face)) {
+            ReadMetrics(face, font->m_metrics);
+        } else {
+            font->m_bitmap = true;
+            font->m_ansiBytes = fnt.charset == FT_WinFNT_ID_CP1252;
+            // Their one character map is by code page byte, which FreeType leaves unselected.
+            if (!face->charmap && face->num_charmaps > 0)
+                FT_Set_Charmap(face, face->charmaps[0]);
+            ReadBitmapMetrics(fnt, font->m_metrics);
+        }
         for (int i = 0; i < face->num_charmaps; ++i)
             if (face->charmaps[i]->encoding == FT_ENCODING_MS_SYMBOL)
                 font->m_symbolCmap = true;
@@ -143,13 +230,49 @@ FontFace::~FontFace() {
 uint32_t FontFace::GlyphIndex(char32_t c) const {
     std::lock_guard lock(m_impl->mutex);
     FT_Face face = m_impl->face;
+    if (m_bitmap) {
+        // Raster fonts are indexed by the bytes of their code page.
+        unsigned byte = m_ansiBytes ? AnsiByte(c) : (c < 0x100 ? c : 0);
+        return byte ? FT_Get_Char_Index(face, byte) : 0;
+    }
     uint32_t glyph = FT_Get_Char_Index(face, c);
     if (glyph == 0 && m_symbolCmap && c < 0x100)
         glyph = FT_Get_Char_Index(face, 0xF000 + c);
     return glyph;
 }
 
+GlyphBitmap FontFace::BitmapGlyph(uint32_t index) const {
+    GlyphBitmap out;
+    if (!m_bitmap)
+        return out;
+    std::lock_guard lock(m_impl->mutex);
+    FT_Face face = m_impl->face;
+    if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0)
+        return out;
+    const FT_GlyphSlot slot = face->glyph;
+    const FT_Bitmap& bm = slot->bitmap;
+    out.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+    if (bm.pixel_mode != FT_PIXEL_MODE_MONO && bm.pixel_mode != FT_PIXEL_MODE_GRAY)
+        return out;
+    out.left = slot->bitmap_left;
+    out.top = slot->bitmap_top;
+    out.width = static_cast<int>(bm.width);
+    out.height = static_cast<int>(bm.rows);
+    out.coverage.assign(size_t(out.width) * out.height, 0);
+    for (int y = 0; y < out.height; ++y) {
+        const unsigned char* row = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
+        for (int x = 0; x < out.width; ++x) {
+            bool on = bm.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1
+                                                          : row[x] >= 128;
+            out.coverage[size_t(y) * out.width + x] = on ? 255 : 0;
+        }
+    }
+    return out;
+}
+
 bool FontFace::SmoothAt(int ppem) const {
+    if (m_bitmap)
+        return false;
     std::lock_guard lock(m_impl->mutex);
     FT_Int flags = FT_Get_Gasp(m_impl->face, static_cast<FT_UInt>(std::max(ppem, 0)));
     return flags == FT_GASP_NO_TABLE || (flags & FT_GASP_DO_GRAY) != 0;

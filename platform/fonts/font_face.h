@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/fonts/font_match.h"
 
@@ -21,6 +22,38 @@ struct FontMetrics {
     int underlineThickness = 150;
     int strikeoutPosition = 530;
     int strikeoutSize = 102;
+};
+
+/// One size of a raster font file (a Windows .fon holds one face index per size), in pixels.
+struct BitmapStrike {
+    int index = 0;      // face index in the file
+    int cellHeight = 0; // ascent + descent
+    int internalLeading = 0;
+    int weight = 400;
+};
+
+/// The sizes of a raster font file, in file order; empty when it holds none.
+/// Results are cached; safe from any thread.
+std::vector<BitmapStrike> BitmapStrikes(const std::string& file);
+
+/// A size of a raster font and the whole factor it is enlarged by.
+struct StrikeChoice {
+    size_t strike = 0; // position in the list
+    int scale = 1;
+};
+
+/// The size the font mapper takes for a logical font height in device pixels (positive: cell
+/// height, negative: em height): the tallest size that is not taller than asked for, else
+/// the shortest. Raster glyphs only grow by whole multiples: a request at least twice the
+/// chosen size enlarges it that many times. strikes must not be empty.
+StrikeChoice ChooseBitmapStrike(const std::vector<BitmapStrike>& strikes, double height);
+
+/// The mask of one glyph of a raster font, in pixels (coverage is 0 or 255, row by row).
+struct GlyphBitmap {
+    int left = 0, top = 0; // offset of the top-left pixel from the origin (top: upwards)
+    int width = 0, height = 0;
+    int advance = 0;
+    std::vector<uint8_t> coverage;
 };
 
 /// A font file opened for drawing and measuring. Shared and never closed while cached.
@@ -44,6 +77,11 @@ public:
     bool SmoothAt(int ppem) const;
     /// True when the font has a Microsoft symbol character map.
     bool IsSymbolEncoded() const { return m_symbolCmap; }
+    /// True for one size of a raster font: metrics are in pixels (unitsPerEm is the em
+    /// height) and glyphs come from BitmapGlyph.
+    bool IsBitmap() const { return m_bitmap; }
+    /// The glyph's pixels at the raster font's own size; empty for outline fonts.
+    GlyphBitmap BitmapGlyph(uint32_t index) const;
 
 private:
     friend class FaceCache;
@@ -55,10 +93,13 @@ private:
     std::string m_family;
     uint32_t m_glyphCount = 0;
     bool m_symbolCmap = false;
+    bool m_bitmap = false;
+    bool m_ansiBytes = false; // raster font indexed by Windows-1252 bytes
 };
 
 /// The face for a match (file, index, synthetic styles), opened once per process.
-/// Null when the file cannot be opened as a scalable font. Safe from any thread.
+/// Null when the file cannot be opened as a scalable font, or as a raster font when the
+/// match says it is one. Safe from any thread.
 std::shared_ptr<const FontFace> OpenFontFace(const FontMatch& match);
 
 } // namespace qm::fonts

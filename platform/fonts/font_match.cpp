@@ -1,9 +1,11 @@
 #include "platform/fonts/font_match.h"
 
 #include <fontconfig/fontconfig.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <set>
@@ -70,6 +72,45 @@ constexpr Alias kSimilarFaces[] = {
     {"marlett", {"DejaVu Sans", nullptr, nullptr}},
 };
 
+// Windows faces with a free look-alike file made to the same metrics, found in the
+// look-alike folders rather than through fontconfig (which leaves raster fonts out).
+struct LookAlike {
+    const char* windowsName; // normalised
+    const char* regular;
+    const char* bold; // null: bold is synthesised from the regular file
+    bool bitmap;
+};
+
+constexpr LookAlike kLookAlikes[] = {
+    {"tahoma", "tahoma.ttf", "tahomabd.ttf", false},
+    {"msshelldlg", "tahoma.ttf", "tahomabd.ttf", false},
+    {"msshelldlg2", "tahoma.ttf", "tahomabd.ttf", false},
+    {"symbol", "symbol.ttf", nullptr, false},
+    {"wingdings", "wingding.ttf", nullptr, false},
+    {"webdings", "webdings.ttf", nullptr, false},
+    {"marlett", "marlett.ttf", nullptr, false},
+    {"mssansserif", "sserife.fon", nullptr, true},
+    {"courier", "coure.fon", nullptr, true},
+    {"system", "vgasys.fon", nullptr, true},
+    {"fixedsys", "vgafix.fon", nullptr, true},
+    {"smallfonts", "smalle.fon", nullptr, true},
+};
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The installed file for a name in the look-alike folders; empty when there is none.
+std::string FindLookAlikeFile(const char* name) {
+    for (const std::string& dir : LookAlikeFontDirs()) {
+        std::string path = dir + "/" + name;
+        if (FileExists(path))
+            return path;
+    }
+    return {};
+}
+
 constexpr std::array<const char*, 3> kSwissDefaults = {"Liberation Sans", "Arimo", "DejaVu Sans"};
 constexpr std::array<const char*, 3> kRomanDefaults = {"Liberation Serif", "Tinos", "DejaVu Serif"};
 constexpr std::array<const char*, 3> kModernDefaults = {"Liberation Mono", "Cousine",
@@ -90,6 +131,9 @@ public:
             return false;
         LoadFamilies();
         if (m_families.count(key))
+            return true;
+        // Raster look-alikes only come in a few pixel sizes, so they do not count.
+        if (const LookAlike* l = LookAlikeFile(key, 400).first; l && !l->bitmap)
             return true;
         const Alias* alias = FindAlias(std::begin(kMetricAliases), std::end(kMetricAliases), key);
         return alias && FirstInstalled(alias->families) != nullptr;
@@ -136,8 +180,38 @@ private:
         return nullptr;
     }
 
+    // The look-alike entry and file for a face at a weight: (null, "") when not installed.
+    std::pair<const LookAlike*, std::string> LookAlikeFile(const std::string& key, int weight) {
+        auto it = std::find_if(std::begin(kLookAlikes), std::end(kLookAlikes),
+                               [&](const LookAlike& l) { return key == l.windowsName; });
+        if (it == std::end(kLookAlikes))
+            return {nullptr, {}};
+        const char* name = weight >= 600 && it->bold ? it->bold : it->regular;
+        auto cached = m_lookAlikeFiles.find(name);
+        if (cached == m_lookAlikeFiles.end())
+            cached = m_lookAlikeFiles.emplace(name, FindLookAlikeFile(name)).first;
+        if (cached->second.empty())
+            return {nullptr, {}};
+        return {it, cached->second};
+    }
+
     FontMatch Resolve(const std::string& family, const std::string& key, int weight, bool italic,
                       FontHint hint) {
+        if (!m_families.count(key)) {
+            auto [lookAlike, file] = LookAlikeFile(key, weight);
+            if (lookAlike) {
+                FontMatch match;
+                match.file = file;
+                match.family = family;
+                match.exact = true;
+                match.bitmap = lookAlike->bitmap;
+                // Raster faces are emboldened by the drawing code, which knows the weight
+                // of the size it picks; the outline files have no italic.
+                match.syntheticBold = weight >= 600 && !lookAlike->bitmap && !lookAlike->bold;
+                match.syntheticItalic = italic;
+                return match;
+            }
+        }
         std::string chosen;
         bool exact = false;
         if (!key.empty() && m_families.count(key)) {
@@ -212,6 +286,7 @@ private:
     bool m_loaded = false;
     std::set<std::string> m_families;
     std::map<std::tuple<std::string, int, bool, int>, FontMatch> m_cache;
+    std::map<std::string, std::string> m_lookAlikeFiles; // file name -> path or ""
 };
 
 FontService& Service() {
@@ -220,6 +295,14 @@ FontService& Service() {
 }
 
 } // namespace
+
+std::vector<std::string> LookAlikeFontDirs() {
+    std::vector<std::string> dirs;
+    if (const char* env = std::getenv("QM_WINDOWS_FONT_DIR"); env && *env)
+        dirs.emplace_back(env);
+    dirs.emplace_back("/usr/share/wine/fonts");
+    return dirs;
+}
 
 bool IsFontLoadable(const std::string& family) {
     return Service().IsLoadable(family);

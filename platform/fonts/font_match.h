@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace qm::fonts {
 
@@ -16,22 +17,33 @@ struct FontMatch {
     /// Average character width of the Windows face the installed one stands in for, in
     /// 1/2048 em (what a logical font's width is measured against); 0 = use the font's own.
     int windowsAvgCharWidth = 0;
+    /// The file holds Windows raster fonts, one face index per size (see font_face.h).
+    bool bitmap = false;
 };
 
 /// Pitch and family hints of a LOGFONT (its lfPitchAndFamily byte) used to pick a
 /// substitute when the named face is unknown.
 enum class FontHint { Any, Roman, Modern, Swiss };
 
+/// Folders searched for free look-alikes of the fonts Windows ships (Tahoma, Symbol,
+/// Wingdings, Webdings, Marlett and the raster faces MS Sans Serif, Courier, System,
+/// Fixedsys, Small Fonts), which fontconfig does not list: QM_WINDOWS_FONT_DIR when set,
+/// then /usr/share/wine/fonts. Files that are absent are skipped.
+std::vector<std::string> LookAlikeFontDirs();
+
 /// True when fontconfig has a family of this name, or one of the metric-compatible
 /// substitutes for a Windows face (Arial -> Liberation Sans or Arimo, Times New Roman ->
 /// Liberation Serif or Tinos, Courier New -> Liberation Mono or Cousine, Calibri -> Carlito,
-/// Cambria -> Caladea, Arial Narrow -> Liberation Sans Narrow). A family that fontconfig
-/// would only replace by its general fallback is not loadable. False for an empty name.
+/// Cambria -> Caladea, Arial Narrow -> Liberation Sans Narrow), or an outline look-alike
+/// file of it is installed (raster look-alikes do not count). A family that fontconfig would only
+/// replace by its general fallback is not loadable. False for an empty name.
 bool IsFontLoadable(const std::string& family);
 
 /// The font file that draws the face family (UTF-8) at the weight (100-900, 0 = normal) and
 /// slant asked for. An unknown face gets a similar installed font (exact = false); when even
-/// the default families are missing, the fontconfig default is taken. file is empty only
+/// the default families are missing, the fontconfig default is taken. Faces of which only a
+/// look-alike file is installed (LookAlikeFontDirs) resolve to that file, the raster ones
+/// with bitmap set. file is empty only
 /// when fontconfig finds no font at all. Results are cached; safe from any thread.
 FontMatch MatchFont(const std::string& family, int weight, bool italic,
                     FontHint hint = FontHint::Any);

@@ -213,7 +213,7 @@ TEST(TextWatermark, TokensSeeThisPicture) {
 TEST(TextWatermark, WithoutALoadableFontThePictureStays) {
     ConversionJobRecord job;
     SettingsRecord s = TextMark("Hello", 0);
-    s.Watermark.Font = "Tahoma";
+    s.Watermark.Font = "Verdana"; // neither installed nor a look-alike
     EXPECT_FALSE(WatermarkFontLoads(s));
     FIBITMAP* dib = DrawWatermark(MakeFilled(50, 50, kGrey, 32), 50, 50, s, job);
     EXPECT_EQ(FreeImage_GetBPP(dib), 24u);

@@ -385,3 +385,60 @@ TEST(TextRecords, OpaqueRectangleAndTruncatedStrings) {
     EXPECT_EQ(p.At(50, 29), 0xFFFFFFu);
     EXPECT_EQ(p.At(65, 52), 0x00FF00u) << "records after the broken one still play";
 }
+
+TEST(TextDraw, RasterFontsDrawUnsmoothedAndGrowByWholeMultiples) {
+    if (!qm::fonts::MatchFont("MS Sans Serif", 400, false).bitmap)
+        GTEST_SKIP() << "no look-alike raster fonts installed";
+    auto draw = [](Canvas& c, int height, int32_t escapement = 0) {
+        TextRequest r = ArialAt(10, 10, "MS");
+        r.font.faceName = "MS Sans Serif";
+        r.font.height = height;
+        r.font.escapement = escapement;
+        return DrawTextRequest(c.cr, r);
+    };
+    Canvas exact, small, big, turned;
+    // The advances are the raster font's own (M 11, S 9 at 13 px); a size between two
+    // gets the smaller, and twice the largest size doubles it.
+    EXPECT_DOUBLE_EQ(draw(exact, -13).advanceX, 20);
+    TextResult a = draw(small, -16), b = draw(big, -32), t = draw(turned, -13, 900);
+    EXPECT_DOUBLE_EQ(a.advanceX, 24);
+    EXPECT_DOUBLE_EQ(draw(exact, -26).advanceX, 24);
+    EXPECT_DOUBLE_EQ(b.advanceX, 48);
+    std::set<uint32_t> colours;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x)
+            colours.insert(big.At(x, y));
+    EXPECT_EQ(colours.size(), 2u) << "raster glyphs are never smoothed";
+    int s[4], d[4];
+    ASSERT_TRUE(small.Ink(s));
+    ASSERT_TRUE(big.Ink(d));
+    EXPECT_EQ(d[3] - d[1] + 1, 2 * (s[3] - s[1] + 1));
+    EXPECT_EQ(d[0] - 10, 2 * (s[0] - 10));
+    // Raster glyphs stay upright; the string runs up the page.
+    int u[4];
+    ASSERT_TRUE(turned.Ink(u));
+    EXPECT_NEAR(t.advanceY, -20, 1e-9); // logical y grows downwards here
+    EXPECT_GT(u[3] - u[1], u[2] - u[0]);
+}
+
+TEST(TextDraw, SymbolLookAlikeTakesCodesAndPrivateUseCodesAlike) {
+    if (!qm::fonts::MatchFont("Symbol", 400, false).exact)
+        GTEST_SKIP() << "no Symbol look-alike installed";
+    auto ink = [](std::vector<uint32_t> codes, int(&box)[4]) {
+        Canvas c;
+        TextRequest r = ArialAt(10, 10, "", -40);
+        r.font.faceName = "Symbol";
+        r.font.charSet = 2;
+        r.codes = std::move(codes);
+        DrawTextRequest(c.cr, r);
+        return c.Ink(box);
+    };
+    int plain[4], privateUse[4], infinity[4];
+    ASSERT_TRUE(ink({'S'}, plain));
+    ASSERT_TRUE(ink({0xF053}, privateUse));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(plain[i], privateUse[i]);
+    // 0xA5 is the infinity sign: wider than tall, above the baseline.
+    ASSERT_TRUE(ink({0xF0A5}, infinity));
+    EXPECT_GT(infinity[2] - infinity[0], infinity[3] - infinity[1]);
+}

@@ -1,7 +1,9 @@
+#include "platform/fonts/font_face.h"
 #include "platform/fonts/font_match.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <vector>
 
@@ -88,4 +90,60 @@ TEST(FontMatch, ConcurrentLookupsAgree) {
     std::string first = results[0].get().file;
     for (size_t i = 1; i < results.size(); ++i)
         EXPECT_EQ(results[i].get().file, first);
+}
+
+TEST(BitmapFonts, MapperPicksTallestSizeNotTallerAndWholeEnlargements) {
+    // MS Sans Serif's three sizes: cells 13, 16, 20 with 2, 3, 4 px internal leading.
+    const std::vector<BitmapStrike> strikes = {{0, 13, 2, 400}, {1, 16, 3, 400}, {2, 20, 4, 400}};
+    auto pick = [&](double h) {
+        StrikeChoice c = ChooseBitmapStrike(strikes, h);
+        return std::make_pair(static_cast<int>(c.strike), c.scale);
+    };
+    EXPECT_EQ(pick(-13), std::make_pair(1, 1)); // em heights 11, 13, 16
+    EXPECT_EQ(pick(-12), std::make_pair(0, 1));
+    EXPECT_EQ(pick(16), std::make_pair(1, 1)); // cell heights
+    EXPECT_EQ(pick(19.5), std::make_pair(1, 1));
+    EXPECT_EQ(pick(8), std::make_pair(0, 1)); // smaller than all: the shortest
+    EXPECT_EQ(pick(-8), std::make_pair(0, 1));
+    EXPECT_EQ(pick(-33), std::make_pair(2, 2)); // only whole multiples of em 16
+    EXPECT_EQ(pick(100), std::make_pair(2, 5));
+    EXPECT_EQ(pick(1e9).second, 64); // bounded
+}
+
+TEST(BitmapFonts, LookAlikeFilesOfWindowsFaces) {
+    FontMatch sans = MatchFont("MS Sans Serif", 400, false);
+    if (sans.file.find(".fon") == std::string::npos)
+        GTEST_SKIP() << "no look-alike raster fonts installed";
+    EXPECT_TRUE(sans.bitmap);
+    EXPECT_TRUE(sans.exact);
+    EXPECT_FALSE(IsFontLoadable("MS Sans Serif")) << "only a few pixel sizes";
+    std::vector<BitmapStrike> strikes = BitmapStrikes(sans.file);
+    ASSERT_GE(strikes.size(), 2u);
+    for (size_t i = 1; i < strikes.size(); ++i)
+        EXPECT_GT(strikes[i].cellHeight, strikes[i - 1].cellHeight);
+
+    sans.index = strikes[0].index;
+    auto face = OpenFontFace(sans);
+    ASSERT_TRUE(face);
+    EXPECT_TRUE(face->IsBitmap());
+    EXPECT_FALSE(face->SmoothAt(13));
+    EXPECT_EQ(face->Metrics().ascent + face->Metrics().descent, strikes[0].cellHeight);
+    // Glyphs are found by Unicode although the font is indexed by code page bytes.
+    uint32_t euro = face->GlyphIndex(U'\u20AC'), m = face->GlyphIndex(U'M');
+    EXPECT_NE(m, 0u);
+    EXPECT_NE(euro, 0u);
+    EXPECT_EQ(face->GlyphIndex(U'\u4E00'), 0u);
+    GlyphBitmap bm = face->BitmapGlyph(m);
+    EXPECT_GT(bm.advance, 0);
+    ASSERT_EQ(bm.coverage.size(), size_t(bm.width) * bm.height);
+    EXPECT_TRUE(std::all_of(bm.coverage.begin(), bm.coverage.end(),
+                            [](uint8_t v) { return v == 0 || v == 255; }));
+    EXPECT_GT(std::count(bm.coverage.begin(), bm.coverage.end(), 255), 10);
+
+    // Outline look-alikes: bold has its own file.
+    FontMatch tahoma = MatchFont("Tahoma", 400, false), bold = MatchFont("tahoma", 700, false);
+    EXPECT_FALSE(tahoma.bitmap);
+    EXPECT_TRUE(IsFontLoadable("Tahoma"));
+    EXPECT_NE(tahoma.file, bold.file);
+    EXPECT_FALSE(bold.syntheticBold);
 }
