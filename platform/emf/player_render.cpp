@@ -1,7 +1,10 @@
 #include "platform/emf/player_render.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+
+#include "platform/emf/polygon_scan.h"
 
 namespace qm::emf {
 
@@ -271,7 +274,79 @@ void FigAppend(PathData& f, const PathData& more) {
 
 namespace {
 
+// Bezier subdivision on whole device pixels, the way the system flattens curves of integer
+// points: coordinates carry four fraction bits, halves round up, and a piece is final once
+// its control points lie between its ends along the main axis and stray at most one pixel
+// from the chord (slope taken in whole steps), or after eight halvings. Each piece ends on
+// a whole pixel.
+struct FixPt {
+    int64_t x, y;
+};
+constexpr int kFixBits = 4;
+constexpr int64_t kFixOne = int64_t{1} << kFixBits;
+
+int64_t FixDown(int64_t v) {
+    return (v + kFixOne / 2) >> kFixBits;
+}
+
+FixPt FixMid(FixPt a, FixPt b) {
+    return {(a.x + b.x + 1) / 2, (a.y + b.y + 1) / 2};
+}
+
+bool Between(int64_t v, int64_t a, int64_t b) {
+    return v < a ? v >= b : v <= b;
+}
+
+bool PieceIsFlat(const FixPt* p) {
+    int64_t dx = p[3].x - p[0].x, dy = p[3].y - p[0].y;
+    const bool shallow = std::llabs(dy) <= std::llabs(dx);
+    // Work along the main axis (u) with the cross axis (v).
+    auto u = [&](const FixPt& q) { return shallow ? q.x : q.y; };
+    auto v = [&](const FixPt& q) { return shallow ? q.y : q.x; };
+    if (!Between(u(p[1]), u(p[0]), u(p[3])) || !Between(u(p[2]), u(p[0]), u(p[3])))
+        return false;
+    const int64_t du = FixDown(shallow ? dx : dy), dv = shallow ? dy : dx;
+    if (du == 0)
+        return true;
+    const int64_t slope = dv / du;
+    for (int k = 1; k <= 2; ++k)
+        if (std::llabs(v(p[k]) - v(p[0]) - slope * FixDown(u(p[k]) - u(p[0]))) > kFixOne)
+            return false;
+    return true;
+}
+
+void SubdivideBezier(std::vector<PointD>& out, FixPt* p, int level) {
+    if (level == 0 || PieceIsFlat(p)) {
+        out.push_back({double(FixDown(p[3].x)), double(FixDown(p[3].y))});
+        return;
+    }
+    FixPt q[4];
+    q[3] = p[3];
+    q[2] = FixMid(p[2], p[3]);
+    q[0] = FixMid(p[1], p[2]);
+    q[1] = FixMid(q[0], q[2]);
+    p[1] = FixMid(p[0], p[1]);
+    p[2] = FixMid(p[1], q[0]);
+    q[0] = FixMid(p[2], q[1]);
+    p[3] = q[0];
+    SubdivideBezier(out, p, level - 1);
+    SubdivideBezier(out, q, level - 1);
+}
+
+bool Integral(PointD p) {
+    return p.x == std::floor(p.x) && p.y == std::floor(p.y) && std::fabs(p.x) < kCoordLimit &&
+           std::fabs(p.y) < kCoordLimit;
+}
+
 void FlattenBezier(std::vector<PointD>& out, PointD p0, PointD p1, PointD p2, PointD p3) {
+    if (Integral(p0) && Integral(p1) && Integral(p2) && Integral(p3)) {
+        FixPt p[4];
+        const PointD src[4] = {p0, p1, p2, p3};
+        for (int k = 0; k < 4; ++k)
+            p[k] = {int64_t(src[k].x) * kFixOne, int64_t(src[k].y) * kFixOne};
+        SubdivideBezier(out, p, 8);
+        return;
+    }
     const double len = std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p1.x, p2.y - p1.y) +
                        std::hypot(p3.x - p2.x, p3.y - p2.y);
     int steps = int(std::clamp(std::ceil(std::sqrt(len) * 1.5), 1.0, 1000.0));
@@ -326,9 +401,20 @@ void AddFiguresToCairo(cairo_t* cr, const PathData& f, double offset) {
         if (t == PT_MOVETO || !open) {
             cairo_move_to(cr, p.x, p.y);
             open = true;
-        } else if (t == PT_BEZIERTO && i + 2 < n) {
-            const PointD b = pt(i + 1), c = pt(i + 2);
-            cairo_curve_to(cr, p.x, p.y, b.x, b.y, c.x, c.y);
+        } else if (t == PT_BEZIERTO && i + 2 < n && i > 0) {
+            // Curves of whole device pixels are flattened the system's way; others go
+            // to cairo as curves.
+            const PointD from = f.points[i - 1];
+            if (Integral(from) && Integral(f.points[i]) && Integral(f.points[i + 1]) &&
+                Integral(f.points[i + 2])) {
+                std::vector<PointD> flat;
+                FlattenBezier(flat, from, f.points[i], f.points[i + 1], f.points[i + 2]);
+                for (const PointD& q : flat)
+                    cairo_line_to(cr, q.x + offset, q.y + offset);
+            } else {
+                const PointD b = pt(i + 1), c = pt(i + 2);
+                cairo_curve_to(cr, p.x, p.y, b.x, b.y, c.x, c.y);
+            }
             i += 2;
         } else {
             cairo_line_to(cr, p.x, p.y);
@@ -424,9 +510,75 @@ bool SetBrushSource(const PlayerState& s, cairo_t* cr, const Brush& brush) {
     return true;
 }
 
+namespace {
+
+// The figures as rings of whole device pixels; false when a point falls between pixels.
+bool WholePixelRings(const PathData& f, std::vector<ScanRing>& rings) {
+    for (const Polyline& pl : FlattenFigures(f)) {
+        ScanRing ring;
+        ring.reserve(pl.points.size());
+        for (const PointD& p : pl.points) {
+            if (!Integral(p))
+                return false;
+            ring.push_back({int64_t(p.x), int64_t(p.y)});
+        }
+        rings.push_back(std::move(ring));
+    }
+    return true;
+}
+
+// Spans as rectangles, runs of equal spans on successive rows joined.
+std::vector<cairo_rectangle_int_t> SpanRects(const std::vector<ScanSpan>& spans) {
+    std::vector<cairo_rectangle_int_t> rects;
+    std::vector<size_t> open, nextOpen; // rectangles that end on the previous row
+    int32_t row = INT32_MIN;
+    for (const ScanSpan& sp : spans) {
+        if (sp.y != row) {
+            open = sp.y == row + 1 ? std::move(nextOpen) : std::vector<size_t>{};
+            nextOpen.clear();
+            row = sp.y;
+        }
+        bool joined = false;
+        for (size_t k : open) {
+            cairo_rectangle_int_t& r = rects[k];
+            if (r.x == sp.x0 && r.width == sp.x1 - sp.x0) {
+                ++r.height;
+                nextOpen.push_back(k);
+                joined = true;
+                break;
+            }
+        }
+        if (!joined) {
+            nextOpen.push_back(rects.size());
+            rects.push_back({sp.x0, sp.y, sp.x1 - sp.x0, 1});
+        }
+    }
+    return rects;
+}
+
+} // namespace
+
 void FillFigures(PlayerState& s, const PathData& f, const Brush& brush) {
     if (brush.style == BS_NULL || f.points.empty())
         return;
+    // Figures on whole pixels are scan converted by the system's rules; others (curved shapes
+    // with points between pixels) are sampled at pixel centres by cairo.
+    std::vector<ScanRing> rings;
+    if (WholePixelRings(f, rings)) {
+        const std::vector<cairo_rectangle_int_t> rects =
+            SpanRects(ScanPolygons(rings, s.dc.polyFillMode == FILL_WINDING, s.width, s.height));
+        if (rects.empty())
+            return;
+        PaintWithRop(s, [&](cairo_t* c) {
+            if (!SetBrushSource(s, c, brush))
+                return;
+            cairo_new_path(c);
+            AddRects(c, rects);
+            cairo_set_fill_rule(c, CAIRO_FILL_RULE_WINDING);
+            cairo_fill(c);
+        });
+        return;
+    }
     PaintWithRop(s, [&](cairo_t* c) {
         if (!SetBrushSource(s, c, brush))
             return;

@@ -132,3 +132,17 @@ TEST(EmfCorpus, ShapeSamplesMatchTheirReferenceRenders) {
         EXPECT_GE(MatchPercent(ours, ref), least) << name;
     }
 }
+
+TEST(EmfCorpus, GlyphOutlinePathsMatchTheirReferenceRenders) {
+    // Pages whose letters are filled Bezier outlines on whole device pixels.
+    const fs::path corpus = kShared / "corpus" / "pdf-exports" / "testfiles";
+    const fs::path refs = kShared / "oracle" / "refs" / "corpus" / "pdf-exports" / "testfiles";
+    if (!fs::is_directory(corpus) || !fs::is_directory(refs))
+        GTEST_SKIP() << "no shared corpus";
+    for (const char* name : {"pdfium1-1", "pdfium2-1", "inkscape"}) {
+        Rendered ours, ref;
+        ASSERT_TRUE(RenderFile(corpus / (std::string(name) + ".emf"), ours)) << name;
+        ASSERT_TRUE(ReadPng(refs / (std::string(name) + ".png"), ref)) << name;
+        EXPECT_GE(MatchPercent(ours, ref), 99.9) << name;
+    }
+}

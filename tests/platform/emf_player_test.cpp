@@ -39,6 +39,8 @@ enum : uint32_t {
     kPolyFillMode = 19,
     kPolygon16 = 86,
     kPolyline = 4,
+    kPolygon = 3,
+    kPolyBezierTo = 5,
 };
 
 EmfBuilder RedBrush(int w = 100, int h = 100) {
@@ -207,6 +209,29 @@ TEST(EmfPlayer, PathFillFollowsThePolyFillMode) {
         EXPECT_EQ(pic.At(40, 40), mode == 1 ? kWhite : kRed) << mode;
         EXPECT_EQ(pic.At(60, 60), kRed);
     }
+}
+
+TEST(EmfPlayer, PolygonsAndCurvesFillWholePixelsByTheirCentres) {
+    // A triangle whose slanted edges run through pixel centres, and a path of two Beziers
+    // flattened on whole pixels. Centres on a left or top edge are inside, on a right or
+    // bottom edge outside; the rows are the system's own render of these records.
+    EmfBuilder b(24, 12);
+    b.Record(kCreateBrush, {1, 0, 0, 0}).Record(kSelect, {1});
+    b.Record(kSelect, {int32_t(0x80000008)}); // null pen
+    b.Record(kPolygon, {0, 0, -1, -1, 3, 1, 1, 9, 5, 1, 9});
+    b.Record(kBeginPath, {}).Record(kMoveTo, {12, 10});
+    b.Record(kPolyBezierTo, {0, 0, -1, -1, 6, 13, 0, 22, 0, 22, 2, 20, 8, 16, 10, 12, 10});
+    b.Record(kEndPath, {}).Record(kFillPath, {0, 0, -1, -1});
+    const auto pic = Play(b.Finish());
+    ASSERT_TRUE(pic.played);
+    const char* const rows[] = {
+        ".........................", ".........................", ".##..............#####...",
+        ".####...........######...", ".######.......#######....", ".########.....#######....",
+        ".######.......######.....", ".####........######......", ".##..........#####.......",
+        ".............##..........", "........................."};
+    for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 25; ++x)
+            EXPECT_EQ(pic.At(x, y), rows[y][x] == '#' ? kBlack : kWhite) << x << "," << y;
 }
 
 TEST(EmfPlayer, UnreadableRecordStopsPlaybackKeepingEarlierDrawing) {

@@ -1,0 +1,62 @@
+#include "platform/emf/polygon_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace qm::emf;
+
+namespace {
+
+// The covered pixels of a w x h surface, one string per row.
+std::vector<std::string> Cover(const std::vector<ScanRing>& rings, bool winding, int w, int h) {
+    std::vector<std::string> rows(size_t(h), std::string(size_t(w), '.'));
+    int lastRow = -1;
+    for (const ScanSpan& s : ScanPolygons(rings, winding, w, h)) {
+        EXPECT_GE(s.y, lastRow); // rows come in order
+        lastRow = s.y;
+        EXPECT_LT(s.x0, s.x1);
+        for (int x = s.x0; x < s.x1; ++x) {
+            EXPECT_EQ(rows[s.y][x], '.') << "pixel covered twice";
+            rows[s.y][x] = '#';
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+TEST(PolygonScan, CentresOnLeftAndTopEdgesCountOthersDoNot) {
+    // The square 1..4 covers columns and rows 1..3.
+    EXPECT_EQ(Cover({{{1, 1}, {4, 1}, {4, 4}, {1, 4}}}, false, 6, 5),
+              (std::vector<std::string>{"......", ".###..", ".###..", ".###..", "......"}));
+    // A right edge through centres: (1,0)-(5,4) leaves out the centre it crosses each row.
+    EXPECT_EQ(Cover({{{1, 0}, {5, 4}, {1, 4}}}, false, 6, 4),
+              (std::vector<std::string>{"......", ".#....", ".##...", ".###.."}));
+    // Mirrored, the same edge on the left keeps its centres.
+    EXPECT_EQ(Cover({{{5, 0}, {5, 4}, {1, 4}}}, false, 6, 4),
+              (std::vector<std::string>{"......", "....#.", "...##.", "..###."}));
+}
+
+TEST(PolygonScan, WindingAndAlternateRulesDifferOnOverlaps) {
+    // Two squares drawn the same way round overlap on columns and rows 2..3.
+    const std::vector<ScanRing> rings = {{{0, 0}, {4, 0}, {4, 4}, {0, 4}},
+                                         {{2, 2}, {6, 2}, {6, 6}, {2, 6}}};
+    EXPECT_EQ(Cover(rings, true, 6, 6)[3], "######");
+    EXPECT_EQ(Cover(rings, false, 6, 6)[3], "##..##");
+    // Opposite directions cancel under winding as well.
+    const std::vector<ScanRing> hole = {{{0, 0}, {6, 0}, {6, 6}, {0, 6}},
+                                        {{2, 2}, {2, 4}, {4, 4}, {4, 2}}};
+    EXPECT_EQ(Cover(hole, true, 6, 6)[3], "##..##");
+}
+
+TEST(PolygonScan, FarAndDegenerateFiguresStayWithinTheSurface) {
+    const int64_t far = 4000000;
+    const auto rows = Cover({{{-far, -far}, {far, -far + 1}, {far, far}, {-far, far}}}, true, 8, 4);
+    for (const std::string& r : rows)
+        EXPECT_EQ(r, "########");
+    EXPECT_TRUE(ScanPolygons({{{0, 0}, {5, 0}}, {{3, 3}}, {}}, true, 8, 8).empty());
+    EXPECT_TRUE(ScanPolygons({{{0, -9}, {5, -9}, {5, -1}}}, true, 8, 8).empty());
+    EXPECT_TRUE(ScanPolygons({{{0, 0}, {5, 0}, {5, 5}}}, true, 0, 0).empty());
+}
