@@ -124,7 +124,12 @@ bool Realise(const TextRequest& req, const Linear& logical, Realised& out) {
         // Fonts are realised in whole device pixels: the asked width and the face's
         // average width at this size are both rounded before they give the stretch.
         double avgDev = std::max(1.0, std::round(double(avgWidth) * out.ppem / m.unitsPerEm));
-        double widthDev = std::max(1.0, std::round(std::abs(double(f.width)) * sx));
+        // Outside the advanced graphics mode only the height follows the mapping: the
+        // width is scaled as the height was, whatever the horizontal scale.
+        double widthScale = sx;
+        if (!req.advancedMode && f.height != 0)
+            widthScale = out.ppem / (f.height < 0 ? -double(f.height) : f.height * cellToEm);
+        double widthDev = std::max(1.0, std::round(std::abs(double(f.width)) * widthScale));
         out.xScale = std::clamp(widthDev / avgDev, 0.01, 100.0);
     }
     double em = out.ppem;

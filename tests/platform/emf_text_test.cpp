@@ -218,6 +218,19 @@ TEST(TextDraw, FontWidthStretchesByWholePixels) {
     ASSERT_TRUE(natural.Ink(a));
     ASSERT_TRUE(wider.Ink(b));
     EXPECT_NEAR(double(b[2] - b[0]) / (a[2] - a[0]), 1.6, 0.1);
+
+    // Outside the advanced mode a wider horizontal mapping does not widen the glyphs: the
+    // width is scaled as the height is.
+    Canvas single, stretched;
+    r = ArialAt(10, 10, "H", -11);
+    r.font.quality = 3;
+    DrawTextRequest(single.cr, r);
+    r.font.width = 53;
+    r.font.height = -110;
+    r.toDevice.xx = 0.2, r.toDevice.yy = 0.1;
+    r.refX = 50, r.refY = 100;
+    DrawTextRequest(stretched.cr, r);
+    EXPECT_EQ(inkColumns(single), inkColumns(stretched));
 }
 
 TEST(TextDraw, MirroringMappingTurnsEscapementTheOtherWay) {
