@@ -41,6 +41,7 @@ enum : uint32_t {
     kPolyline = 4,
     kPolygon = 3,
     kPolyBezierTo = 5,
+    kExtCreatePen = 95,
 };
 
 EmfBuilder RedBrush(int w = 100, int h = 100) {
@@ -232,6 +233,21 @@ TEST(EmfPlayer, PolygonsAndCurvesFillWholePixelsByTheirCentres) {
     for (int y = 0; y < 11; ++y)
         for (int x = 0; x < 25; ++x)
             EXPECT_EQ(pic.At(x, y), rows[y][x] == '#' ? kBlack : kWhite) << x << "," << y;
+}
+
+TEST(EmfPlayer, ExtendedPensKeepTheirColourAndWidth) {
+    // Geometric solid pens as exporters write them (an empty brush bitmap whose offsets
+    // point at the record's end): grey, 5 pixels wide, over a null brush.
+    EmfBuilder b(60, 40);
+    b.Record(kSelect, {int32_t(0x80000005)}); // null brush
+    b.Record(kExtCreatePen, {1, 56, 0, 56, 0, 0x10000, 5, 0, 0x808080, 0, 0, 0});
+    b.Record(kSelect, {1}).Record(kRectangle, {10, 10, 50, 30});
+    const auto pic = Play(b.Finish());
+    ASSERT_TRUE(pic.played);
+    for (int y : {8, 10, 12})
+        EXPECT_EQ(pic.At(30, y), 0x808080u) << y;
+    EXPECT_EQ(pic.At(30, 6), kWhite);
+    EXPECT_EQ(pic.At(30, 20), kWhite);
 }
 
 TEST(EmfPlayer, UnreadableRecordStopsPlaybackKeepingEarlierDrawing) {
