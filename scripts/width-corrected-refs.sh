@@ -9,6 +9,7 @@ set -euo pipefail
 out=${1:?out dir}
 root=$(cd "$(dirname "$0")/.." && pwd)
 shared=${QM_SHARED_DIR:-$root/../shared}
+[ -d "$shared" ] || shared=$root/../../shared
 src=/usr/share/fonts/truetype/liberation2
 export ORACLE_SMOOTHING=gray ORACLE_WINEPREFIX=${ORACLE_WINEPREFIX:-/tmp/qm-oracle-arial-width}
 # Creates the prefix, then adds the fonts: Windows' font folder wins over the replacements.
