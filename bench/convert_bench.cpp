@@ -3,8 +3,12 @@
 
 #include <FreeImage.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/formats.h"
 #include "core/settings.h"
@@ -59,5 +63,59 @@ void BM_ConvertFile(benchmark::State& state, const char* formatId) {
 }
 BENCHMARK_CAPTURE(BM_ConvertFile, bmp, "bmp")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ConvertFile, png, "png")->Unit(benchmark::kMillisecond);
+
+// Every metafile of the shared corpus (but the deliberately corrupted ones) from disk to a
+// PNG file, as a console run converts it. Reports the median and 95th percentile per file.
+void BM_ConvertCorpusToPng(benchmark::State& state) {
+    namespace fs = std::filesystem;
+    const char* env = std::getenv("QM_SHARED_DIR");
+    const fs::path root = fs::path(env ? env : QM_SHARED_DIR) / "corpus";
+    std::vector<std::string> inputs;
+    std::error_code ec;
+    if (fs::is_directory(root, ec))
+        for (const auto& e : fs::recursive_directory_iterator(root, ec))
+            if (e.path().extension() == ".emf" &&
+                e.path().string().find("/corrupted/") == std::string::npos)
+                inputs.push_back(e.path().string());
+    if (inputs.empty()) {
+        state.SkipWithError("corpus not found");
+        return;
+    }
+    std::sort(inputs.begin(), inputs.end());
+    const fs::path dir = fs::temp_directory_path() / "qm_convert_corpus_bench";
+    fs::create_directories(dir);
+    qm::BuildOutputFormats();
+    qm::SettingsRecord s;
+    qm::ResetSettings(s, 1);
+    std::vector<double> perFile;
+    size_t failed = 0;
+    for (auto _ : state) {
+        double total = 0;
+        for (const std::string& input : inputs) {
+            qm::ConversionJobRecord job;
+            job.InputPath = input;
+            job.OutputFolder = dir.string() + "/";
+            job.FormatId = "png";
+            job.FormatCode = qm::FormatCode("png");
+            job.AutoDepth = 1;
+            const auto t0 = std::chrono::steady_clock::now();
+            failed += !qm::ConvertFile(job, s);
+            const double ms =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                    .count();
+            perFile.push_back(ms);
+            total += ms;
+        }
+        state.SetIterationTime(total / 1000.0);
+    }
+    fs::remove_all(dir);
+    std::sort(perFile.begin(), perFile.end());
+    state.counters["files"] = double(inputs.size());
+    state.counters["failed"] = double(failed) / double(state.iterations());
+    state.counters["median_ms"] = perFile[perFile.size() / 2];
+    state.counters["p95_ms"] = perFile[std::min(perFile.size() - 1, perFile.size() * 95 / 100)];
+    state.counters["max_ms"] = perFile.back();
+}
+BENCHMARK(BM_ConvertCorpusToPng)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
