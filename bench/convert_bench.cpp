@@ -4,12 +4,12 @@
 #include <FreeImage.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/per_file_times.h"
 #include "core/formats.h"
 #include "core/settings.h"
 #include "engine/convert_file.h"
@@ -87,7 +87,7 @@ void BM_ConvertCorpusToPng(benchmark::State& state) {
     qm::BuildOutputFormats();
     qm::SettingsRecord s;
     qm::ResetSettings(s, 1);
-    std::vector<double> perFile;
+    qm::bench::PerFileTimes times;
     size_t failed = 0;
     for (auto _ : state) {
         double total = 0;
@@ -98,23 +98,13 @@ void BM_ConvertCorpusToPng(benchmark::State& state) {
             job.FormatId = "png";
             job.FormatCode = qm::FormatCode("png");
             job.AutoDepth = 1;
-            const auto t0 = std::chrono::steady_clock::now();
-            failed += !qm::ConvertFile(job, s);
-            const double ms =
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                    .count();
-            perFile.push_back(ms);
-            total += ms;
+            total += times.Time([&] { failed += !qm::ConvertFile(job, s); });
         }
         state.SetIterationTime(total / 1000.0);
     }
     fs::remove_all(dir);
-    std::sort(perFile.begin(), perFile.end());
-    state.counters["files"] = double(inputs.size());
+    times.Report(state, inputs.size());
     state.counters["failed"] = double(failed) / double(state.iterations());
-    state.counters["median_ms"] = perFile[perFile.size() / 2];
-    state.counters["p95_ms"] = perFile[std::min(perFile.size() - 1, perFile.size() * 95 / 100)];
-    state.counters["max_ms"] = perFile.back();
 }
 BENCHMARK(BM_ConvertCorpusToPng)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -4,12 +4,12 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/per_file_times.h"
 #include "platform/emf/emf_player.h"
 
 namespace {
@@ -52,28 +52,18 @@ void PlaySet(benchmark::State& state, const std::string& sub) {
         state.SkipWithError("corpus not found");
         return;
     }
-    std::vector<double> perFile;
+    qm::bench::PerFileTimes times;
     std::vector<uint32_t> pixels;
     for (auto _ : state) {
         double total = 0;
         for (const Item& it : items) {
             pixels.assign(size_t(it.w + 1) * (it.h + 1), 0xFFFFFFFFu);
             const Surface s{pixels.data(), it.w + 1, it.h + 1, (it.w + 1) * 4};
-            const auto t0 = std::chrono::steady_clock::now();
-            PlayEnhMetaFile(it.bytes, s, {0, 0, it.w, it.h});
-            const double ms =
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                    .count();
-            perFile.push_back(ms);
-            total += ms;
+            total += times.Time([&] { PlayEnhMetaFile(it.bytes, s, {0, 0, it.w, it.h}); });
         }
         state.SetIterationTime(total / 1000.0);
     }
-    std::sort(perFile.begin(), perFile.end());
-    state.counters["files"] = double(items.size());
-    state.counters["median_ms"] = perFile[perFile.size() / 2];
-    state.counters["p95_ms"] = perFile[std::min(perFile.size() - 1, perFile.size() * 95 / 100)];
-    state.counters["max_ms"] = perFile.back();
+    times.Report(state, items.size());
 }
 
 void BM_PlayLibemf2svg(benchmark::State& state) {
