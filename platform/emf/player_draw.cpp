@@ -204,7 +204,7 @@ void FloodFill(PlayerState& s, const RecordView& r) {
 
 } // namespace
 
-void EmitFigures(PlayerState& s, const PathData& figures, bool fill) {
+void EmitFigures(PlayerState& s, const PathData& figures, bool fill, bool curved) {
     if (figures.points.empty())
         return;
     if (s.dc.path && s.dc.path->recording) {
@@ -223,7 +223,7 @@ void EmitFigures(PlayerState& s, const PathData& figures, bool fill) {
         return;
     }
     if (fill)
-        FillFigures(s, figures, s.dc.brush);
+        FillFigures(s, figures, s.dc.brush, curved && s.dc.pen.IsNull());
     StrokeFigures(s, figures, s.dc.pen);
 }
 
@@ -278,10 +278,10 @@ bool PlayDrawRecord(PlayerState& s, const RecordView& r) {
         EmitFigures(s, RectangleFigure(s, ReadRect(r, 8)), true);
         return true;
     case EMR_ELLIPSE:
-        EmitFigures(s, EllipseFigure(s, ReadRect(r, 8)), true);
+        EmitFigures(s, EllipseFigure(s, ReadRect(r, 8)), true, true);
         return true;
     case EMR_ROUNDRECT:
-        EmitFigures(s, RoundRectFigure(s, ReadRect(r, 8), {r.I32(24), r.I32(28)}), true);
+        EmitFigures(s, RoundRectFigure(s, ReadRect(r, 8), {r.I32(24), r.I32(28)}), true, true);
         return true;
     case EMR_ARC:
     case EMR_ARCTO:

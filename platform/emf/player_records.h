@@ -16,6 +16,8 @@ bool PlayCommentRecord(PlayerState& s, const RecordView& r); // GDI comments, EM
 
 /// Draws figures (device coordinates) as the current drawing call would: into the path while
 /// one is being recorded, otherwise filled with the brush (when fill) and outlined with the pen.
-void EmitFigures(PlayerState& s, const PathData& figures, bool fill);
+/// curved: an ellipse or rounded rectangle, whose fill without a pen still covers the pixels
+/// the outline would have set.
+void EmitFigures(PlayerState& s, const PathData& figures, bool fill, bool curved = false);
 
 } // namespace qm::emf

@@ -171,14 +171,8 @@ void SetColor(cairo_t* cr, ColorRef c) {
     cairo_set_source_rgb(cr, ColorR(c) / 255.0, ColorG(c) / 255.0, ColorB(c) / 255.0);
 }
 
-void StrokeCosmetic(PlayerState& s, const PathData& f, const Pen& pen) {
-    const std::vector<double> dash = DashPattern(s, pen, 1);
-    LineRuns runs;
-    if (!dash.empty()) {
-        runs.dash = &dash;
-        for (double v : dash)
-            runs.dashTotal += v;
-    }
+// The pixels a one-pixel pen would set along the figures (dashes per runs.dash).
+void RasterFigures(const PlayerState& s, const PathData& f, LineRuns& runs) {
     for (const Polyline& pl : FlattenFigures(f)) {
         const size_t n = pl.points.size();
         auto at = [&](size_t i) {
@@ -190,6 +184,17 @@ void StrokeCosmetic(PlayerState& s, const PathData& f, const Pen& pen) {
         if (pl.closed && n > 1)
             RasterLine(at(n - 1), at(0), s.width, s.height, runs);
     }
+}
+
+void StrokeCosmetic(PlayerState& s, const PathData& f, const Pen& pen) {
+    const std::vector<double> dash = DashPattern(s, pen, 1);
+    LineRuns runs;
+    if (!dash.empty()) {
+        runs.dash = &dash;
+        for (double v : dash)
+            runs.dashTotal += v;
+    }
+    RasterFigures(s, f, runs);
     if (!runs.off.empty() && s.dc.bkMode == BK_OPAQUE &&
         (pen.style & PS_STYLE_MASK) != PS_ALTERNATE)
         FillDeviceRects(s, runs.off, s.dc.bkColor);
@@ -558,15 +563,19 @@ std::vector<cairo_rectangle_int_t> SpanRects(const std::vector<ScanSpan>& spans)
 
 } // namespace
 
-void FillFigures(PlayerState& s, const PathData& f, const Brush& brush) {
+void FillFigures(PlayerState& s, const PathData& f, const Brush& brush, bool withOutline) {
     if (brush.style == BS_NULL || f.points.empty())
         return;
+    LineRuns outline;
+    if (withOutline)
+        RasterFigures(s, f, outline);
     // Figures on whole pixels are scan converted by the system's rules; others (curved shapes
     // with points between pixels) are sampled at pixel centres by cairo.
     std::vector<ScanRing> rings;
     if (WholePixelRings(f, rings)) {
-        const std::vector<cairo_rectangle_int_t> rects =
+        std::vector<cairo_rectangle_int_t> rects =
             SpanRects(ScanPolygons(rings, s.dc.polyFillMode == FILL_WINDING, s.width, s.height));
+        rects.insert(rects.end(), outline.on.begin(), outline.on.end());
         if (rects.empty())
             return;
         PaintWithRop(s, [&](cairo_t* c) {
@@ -587,6 +596,13 @@ void FillFigures(PlayerState& s, const PathData& f, const Brush& brush) {
         cairo_new_path(c);
         AddFiguresToCairo(c, f);
         cairo_fill(c);
+        if (!outline.on.empty()) {
+            // A second fill with the same source: pixels of both count once, also under
+            // mix modes, which are applied to the combined coverage.
+            cairo_set_fill_rule(c, CAIRO_FILL_RULE_WINDING);
+            AddRects(c, outline.on);
+            cairo_fill(c);
+        }
     });
 }
 

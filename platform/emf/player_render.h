@@ -35,8 +35,9 @@ void PaintWithRop(PlayerState& s, const std::function<void(cairo_t*)>& draw);
 /// null brush (nothing to paint).
 bool SetBrushSource(const PlayerState& s, cairo_t* cr, const Brush& brush);
 
-/// Fills the closed figures with the brush under the DC's fill mode.
-void FillFigures(PlayerState& s, const PathData& f, const Brush& brush);
+/// Fills the closed figures with the brush under the DC's fill mode. withOutline also paints
+/// the pixels a one-pixel pen would set along the figures (shapes drawn without a pen).
+void FillFigures(PlayerState& s, const PathData& f, const Brush& brush, bool withOutline = false);
 
 /// Strokes the figures with the pen.
 void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen);

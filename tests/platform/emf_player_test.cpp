@@ -386,3 +386,37 @@ TEST(EmfPlayer, CosmeticDashesAlternateWithGaps) {
     EXPECT_EQ(pic.At(20, 10), kRed);
     EXPECT_EQ(pic.At(30, 10), kBlack);
 }
+
+TEST(EmfPlayer, ShapesWithoutAPenKeepTheirSize) {
+    // Ellipses and rounded rectangles filled without a pen cover the pixels the outline would
+    // have set; rectangles leave out their right and bottom edge.
+    auto pixels = [](bool pen, uint32_t type, std::initializer_list<int32_t> fields) {
+        auto b = RedBrush();
+        if (!pen)
+            b.Record(kSelect, {int32_t(0x80000008)}); // NULL_PEN
+        const auto pic = Play(b.Record(type, fields).Finish());
+        std::vector<bool> ink;
+        for (uint32_t p : pic.pixels)
+            ink.push_back((p & 0xFFFFFF) != kWhite);
+        return ink;
+    };
+    EXPECT_EQ(pixels(false, 42, {10, 10, 69, 49}), pixels(true, 42, {10, 10, 69, 49}));
+    EXPECT_EQ(pixels(false, 44, {10, 10, 69, 49, 20, 14}),
+              pixels(true, 44, {10, 10, 69, 49, 20, 14}));
+    const auto rect = Play(RedBrush()
+                               .Record(kSelect, {int32_t(0x80000008)})
+                               .Record(kRectangle, {10, 10, 20, 30})
+                               .Finish());
+    EXPECT_EQ(rect.At(10, 10), kRed);
+    EXPECT_EQ(rect.At(19, 29), kRed);
+    EXPECT_EQ(rect.At(20, 20), kWhite);
+    EXPECT_EQ(rect.At(15, 30), kWhite);
+    // The outline pixels are part of the one filled area: XOR twice restores the background.
+    auto b = RedBrush();
+    b.Record(kSelect, {int32_t(0x80000008)}).Record(kSetRop2, {7});
+    b.Record(42, {10, 10, 69, 49}).Record(42, {10, 10, 69, 49});
+    const auto twice = Play(b.Finish());
+    for (int y = 0; y < twice.height; ++y)
+        for (int x = 0; x < twice.width; ++x)
+            ASSERT_EQ(twice.At(x, y), kWhite) << x << "," << y;
+}
