@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <numbers>
 
 #include "platform/emf/polygon_scan.h"
 
@@ -17,6 +18,10 @@ double Clamp(double v) {
     if (!(v == v))
         return 0;
     return std::clamp(v, -kCoordLimit, kCoordLimit);
+}
+
+PointD Rounded(PointD p) {
+    return {std::round(Clamp(p.x)), std::round(Clamp(p.y))};
 }
 
 // Dash lengths in pixels: cosmetic pens by style, geometric ones scaled by the width.
@@ -620,6 +625,71 @@ int PenDeviceWidth(const PlayerState& s, const Pen& pen) {
     return std::max(1, int(w));
 }
 
+namespace {
+
+// Adds the pixels of one segment of a wide line to cr's path the way the system builds them:
+// a band whose corners sit on whole pixels, half of the width rounded to each side, the
+// wider half above the line when it falls to the right, below when it rises. Samples on the
+// band's left edge belong to it.
+void AddWideSegment(cairo_t* cr, PointD a, PointD b, int width) {
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    if (dy == 0) {
+        cairo_rectangle(cr, std::min(a.x, b.x), a.y - width / 2, std::fabs(dx), width);
+        return;
+    }
+    if (dx == 0) {
+        cairo_rectangle(cr, a.x - width / 2, std::min(a.y, b.y), width, std::fabs(dy));
+        return;
+    }
+    if (dx < 0)
+        std::swap(a, b);
+    const double len = std::hypot(dx, dy);
+    const double wx = width * std::fabs(dy) / len, wy = width * std::fabs(dx) / len;
+    const PointD narrow{std::floor(wx / 2 + 0.5), std::floor(wy / 2 + 0.5)};
+    const PointD wide{std::floor((wx + 1) / 2 + 0.5), std::floor((wy + 1) / 2 + 0.5)};
+    PointD up{-narrow.x, -narrow.y}, down{wide.x, wide.y};
+    if (b.y > a.y) {
+        up = {wide.x, -wide.y};
+        down = {-narrow.x, narrow.y};
+    }
+    constexpr double ox = 0.5 - 1.0 / 64, oy = 0.5;
+    cairo_move_to(cr, a.x + up.x + ox, a.y + up.y + oy);
+    cairo_line_to(cr, a.x + down.x + ox, a.y + down.y + oy);
+    cairo_line_to(cr, b.x + down.x + ox, b.y + down.y + oy);
+    cairo_line_to(cr, b.x + up.x + ox, b.y + up.y + oy);
+    cairo_close_path(cr);
+}
+
+// A wide line with round joins and ends: the union of its segments and of a round dot at
+// every point. Each piece is filled on its own so that overlaps never cancel.
+void FillWideRoundLine(cairo_t* cr, const PathData& f, int width) {
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    // Odd dots centre on a pixel, even ones on a pixel corner; slightly under half the width
+    // across, as the system's small ellipses are.
+    const double centre = width % 2 ? 0.5 : 0.0, radius = width / 2.0 - 0.15;
+    auto dot = [&](PointD p) {
+        cairo_new_path(cr);
+        cairo_arc(cr, p.x + centre, p.y + centre, radius, 0, 2 * std::numbers::pi);
+        cairo_fill(cr);
+    };
+    for (const Polyline& pl : FlattenFigures(f)) {
+        const size_t n = pl.points.size();
+        if (n == 1)
+            dot(Rounded(pl.points[0]));
+        for (size_t i = 0; i + 1 < n + (pl.closed ? 1 : 0); ++i) {
+            // Flattened curves end on whole pixels, as the system keeps them.
+            const PointD a = Rounded(pl.points[i]), b = Rounded(pl.points[(i + 1) % n]);
+            cairo_new_path(cr);
+            AddWideSegment(cr, a, b, width);
+            cairo_fill(cr);
+            dot(a);
+            dot(b);
+        }
+    }
+}
+
+} // namespace
+
 void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen) {
     if (pen.IsNull() || f.points.empty())
         return;
@@ -632,26 +702,16 @@ void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen) {
     std::vector<double> dash;
     if (geometric)
         dash = DashPattern(s, pen, width);
-    // Where wide lines fall: odd widths centre on pixels along axis-parallel lines only.
+    const uint32_t capStyle = pen.style & PS_ENDCAP_MASK, joinStyle = pen.style & PS_JOIN_MASK;
+    const bool roundLine =
+        dash.empty() && capStyle == PS_ENDCAP_ROUND && joinStyle == PS_JOIN_ROUND;
+    // Where other wide lines fall: odd widths centre on pixels along axis-parallel lines only.
     bool axisParallel = true;
     for (size_t i = 1; i < f.points.size() && axisParallel; ++i)
         axisParallel = f.types[i] != PT_BEZIERTO &&
                        (f.points[i].x == f.points[i - 1].x || f.points[i].y == f.points[i - 1].y);
     const double offset = width % 2 == 0 || axisParallel ? 0.5 : 0.0;
     PaintWithRop(s, [&](cairo_t* c) {
-        cairo_new_path(c);
-        AddFiguresToCairo(c, f, offset);
-        cairo_set_line_width(c, width);
-        const uint32_t cap = pen.style & PS_ENDCAP_MASK, join = pen.style & PS_JOIN_MASK;
-        cairo_set_line_cap(c, cap == PS_ENDCAP_SQUARE ? CAIRO_LINE_CAP_SQUARE
-                              : cap == PS_ENDCAP_FLAT ? CAIRO_LINE_CAP_BUTT
-                                                      : CAIRO_LINE_CAP_ROUND);
-        cairo_set_line_join(c, join == PS_JOIN_BEVEL   ? CAIRO_LINE_JOIN_BEVEL
-                               : join == PS_JOIN_MITER ? CAIRO_LINE_JOIN_MITER
-                                                       : CAIRO_LINE_JOIN_ROUND);
-        cairo_set_miter_limit(c, std::max(1.0, s.dc.miterLimit));
-        if (!dash.empty())
-            cairo_set_dash(c, dash.data(), int(dash.size()), 0);
         if (geometric && pen.brushStyle == BS_HATCHED) {
             Brush b;
             b.style = BS_HATCHED;
@@ -661,6 +721,22 @@ void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen) {
         } else {
             SetColor(c, pen.color);
         }
+        if (roundLine) {
+            FillWideRoundLine(c, f, width);
+            return;
+        }
+        cairo_new_path(c);
+        AddFiguresToCairo(c, f, offset);
+        cairo_set_line_width(c, width);
+        cairo_set_line_cap(c, capStyle == PS_ENDCAP_SQUARE ? CAIRO_LINE_CAP_SQUARE
+                              : capStyle == PS_ENDCAP_FLAT ? CAIRO_LINE_CAP_BUTT
+                                                           : CAIRO_LINE_CAP_ROUND);
+        cairo_set_line_join(c, joinStyle == PS_JOIN_BEVEL   ? CAIRO_LINE_JOIN_BEVEL
+                               : joinStyle == PS_JOIN_MITER ? CAIRO_LINE_JOIN_MITER
+                                                            : CAIRO_LINE_JOIN_ROUND);
+        cairo_set_miter_limit(c, std::max(1.0, s.dc.miterLimit));
+        if (!dash.empty())
+            cairo_set_dash(c, dash.data(), int(dash.size()), 0);
         cairo_stroke(c);
     });
 }

@@ -420,3 +420,27 @@ TEST(EmfPlayer, ShapesWithoutAPenKeepTheirSize) {
         for (int x = 0; x < twice.width; ++x)
             ASSERT_EQ(twice.At(x, y), kWhite) << x << "," << y;
 }
+
+TEST(EmfPlayer, WideRoundLinesSitOnTheSystemsPixels) {
+    auto b = EmfBuilder();
+    b.Record(kCreatePen, {1, 0, 3, 0, 0}).Record(kSelect, {1});
+    b.Record(kMoveTo, {10, 40}).Record(kLineTo, {60, 40}).Record(kLineTo, {90, 10});
+    b.Record(kCreatePen, {2, 0, 4, 0, 0}).Record(kSelect, {2});
+    b.Record(kMoveTo, {10, 80}).Record(kLineTo, {60, 80});
+    const auto pic = Play(b.Finish());
+    auto row = [&](int y, int x0, int x1) {
+        std::string s;
+        for (int x = x0; x <= x1; ++x)
+            s += pic.At(x, y) == kBlack ? '#' : '.';
+        return s;
+    };
+    // Odd widths centre on the line's pixels, even ones take the extra row above.
+    for (int y = 38; y <= 42; ++y)
+        EXPECT_EQ(pic.At(30, y), y >= 39 && y <= 41 ? kBlack : kWhite) << y;
+    for (int y = 77; y <= 82; ++y)
+        EXPECT_EQ(pic.At(30, y), y >= 78 && y <= 81 ? kBlack : kWhite) << y;
+    // A rising diagonal: its band, and the round end of three pixels across without corners.
+    EXPECT_EQ(row(35, 60, 70), "...######..");
+    EXPECT_EQ(row(39, 8, 11), "..##");
+    EXPECT_EQ(row(40, 8, 11), ".###");
+}
