@@ -227,6 +227,42 @@ void EmitFigures(PlayerState& s, const PathData& figures, bool fill, bool curved
     StrokeFigures(s, figures, s.dc.pen);
 }
 
+namespace {
+
+// Ellipses and rounded rectangles outside a path with no pen or a plain one-pixel pen are
+// drawn pixel by pixel as the system sets them: the brush fills inside the outline (and the
+// outline's own pixels when there is no pen). False when the general figure code must draw.
+bool PixelShapeApplies(const PlayerState& s) {
+    if (s.dc.path && s.dc.path->recording)
+        return false;
+    const Pen& pen = s.dc.pen;
+    const uint32_t style = pen.style & PS_STYLE_MASK;
+    return pen.IsNull() ||
+           ((style == PS_SOLID || style == PS_INSIDEFRAME) && PenDeviceWidth(s, pen) <= 1 &&
+            (!(pen.style & PS_GEOMETRIC) || pen.brushStyle == BS_SOLID));
+}
+
+void DrawPixelRows(PlayerState& s, const std::vector<EllipseRow>& rows) {
+    const bool noPen = s.dc.pen.IsNull();
+    std::vector<cairo_rectangle_int_t> inside, outline;
+    for (const EllipseRow& e : rows) {
+        if (noPen) {
+            inside.push_back({e.left0, e.y, e.right1 - e.left0 + 1, 1});
+        } else if (e.left1 + 1 < e.right0) {
+            inside.push_back({e.left1 + 1, e.y, e.right0 - e.left1 - 1, 1});
+            outline.push_back({e.left0, e.y, e.left1 - e.left0 + 1, 1});
+            outline.push_back({e.right0, e.y, e.right1 - e.right0 + 1, 1});
+        } else {
+            outline.push_back({e.left0, e.y, e.right1 - e.left0 + 1, 1});
+        }
+    }
+    FillDeviceRectsWithBrush(s, inside, s.dc.brush);
+    if (!noPen)
+        FillDeviceRects(s, outline, s.dc.pen.color);
+}
+
+} // namespace
+
 bool PlayDrawRecord(PlayerState& s, const RecordView& r) {
     switch (r.type) {
     case EMR_POLYLINE:
@@ -277,12 +313,25 @@ bool PlayDrawRecord(PlayerState& s, const RecordView& r) {
     case EMR_RECTANGLE:
         EmitFigures(s, RectangleFigure(s, ReadRect(r, 8)), true);
         return true;
-    case EMR_ELLIPSE:
-        EmitFigures(s, EllipseFigure(s, ReadRect(r, 8)), true, true);
+    case EMR_ELLIPSE: {
+        std::vector<EllipseRow> rows;
+        if (PixelShapeApplies(s) && EllipsePixels(s, ReadRect(r, 8), rows))
+            DrawPixelRows(s, rows);
+        else
+            EmitFigures(s, EllipseFigure(s, ReadRect(r, 8)), true, true);
         return true;
-    case EMR_ROUNDRECT:
-        EmitFigures(s, RoundRectFigure(s, ReadRect(r, 8), {r.I32(24), r.I32(28)}), true, true);
+    }
+    case EMR_ROUNDRECT: {
+        const PointL corner{r.I32(24), r.I32(28)};
+        std::vector<EllipseRow> rows;
+        if (RoundRectIsRectangle(s, corner))
+            EmitFigures(s, RectangleFigure(s, ReadRect(r, 8)), true);
+        else if (PixelShapeApplies(s) && RoundRectPixels(s, ReadRect(r, 8), corner, rows))
+            DrawPixelRows(s, rows);
+        else
+            EmitFigures(s, RoundRectFigure(s, ReadRect(r, 8), corner), true, true);
         return true;
+    }
     case EMR_ARC:
     case EMR_ARCTO:
     case EMR_CHORD:

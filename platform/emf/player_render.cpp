@@ -741,6 +741,20 @@ void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen) {
     });
 }
 
+void FillDeviceRectsWithBrush(PlayerState& s, const std::vector<cairo_rectangle_int_t>& rects,
+                              const Brush& brush) {
+    if (rects.empty() || brush.style == BS_NULL)
+        return;
+    PaintWithRop(s, [&](cairo_t* c) {
+        if (!SetBrushSource(s, c, brush))
+            return;
+        cairo_new_path(c);
+        AddRects(c, rects);
+        cairo_set_fill_rule(c, CAIRO_FILL_RULE_WINDING);
+        cairo_fill(c);
+    });
+}
+
 void FillDeviceRects(PlayerState& s, const std::vector<cairo_rectangle_int_t>& rects,
                      ColorRef color) {
     if (rects.empty())

@@ -45,6 +45,10 @@ void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen);
 /// Device width of a pen in whole pixels (at least 1).
 int PenDeviceWidth(const PlayerState& s, const Pen& pen);
 
+/// Fills a set of device pixel rectangles with the brush (clip and mix mode applied).
+void FillDeviceRectsWithBrush(PlayerState& s, const std::vector<cairo_rectangle_int_t>& rects,
+                              const Brush& brush);
+
 /// Fills a set of device pixel rectangles with a solid colour (clip and mix mode applied).
 void FillDeviceRects(PlayerState& s, const std::vector<cairo_rectangle_int_t>& rects,
                      ColorRef color);

@@ -1,6 +1,7 @@
 #include "platform/emf/player_shapes.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <numbers>
 
@@ -149,6 +150,109 @@ PathData EllipseFigure(const PlayerState& s, const RectL& box) {
     AppendArc(f, e, 0, e.Orientation() >= 0 ? -2 * kPi : 2 * kPi);
     FigClose(f);
     return f;
+}
+
+namespace {
+
+// The outline pixels of a w x h box whose corners are quarters of an ew x eh ellipse, joined
+// by straight edges (ew = w, eh = h: an ellipse), as rows of runs.
+void RoundedRows(int32_t left, int32_t top, int64_t w, int64_t h, int64_t ew, int64_t eh,
+                 std::vector<EllipseRow>& rows) {
+    std::vector<std::vector<int64_t>> xs(static_cast<size_t>(h));
+    auto put = [&](int64_t x, int64_t y) {
+        if (y >= 0 && y < h)
+            xs[size_t(y)].push_back(x);
+    };
+    // One quadrant of the corner ellipse by the integer midpoint walk (after A. Zingl), from
+    // the rightmost point of its middle row down to its bottom; the others are its mirror
+    // images, moved out to the box's corners.
+    const int64_t a = ew - 1, b = eh - 1;
+    const int64_t asq = 8 * a * a, bsq = 8 * b * b;
+    int64_t dx = 4 * b * b * (1 - a), dy = 4 * a * a * (1 + b % 2);
+    int64_t err = dx + dy + a * a * (b % 2);
+    int64_t x = a, y = eh / 2;
+    for (int64_t guard = 0; x >= ew / 2 && guard <= ew + eh; ++guard) {
+        put(x + (w - ew), y + (h - eh));
+        put(a - x, y + (h - eh));
+        put(x + (w - ew), b - y);
+        put(a - x, b - y);
+        const int64_t e2 = 2 * err;
+        if (e2 >= dx) {
+            --x;
+            dx += bsq;
+            err += dx;
+        }
+        if (e2 <= dy) {
+            ++y;
+            dy += asq;
+            err += dy;
+        }
+    }
+    if (ew != w || eh != h) {
+        for (int64_t k = ew / 2; k <= w - ew + ew / 2; ++k) {
+            put(k, 0);
+            put(k, h - 1);
+        }
+        for (int64_t k = eh / 2; k <= h - eh + eh / 2; ++k) {
+            put(0, k);
+            put(w - 1, k);
+        }
+    }
+    rows.clear();
+    rows.reserve(size_t(h));
+    for (int64_t row = 0; row < h; ++row) {
+        std::vector<int64_t>& v = xs[size_t(row)];
+        if (v.empty())
+            continue;
+        std::sort(v.begin(), v.end());
+        v.erase(std::unique(v.begin(), v.end()), v.end());
+        size_t l1 = 0, r0 = v.size() - 1;
+        while (l1 + 1 < v.size() && v[l1 + 1] == v[l1] + 1)
+            ++l1;
+        while (r0 > 0 && v[r0 - 1] == v[r0] - 1)
+            --r0;
+        EllipseRow er;
+        er.y = top + int32_t(row);
+        er.left0 = left + int32_t(v.front());
+        er.left1 = left + int32_t(v[l1]);
+        er.right0 = left + int32_t(v[r0]);
+        er.right1 = left + int32_t(v.back());
+        rows.push_back(er);
+    }
+}
+
+} // namespace
+
+bool EllipsePixels(const PlayerState& s, const RectL& box, std::vector<EllipseRow>& rows) {
+    if (!AxisAligned(s.LogicalToDevice()))
+        return false;
+    const DeviceBox d = MakeDeviceBox(s, box);
+    const double w = d.r - d.l + 1, h = d.b - d.t + 1;
+    if (!(w >= 2 && h >= 2 && w <= 65536 && h <= 65536))
+        return false;
+    RoundedRows(int32_t(d.l), int32_t(d.t), int64_t(w), int64_t(h), int64_t(w), int64_t(h), rows);
+    return true;
+}
+
+bool RoundRectIsRectangle(const PlayerState& s, PointL corner) {
+    const XForm t = s.LogicalToDevice();
+    return AxisAligned(t) && (std::round(std::fabs(corner.x * t.m11)) <= 2 ||
+                              std::round(std::fabs(corner.y * t.m22)) <= 2);
+}
+
+bool RoundRectPixels(const PlayerState& s, const RectL& box, PointL corner,
+                     std::vector<EllipseRow>& rows) {
+    const XForm t = s.LogicalToDevice();
+    if (!AxisAligned(t))
+        return false;
+    const DeviceBox d = MakeDeviceBox(s, box);
+    const double w = d.r - d.l + 1, h = d.b - d.t + 1;
+    const double ew = std::min(std::round(std::fabs(corner.x * t.m11)), w);
+    const double eh = std::min(std::round(std::fabs(corner.y * t.m22)), h);
+    if (!(w >= 2 && h >= 2 && w <= 65536 && h <= 65536 && ew > 2 && eh > 2))
+        return false;
+    RoundedRows(int32_t(d.l), int32_t(d.t), int64_t(w), int64_t(h), int64_t(ew), int64_t(eh), rows);
+    return true;
 }
 
 PathData RoundRectFigure(const PlayerState& s, const RectL& box, PointL corner) {

@@ -444,3 +444,29 @@ TEST(EmfPlayer, WideRoundLinesSitOnTheSystemsPixels) {
     EXPECT_EQ(row(39, 8, 11), "..##");
     EXPECT_EQ(row(40, 8, 11), ".###");
 }
+
+TEST(EmfPlayer, SmallEllipsesFollowTheSystemsMidpointWalk) {
+    auto b = EmfBuilder();
+    b.Record(kSelect, {int32_t(0x80000005)}); // NULL_BRUSH
+    b.Record(42, {1, 1, 8, 6});               // 7 x 5 pixels
+    b.Record(kCreateBrush, {1, 0, 0x0000FF, 0}).Record(kSelect, {1});
+    b.Record(kCreatePen, {2, 0, 1, 0, 0xFF0000}).Record(kSelect, {2});
+    b.Record(kSetRop2, {7}); // XOR: outline and inside must not overlap
+    b.Record(42, {20, 1, 32, 8});
+    const auto pic = Play(b.Finish());
+    auto rows = [&](int x0, int y0, int w, int h) {
+        std::string s;
+        for (int y = y0; y < y0 + h; ++y) {
+            for (int x = x0; x < x0 + w; ++x) {
+                const uint32_t c = pic.At(x, y);
+                s += c == kWhite ? '.' : c == kBlack ? '#' : c == 0xFFFF00 ? 'y' : 'c';
+            }
+            s += '/';
+        }
+        return s;
+    };
+    EXPECT_EQ(rows(1, 1, 7, 5), "..###../##...##/#.....#/##...##/..###../");
+    // White xor the blue pen is yellow, white xor the red brush cyan.
+    EXPECT_EQ(rows(20, 1, 12, 7), "...yyyyyy.../.yyccccccyy./yccccccccccy/yccccccccccy/"
+                                  "yccccccccccy/.yyccccccyy./...yyyyyy.../");
+}
