@@ -315,7 +315,9 @@ bool PlayDrawRecord(PlayerState& s, const RecordView& r) {
         return true;
     case EMR_ELLIPSE: {
         std::vector<EllipseRow> rows;
-        if (PixelShapeApplies(s) && EllipsePixels(s, ReadRect(r, 8), rows))
+        if (EllipseIsRectangle(s, ReadRect(r, 8)))
+            EmitFigures(s, RectangleFigure(s, ReadRect(r, 8)), true);
+        else if (PixelShapeApplies(s) && EllipsePixels(s, ReadRect(r, 8), rows))
             DrawPixelRows(s, rows);
         else
             EmitFigures(s, EllipseFigure(s, ReadRect(r, 8)), true, true);

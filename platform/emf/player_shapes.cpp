@@ -234,6 +234,13 @@ bool EllipsePixels(const PlayerState& s, const RectL& box, std::vector<EllipseRo
     return true;
 }
 
+bool EllipseIsRectangle(const PlayerState& s, const RectL& box) {
+    if (!AxisAligned(s.LogicalToDevice()))
+        return false;
+    const DeviceBox d = MakeDeviceBox(s, box);
+    return d.r - d.l + 1 <= 2 || d.b - d.t + 1 <= 2;
+}
+
 bool RoundRectIsRectangle(const PlayerState& s, PointL corner) {
     const XForm t = s.LogicalToDevice();
     return AxisAligned(t) && (std::round(std::fabs(corner.x * t.m11)) <= 2 ||

@@ -22,6 +22,9 @@ struct EllipseRow {
 };
 /// False (rows untouched) when the box is rotated, sheared, too small or too large for it.
 bool EllipsePixels(const PlayerState& s, const RectL& box, std::vector<EllipseRow>& rows);
+/// True when an ellipse is two pixels wide or high or less: the system then draws a plain
+/// rectangle.
+bool EllipseIsRectangle(const PlayerState& s, const RectL& box);
 /// True when the corners of a rounded rectangle are two pixels or less: the system then draws
 /// a plain rectangle.
 bool RoundRectIsRectangle(const PlayerState& s, PointL corner);
