@@ -56,10 +56,20 @@ void GradientRect(const PixelTarget& t, const GradientVertex& a, const GradientV
     }
 }
 
-void GradientTriangle(const PixelTarget& t, const GradientVertex& a, const GradientVertex& b,
-                      const GradientVertex& c) {
-    if (!Finite(a) || !Finite(b) || !Finite(c))
+void GradientTriangle(const PixelTarget& t, const GradientVertex& va, const GradientVertex& vb,
+                      const GradientVertex& vc) {
+    if (!Finite(va) || !Finite(vb) || !Finite(vc))
         return;
+    // The corners sit on whole pixels, and a pixel is sampled at its top-left corner, nudged a
+    // little right and down: pixel corners on a left or top edge belong to the triangle, those
+    // on a right or bottom edge do not.
+    auto whole = [](GradientVertex v) {
+        v.x = std::round(v.x);
+        v.y = std::round(v.y);
+        return v;
+    };
+    const GradientVertex a = whole(va), b = whole(vb), c = whole(vc);
+    constexpr double kNudge = 1.0 / 4096;
     double det = (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
     if (std::abs(det) < 1e-9)
         return;
@@ -72,7 +82,7 @@ void GradientTriangle(const PixelTarget& t, const GradientVertex& a, const Gradi
     for (int y = top; y < bottom; ++y) {
         uint32_t* row = Row(t, y);
         for (int x = l; x < r; ++x) {
-            double px = x + 0.5, py = y + 0.5;
+            double px = x + kNudge, py = y + kNudge;
             double wb = ((px - a.x) * (c.y - a.y) - (c.x - a.x) * (py - a.y)) / det;
             double wc = ((b.x - a.x) * (py - a.y) - (px - a.x) * (b.y - a.y)) / det;
             double wa = 1 - wb - wc;

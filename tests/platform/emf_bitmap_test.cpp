@@ -194,6 +194,17 @@ TEST(Gradient, RectanglesAndTriangles) {
                      {0, 20, 0, 0, 0xFF00});
     EXPECT_GT(t.At(1, 1) >> 16, 0xC0u);
     EXPECT_EQ(t.At(19, 19), 0xFFFFFFu) << "outside the triangle";
+    // Pixels are sampled at their top-left corner: corners on a slanted top-left edge
+    // (x + y = 20) are in, those just above it out; corners round to whole pixels first.
+    for (double shift : {0.0, 0.4}) {
+        Canvas u(20, 20);
+        GradientTriangle(u.Target(), {20 + shift, shift, 0xFF00, 0, 0},
+                         {20 + shift, 20 + shift, 0, 0xFF00, 0}, {shift, 20 + shift, 0, 0, 0xFF00});
+        EXPECT_NE(u.At(10, 10), 0xFFFFFFu) << shift;
+        EXPECT_NE(u.At(19, 1), 0xFFFFFFu) << shift;
+        EXPECT_EQ(u.At(9, 10), 0xFFFFFFu) << shift;
+        EXPECT_EQ(u.At(18, 1), 0xFFFFFFu) << shift;
+    }
 }
 
 TEST(Blit, HostileGeometryIsHarmless) {

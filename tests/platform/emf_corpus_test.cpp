@@ -149,13 +149,13 @@ TEST(EmfCorpus, GlyphOutlinePathsMatchTheirReferenceRenders) {
 
 // Small metafiles of our own, each with the system's render beside it (tests/platform/fixtures):
 // wide lines with round ends and joins at many slopes, shapes filled without a pen, ellipses
-// and rounded rectangles of many sizes outlined with a one-pixel pen.
+// and rounded rectangles of many sizes outlined with a one-pixel pen (the smallest ellipses
+// come out as rectangles), gradient triangles.
 TEST(EmfCorpus, FixturesMatchTheirReferenceRenders) {
     const fs::path dir = fs::path(QM_SOURCE_DIR) / "tests" / "platform" / "fixtures";
-    const std::pair<const char*, double> cases[] = {{"wide_lines", 99.9},
-                                                    {"null_pen_shapes", 100.0},
-                                                    {"ellipses", 100.0},
-                                                    {"rounded_rects", 99.8}};
+    const std::pair<const char*, double> cases[] = {
+        {"wide_lines", 99.9},     {"null_pen_shapes", 100.0}, {"ellipses", 100.0},
+        {"tiny_ellipses", 100.0}, {"rounded_rects", 99.8},    {"gradient_triangles", 99.9}};
     for (const auto& [name, least] : cases) {
         Rendered ours, ref;
         ASSERT_TRUE(RenderFile(dir / (std::string(name) + ".emf"), ours)) << name;
