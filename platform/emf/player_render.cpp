@@ -581,16 +581,7 @@ void FillFigures(PlayerState& s, const PathData& f, const Brush& brush, bool wit
         std::vector<cairo_rectangle_int_t> rects =
             SpanRects(ScanPolygons(rings, s.dc.polyFillMode == FILL_WINDING, s.width, s.height));
         rects.insert(rects.end(), outline.on.begin(), outline.on.end());
-        if (rects.empty())
-            return;
-        PaintWithRop(s, [&](cairo_t* c) {
-            if (!SetBrushSource(s, c, brush))
-                return;
-            cairo_new_path(c);
-            AddRects(c, rects);
-            cairo_set_fill_rule(c, CAIRO_FILL_RULE_WINDING);
-            cairo_fill(c);
-        });
+        FillDeviceRectsWithBrush(s, rects, brush);
         return;
     }
     PaintWithRop(s, [&](cairo_t* c) {
