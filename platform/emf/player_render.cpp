@@ -348,8 +348,13 @@ bool Integral(PointD p) {
            std::fabs(p.y) < kCoordLimit;
 }
 
+// Curves of whole device pixels are flattened the system's way.
+bool IntegralCurve(PointD p0, PointD p1, PointD p2, PointD p3) {
+    return Integral(p0) && Integral(p1) && Integral(p2) && Integral(p3);
+}
+
 void FlattenBezier(std::vector<PointD>& out, PointD p0, PointD p1, PointD p2, PointD p3) {
-    if (Integral(p0) && Integral(p1) && Integral(p2) && Integral(p3)) {
+    if (IntegralCurve(p0, p1, p2, p3)) {
         FixPt p[4];
         const PointD src[4] = {p0, p1, p2, p3};
         for (int k = 0; k < 4; ++k)
@@ -414,11 +419,9 @@ void AddFiguresToCairo(cairo_t* cr, const PathData& f, double offset) {
         } else if (t == PT_BEZIERTO && i + 2 < n && i > 0) {
             // Curves of whole device pixels are flattened the system's way; others go
             // to cairo as curves.
-            const PointD from = f.points[i - 1];
-            if (Integral(from) && Integral(f.points[i]) && Integral(f.points[i + 1]) &&
-                Integral(f.points[i + 2])) {
+            if (IntegralCurve(f.points[i - 1], f.points[i], f.points[i + 1], f.points[i + 2])) {
                 std::vector<PointD> flat;
-                FlattenBezier(flat, from, f.points[i], f.points[i + 1], f.points[i + 2]);
+                FlattenBezier(flat, f.points[i - 1], f.points[i], f.points[i + 1], f.points[i + 2]);
                 for (const PointD& q : flat)
                     cairo_line_to(cr, q.x + offset, q.y + offset);
             } else {

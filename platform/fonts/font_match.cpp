@@ -1,11 +1,11 @@
 #include "platform/fonts/font_match.h"
 
 #include <fontconfig/fontconfig.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <set>
@@ -96,16 +96,12 @@ constexpr LookAlike kLookAlikes[] = {
     {"smallfonts", "smalle.fon", nullptr, true},
 };
 
-bool FileExists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // The installed file for a name in the look-alike folders; empty when there is none.
 std::string FindLookAlikeFile(const char* name) {
     for (const std::string& dir : LookAlikeFontDirs()) {
         std::string path = dir + "/" + name;
-        if (FileExists(path))
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(path, ec))
             return path;
     }
     return {};

@@ -68,6 +68,16 @@ double MatchPercent(const Rendered& a, const Rendered& b) {
     return 100.0 * double(same) / double(a.pixels.size());
 }
 
+// Renders name.emf from emfDir and expects at least `least` percent of its pixels to match
+// name.png from pngDir.
+void ExpectMatchesReference(const fs::path& emfDir, const fs::path& pngDir, const std::string& name,
+                            double least) {
+    Rendered ours, ref;
+    ASSERT_TRUE(RenderFile(emfDir / (name + ".emf"), ours)) << name;
+    ASSERT_TRUE(ReadPng(pngDir / (name + ".png"), ref)) << name;
+    EXPECT_GE(MatchPercent(ours, ref), least) << name;
+}
+
 std::vector<fs::path> MetafilesUnder(const fs::path& dir) {
     std::vector<fs::path> files;
     for (const auto& e : fs::recursive_directory_iterator(dir))
@@ -126,10 +136,9 @@ TEST(EmfCorpus, ShapeSamplesMatchTheirReferenceRenders) {
         {"02_shapes_pen_brush", 99.5}, {"03_pen_widths_styles", 99.9}, {"11_map_modes", 99.8},
         {"12_paths_fill_modes", 99.6}, {"13_rop2_patblt", 99.0},       {"17_frame_offset", 99.0}};
     for (const auto& [name, least] : cases) {
-        Rendered ours, ref;
-        ASSERT_TRUE(RenderFile(samples / (std::string(name) + ".emf"), ours)) << name;
-        ASSERT_TRUE(ReadPng(refs / (std::string(name) + ".png"), ref)) << name;
-        EXPECT_GE(MatchPercent(ours, ref), least) << name;
+        ExpectMatchesReference(samples, refs, name, least);
+        if (HasFatalFailure())
+            return;
     }
 }
 
@@ -140,10 +149,9 @@ TEST(EmfCorpus, GlyphOutlinePathsMatchTheirReferenceRenders) {
     if (!fs::is_directory(corpus) || !fs::is_directory(refs))
         GTEST_SKIP() << "no shared corpus";
     for (const char* name : {"pdfium1-1", "pdfium2-1", "inkscape"}) {
-        Rendered ours, ref;
-        ASSERT_TRUE(RenderFile(corpus / (std::string(name) + ".emf"), ours)) << name;
-        ASSERT_TRUE(ReadPng(refs / (std::string(name) + ".png"), ref)) << name;
-        EXPECT_GE(MatchPercent(ours, ref), 99.9) << name;
+        ExpectMatchesReference(corpus, refs, name, 99.9);
+        if (HasFatalFailure())
+            return;
     }
 }
 
@@ -157,9 +165,8 @@ TEST(EmfCorpus, FixturesMatchTheirReferenceRenders) {
         {"wide_lines", 99.9},     {"null_pen_shapes", 100.0}, {"ellipses", 100.0},
         {"tiny_ellipses", 100.0}, {"rounded_rects", 99.8},    {"gradient_triangles", 99.9}};
     for (const auto& [name, least] : cases) {
-        Rendered ours, ref;
-        ASSERT_TRUE(RenderFile(dir / (std::string(name) + ".emf"), ours)) << name;
-        ASSERT_TRUE(ReadPng(dir / (std::string(name) + ".png"), ref)) << name;
-        EXPECT_GE(MatchPercent(ours, ref), least) << name;
+        ExpectMatchesReference(dir, dir, name, least);
+        if (HasFatalFailure())
+            return;
     }
 }
