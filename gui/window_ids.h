@@ -1,0 +1,53 @@
+// Fixed numbers of the windowed interface: windows, gadgets, menu items and toolbars. Menu item
+// numbers double as toolbar button and shortcut numbers; the main window dispatches on them.
+#pragma once
+
+namespace qm::gui {
+
+/// Window numbers.
+enum WindowId : int {
+    kMainWindow = 0,
+    kPreferencesWindow = 1,
+    kConverterSearchWindow = 6,
+    kAddInputWindow = 7,
+    kAboutWindow = 8,
+};
+
+/// Gadgets of the main window.
+enum MainGadget : int {
+    kContentArea = 0,
+    kFileList = 3,
+    kOutputFolderLabel = 4,
+    kOutputFolderCombo = 5,
+    kOutputFormatLabel = 6,
+    kOutputFormatCombo = 7,
+    kConvertButton = 8,
+};
+
+/// Menu items; the same numbers are the toolbar buttons and the shortcuts.
+enum MenuCommand : int {
+    kCmdNew = 0,
+    kCmdExit = 3,
+    kCmdSelectInputFiles = 4,
+    kCmdSelectOutputFolder = 7,
+    kCmdOutputFormatOptions = 8,
+    kCmdImportInputFiles = 9,
+    kCmdExportInputFiles = 10,
+    kCmdCopy = 11,
+    kCmdDelete = 12,
+    kCmdSelectAll = 13,
+    kCmdConvert = 14,
+    kCmdCustomConverter = 16,
+    kCmdPreferences = 17,
+    kCmdManual = 18,
+    kCmdSendFeedback = 21,
+    kCmdVisitHomepage = 22,
+    kCmdCheckForNewVersion = 23,
+    kCmdAbout = 24,
+};
+
+/// Menus and toolbars.
+enum MenuId : int { kMainMenu = 0, kFileListPopup = 1 };
+enum ToolbarId : int { kMainToolbar = 0, kOutputFolderToolbar = 2, kOutputFormatToolbar = 3 };
+
+} // namespace qm::gui
