@@ -1,0 +1,63 @@
+// Helpers shared by the files that draw figures (player_figures, player_stroke, player_rop,
+// player_render). Not for use outside the player's drawing code.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/emf/player_state.h"
+
+namespace qm::emf::detail {
+
+constexpr double kCoordLimit = 4.0e6; // keeps cairo's fixed-point coordinates in range
+
+inline double ClampCoord(double v) {
+    if (!(v == v))
+        return 0;
+    return std::clamp(v, -kCoordLimit, kCoordLimit);
+}
+
+inline PointD Rounded(PointD p) {
+    return {std::round(ClampCoord(p.x)), std::round(ClampCoord(p.y))};
+}
+
+/// True when the point lies on a whole device pixel within the coordinate limit.
+inline bool Integral(PointD p) {
+    return p.x == std::floor(p.x) && p.y == std::floor(p.y) && std::fabs(p.x) < kCoordLimit &&
+           std::fabs(p.y) < kCoordLimit;
+}
+
+// Pixel runs of a one-pixel line, split into dashes and gaps.
+struct LineRuns {
+    std::vector<cairo_rectangle_int_t> on, off;
+    const std::vector<double>* dash = nullptr;
+    double dashTotal = 0;
+    int64_t dashPos = 0;
+
+    bool IsOn(int64_t pos) const {
+        if (!dash || dashTotal <= 0)
+            return true;
+        double p = std::fmod(double(pos), dashTotal);
+        for (size_t k = 0; k < dash->size(); ++k) {
+            if (p < (*dash)[k])
+                return k % 2 == 0;
+            p -= (*dash)[k];
+        }
+        return true;
+    }
+};
+
+/// The pixels a one-pixel pen would set along the figures (dashes per runs.dash).
+void RasterFigures(const PlayerState& s, const PathData& f, LineRuns& runs);
+
+inline void AddRects(cairo_t* cr, const std::vector<cairo_rectangle_int_t>& rects) {
+    for (const auto& r : rects)
+        cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+}
+
+inline void SetColor(cairo_t* cr, ColorRef c) {
+    cairo_set_source_rgb(cr, ColorR(c) / 255.0, ColorG(c) / 255.0, ColorB(c) / 255.0);
+}
+
+} // namespace qm::emf::detail

@@ -1,0 +1,95 @@
+// Mix modes (R2_*): drawings are recorded, then combined pixel by pixel with the target.
+#include <algorithm>
+#include <cmath>
+
+#include "platform/emf/player_render.h"
+
+namespace qm::emf {
+
+namespace {
+
+uint32_t ApplyRop2(uint32_t rop, uint32_t pen, uint32_t dst) {
+    const uint32_t code = (rop - 1) & 0xF;
+    uint32_t r = 0;
+    if (code & 1)
+        r |= ~pen & ~dst;
+    if (code & 2)
+        r |= ~pen & dst;
+    if (code & 4)
+        r |= pen & ~dst;
+    if (code & 8)
+        r |= pen & dst;
+    return r;
+}
+
+// Replays a recorded drawing over x0..x1, y0..y1 in bands and applies the mix mode to every
+// covered pixel.
+void CombineRecording(PlayerState& s, cairo_surface_t* rec, uint32_t rop, int x0, int y0, int x1,
+                      int y1) {
+    constexpr int kBandPixels = 1 << 20;
+    const int w = x1 - x0;
+    const int band = std::max(1, std::min(y1 - y0, kBandPixels / w));
+    cairo_surface_flush(s.surface);
+    uint8_t* dstBase = cairo_image_surface_get_data(s.surface);
+    const int dstStride = cairo_image_surface_get_stride(s.surface);
+    cairo_surface_t* layer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, band);
+    if (cairo_surface_status(layer) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(layer);
+        return;
+    }
+    for (int by = y0; by < y1; by += band) {
+        const int rows = std::min(band, y1 - by);
+        cairo_t* c = cairo_create(layer);
+        cairo_set_operator(c, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(c);
+        cairo_set_operator(c, CAIRO_OPERATOR_OVER);
+        cairo_set_source_surface(c, rec, -x0, -by);
+        cairo_paint(c);
+        cairo_destroy(c);
+        cairo_surface_flush(layer);
+        const uint8_t* src = cairo_image_surface_get_data(layer);
+        const int srcStride = cairo_image_surface_get_stride(layer);
+        for (int y = 0; y < rows; ++y) {
+            const uint32_t* sp = reinterpret_cast<const uint32_t*>(src + size_t(y) * srcStride);
+            uint32_t* dp = reinterpret_cast<uint32_t*>(dstBase + size_t(by + y) * dstStride) + x0;
+            for (int x = 0; x < w; ++x)
+                if ((sp[x] >> 24) >= 0x80)
+                    dp[x] = ApplyRop2(rop, sp[x], dp[x]) | 0xFF000000u;
+        }
+    }
+    cairo_surface_destroy(layer);
+    cairo_surface_mark_dirty(s.surface);
+}
+
+} // namespace
+
+void PaintWithRop(PlayerState& s, const std::function<void(cairo_t*)>& draw) {
+    const uint32_t rop = s.dc.rop2;
+    if (rop == R2_NOP)
+        return;
+    if (rop == R2_COPYPEN || rop < R2_BLACK || rop > R2_WHITE) {
+        cairo_save(s.cr);
+        s.ApplyClip(s.cr);
+        draw(s.cr);
+        cairo_restore(s.cr);
+        return;
+    }
+    // Other mix modes: record the drawing, then replay it band by band over the pixels it
+    // touches and combine each covered pixel with the target.
+    cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+    cairo_t* rc = cairo_create(rec);
+    cairo_set_antialias(rc, CAIRO_ANTIALIAS_NONE);
+    s.ApplyClip(rc);
+    draw(rc);
+    cairo_destroy(rc);
+    double ex = 0, ey = 0, ew = 0, eh = 0;
+    cairo_recording_surface_ink_extents(rec, &ex, &ey, &ew, &eh);
+    const int x0 = int(std::max(0.0, std::floor(ex))), y0 = int(std::max(0.0, std::floor(ey)));
+    const int x1 = int(std::min(double(s.width), std::ceil(ex + ew)));
+    const int y1 = int(std::min(double(s.height), std::ceil(ey + eh)));
+    if (x1 > x0 && y1 > y0)
+        CombineRecording(s, rec, rop, x0, y0, x1, y1);
+    cairo_surface_destroy(rec);
+}
+
+} // namespace qm::emf
