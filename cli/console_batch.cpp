@@ -145,6 +145,7 @@ int32_t ImportInputs() {
 
 int32_t ConvertInputs() {
     SetWorkerLineWriter(WriteConsoleLine);
+    SetWorkerErrorWriter(WriteConsoleError);
     RunOnWorker([] { ConversionWorker(0); });
     std::lock_guard<std::mutex> lock(ProgressLock);
     return ConversionProgress.FilesConverted;

@@ -19,6 +19,17 @@ std::function<void(std::string_view)>& Sink() {
     return sink;
 }
 
+std::function<void(std::string_view)>& ErrorSink() {
+    static std::function<void(std::string_view)> sink;
+    return sink;
+}
+
+void WriteLine(std::FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
 // Control characters in a title would end the escape sequence early.
 std::string PrintableTitle(std::string_view title) {
     std::string out;
@@ -36,9 +47,16 @@ void WriteConsoleLine(std::string_view text) {
         Sink()(text);
         return;
     }
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    WriteLine(stdout, text);
+}
+
+void WriteConsoleError(std::string_view text) {
+    std::lock_guard<std::mutex> guard(OutputLock());
+    if (ErrorSink()) {
+        ErrorSink()(text);
+        return;
+    }
+    WriteLine(stderr, text);
 }
 
 void SetConsoleTitle(std::string_view title) {
@@ -70,15 +88,19 @@ void WaitForKey() {
         tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 
-ConsoleCapture::ConsoleCapture(std::function<void(std::string_view)> sink) {
+ConsoleCapture::ConsoleCapture(std::function<void(std::string_view)> sink,
+                               std::function<void(std::string_view)> errorSink) {
     std::lock_guard<std::mutex> guard(OutputLock());
     m_previous = std::move(Sink());
+    m_previousErrors = std::move(ErrorSink());
     Sink() = std::move(sink);
+    ErrorSink() = std::move(errorSink);
 }
 
 ConsoleCapture::~ConsoleCapture() {
     std::lock_guard<std::mutex> guard(OutputLock());
     Sink() = std::move(m_previous);
+    ErrorSink() = std::move(m_previousErrors);
 }
 
 } // namespace qm

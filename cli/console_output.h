@@ -11,6 +11,10 @@ namespace qm {
 /// Writes one line: the text and "\n", flushed. Safe to call from the worker thread.
 void WriteConsoleLine(std::string_view text);
 
+/// Writes one line to standard error (failure reasons, never the console's fixed texts).
+/// Safe to call from the worker thread.
+void WriteConsoleError(std::string_view text);
+
 /// Sets the terminal's title when standard output is a terminal; otherwise does nothing.
 void SetConsoleTitle(std::string_view title);
 
@@ -18,17 +22,20 @@ void SetConsoleTitle(std::string_view title);
 /// Returns at once when standard input is closed or at its end.
 void WaitForKey();
 
-/// Sends every console line to capture instead of standard output until the returned guard
-/// is destroyed (for tests and embedding).
+/// Sends every console line to sink instead of standard output, and every error line to
+/// errorSink (when given) instead of standard error, until the guard is destroyed (for tests
+/// and embedding).
 class ConsoleCapture {
 public:
-    explicit ConsoleCapture(std::function<void(std::string_view)> sink);
+    explicit ConsoleCapture(std::function<void(std::string_view)> sink,
+                            std::function<void(std::string_view)> errorSink = {});
     ~ConsoleCapture();
     ConsoleCapture(const ConsoleCapture&) = delete;
     ConsoleCapture& operator=(const ConsoleCapture&) = delete;
 
 private:
     std::function<void(std::string_view)> m_previous;
+    std::function<void(std::string_view)> m_previousErrors;
 };
 
 } // namespace qm

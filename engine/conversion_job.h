@@ -32,6 +32,8 @@ struct ConversionJobRecord {
     std::string RunMode;
     int32_t FinalWidth = 0;
     int32_t FinalHeight = 0;
+    /// Why the last file failed ("not a metafile", "PNG writer: ..."); empty after a success.
+    std::string FailureReason;
 };
 
 /// What the worker reports. FilesStarted and CurrentFile are read and written under

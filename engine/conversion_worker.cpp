@@ -1,6 +1,8 @@
 #include "engine/conversion_worker.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +18,15 @@ LineWriter& WorkerLineWriter() {
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);
+    };
+    return writer;
+}
+
+LineWriter& WorkerErrorWriter() {
+    static LineWriter writer = [](std::string_view line) {
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fputc('\n', stderr);
+        std::fflush(stderr);
     };
     return writer;
 }
@@ -51,6 +62,15 @@ void SetWorkerLineWriter(LineWriter writer) {
     WorkerLineWriter() = std::move(writer);
 }
 
+void SetWorkerErrorWriter(LineWriter writer) {
+    WorkerErrorWriter() = std::move(writer);
+}
+
+std::string FailureLine(const ConversionJobRecord& job) {
+    return job.InputPath + ": " +
+           (job.FailureReason.empty() ? std::string("conversion failed") : job.FailureReason);
+}
+
 int64_t LocalDateTimeToFileTime(int64_t localSeconds) {
     const time_t asUtc = static_cast<time_t>(localSeconds);
     struct tm clock {};
@@ -75,9 +95,9 @@ bool ApplyFileTimestamp(const std::string& inputPath, const std::string& outputP
     }
 }
 
-void CreateOutputSubfolders(const ConversionJobRecord& job) {
+bool CreateOutputSubfolders(const ConversionJobRecord& job, std::string* reason) {
     if (IsDirectory(job.OutputFolder + job.InputSubfolder))
-        return;
+        return true;
     std::string path = job.OutputFolder;
     size_t start = 0;
     for (size_t slash = job.InputSubfolder.find('/'); slash != std::string::npos;
@@ -87,9 +107,13 @@ void CreateOutputSubfolders(const ConversionJobRecord& job) {
         if (field.empty() || field == "." || field == "..")
             continue;
         path += field + "/";
-        if (!IsDirectory(path))
-            mkdir(path.c_str(), 0777);
+        if (!IsDirectory(path) && mkdir(path.c_str(), 0777) != 0) {
+            if (reason)
+                *reason = "cannot create the output folder " + path + ": " + std::strerror(errno);
+            return false;
+        }
     }
+    return true;
 }
 
 void CreateOutputSubfolders() {
@@ -116,8 +140,9 @@ int32_t RunConversionWorker(WorkerContext& ctx) {
             ctx.progress.FilesStarted = started;
             ctx.progress.CurrentFile = job.InputPath;
         }
+        std::string folderFailure;
         if (ctx.settings.Advanced.KeepSubfolders)
-            CreateOutputSubfolders(job);
+            CreateOutputSubfolders(job, &folderFailure);
         if (diagnostics)
             ctx.writeLine("Processing: " + job.InputPath);
         const bool ok = ConvertFile(job, ctx.settings);
@@ -125,8 +150,14 @@ int32_t RunConversionWorker(WorkerContext& ctx) {
             ctx.writeLine("Saving As: " + job.OutputPath);
             ctx.writeLine(ok ? "OK" : "Not OK");
         }
-        if (!ok)
+        if (!ok) {
+            // A missing output folder is why the write failed.
+            if (!folderFailure.empty() && !job.OutputPath.empty())
+                job.FailureReason = folderFailure;
+            if (ctx.writeError)
+                ctx.writeError(FailureLine(job));
             continue;
+        }
         ++converted;
         job.RandomNumber = NewRandomNumber();
         ++job.SuccessCounter;
@@ -139,8 +170,8 @@ int32_t RunConversionWorker(WorkerContext& ctx) {
 }
 
 int ConversionWorker(int32_t) {
-    WorkerContext ctx{ConversionJob, ConversionProgress, ProgressLock,
-                      InputList,     Settings,           WorkerLineWriter()};
+    WorkerContext ctx{ConversionJob, ConversionProgress, ProgressLock,       InputList,
+                      Settings,      WorkerLineWriter(), WorkerErrorWriter()};
     RunConversionWorker(ctx);
     return 0;
 }

@@ -19,6 +19,10 @@ using LineWriter = std::function<void(std::string_view)>;
 /// By default lines go to standard output.
 void SetWorkerLineWriter(LineWriter writer);
 
+/// Where the worker's failure lines ("<file>: <reason>", one per failed file) go. By default
+/// they go to standard error, apart from the console's own lines.
+void SetWorkerErrorWriter(LineWriter writer);
+
 /// Everything one run of the worker works on.
 struct WorkerContext {
     ConversionJobRecord& job;
@@ -27,12 +31,16 @@ struct WorkerContext {
     const InputListMap& inputs;
     const SettingsRecord& settings;
     LineWriter writeLine;
+    LineWriter writeError; // failure lines; none written when empty
 };
+
+/// The failure line of the job's last file: "<InputPath>: <FailureReason>".
+std::string FailureLine(const ConversionJobRecord& job);
 
 /// Converts every entry of the inputs in order until the list ends or KeepRunning drops to 0;
 /// publishes each entry under the lock, and stores the number of successes in FilesConverted
-/// at the end. A failed file only shows in the count (and as "Not OK" with diagnostics).
-/// Returns the number of files converted.
+/// at the end. A failed file shows in the count, as "Not OK" with diagnostics, and as one line
+/// "<file>: <reason>" through writeError. Returns the number of files converted.
 int32_t RunConversionWorker(WorkerContext& ctx);
 
 /// The thread procedure over the global records; the parameter is ignored. Returns 0.
@@ -41,9 +49,10 @@ int ConversionWorker(int32_t unused);
 /// Starts ConversionWorker on its own thread.
 std::thread StartConversionWorker();
 
-/// Creates OutputFolder + InputSubfolder folder by folder when missing. Failures are not
-/// reported: the later write fails instead.
-void CreateOutputSubfolders(const ConversionJobRecord& job);
+/// Creates OutputFolder + InputSubfolder folder by folder when missing. False when a folder
+/// could not be created, with the folder and the cause in *reason when given; the run goes on
+/// and the later write fails.
+bool CreateOutputSubfolders(const ConversionJobRecord& job, std::string* reason = nullptr);
 void CreateOutputSubfolders();
 
 /// Applies Advanced/File Timestamp to a written output file: 0 leaves it, 1 copies the input's

@@ -1,5 +1,7 @@
 #include "engine/convert_file.h"
 
+#include <string>
+
 #include "engine/colour.h"
 #include "engine/encode.h"
 #include "engine/frame.h"
@@ -30,36 +32,44 @@ FIBITMAP* LimitIconSize(FIBITMAP* dib, const ConversionJobRecord& job) {
 
 } // namespace
 
-FIBITMAP* RunImageSteps(FIBITMAP* dib, ConversionJobRecord& job, const SettingsRecord& s) {
-    if (dib && s.Transform.DoImageRotation)
-        dib = RotateImage(dib, s);
-    if (dib && s.Transform.DoImageResize)
-        dib = ResizeImage(dib, WidthOf(dib), HeightOf(dib), s);
-    if (!dib)
+FIBITMAP* RunImageSteps(FIBITMAP* dib, ConversionJobRecord& job, const SettingsRecord& s,
+                        std::string* reason) {
+    // Names the step that left no bitmap.
+    const auto failed = [reason](const char* step) -> FIBITMAP* {
+        if (reason)
+            *reason = std::string(step) + " failed";
         return nullptr;
-    dib = LimitIconSize(dib, job);
+    };
     if (!dib)
-        return nullptr;
+        return failed("rendering");
+    if (s.Transform.DoImageRotation && !(dib = RotateImage(dib, s)))
+        return failed("rotation");
+    if (s.Transform.DoImageResize && !(dib = ResizeImage(dib, WidthOf(dib), HeightOf(dib), s)))
+        return failed("resize");
+    if (!(dib = LimitIconSize(dib, job)))
+        return failed("icon size limit");
     const int width = WidthOf(dib);
     const int height = HeightOf(dib);
 
     if (s.Transform.DoImageFlipHorizontal || s.Transform.DoImageFlipVertical)
         FlipImage(dib, s);
-    if (dib && s.Adjustment.DoImageColorCorrection)
-        dib = AdjustColours(dib, s);
-    if (dib && s.Adjustment.DoImageGreyscale)
-        dib = MakeGreyscale(dib, s);
-    if (dib && s.Adjustment.DoImageThreshold)
-        dib = ApplyThreshold(dib, s);
-    if (dib && s.Frame.DoFrame)
-        dib = DrawFrame(dib, width, height, s);
-    if (dib && s.Watermark.DoWatermark != 0)
-        dib = DrawWatermark(dib, width, height, s, job);
-    if (!dib)
-        return nullptr;
+    if (s.Adjustment.DoImageColorCorrection && !(dib = AdjustColours(dib, s)))
+        return failed("colour correction");
+    if (s.Adjustment.DoImageGreyscale && !(dib = MakeGreyscale(dib, s)))
+        return failed("greyscale");
+    if (s.Adjustment.DoImageThreshold && !(dib = ApplyThreshold(dib, s)))
+        return failed("threshold");
+    if (s.Frame.DoFrame && !(dib = DrawFrame(dib, width, height, s)))
+        return failed("frame");
+    if (s.Watermark.DoWatermark != 0 && !(dib = DrawWatermark(dib, width, height, s, job)))
+        return failed("watermark");
 
     // Chooses TargetDepth first when the depth is automatic.
-    dib = ReduceDepth(dib, job);
+    if (!(dib = ReduceDepth(dib, job))) {
+        if (reason)
+            *reason = "conversion to " + std::to_string(job.TargetDepth) + " bits failed";
+        return nullptr;
+    }
     job.FinalWidth = width;
     job.FinalHeight = height;
     return dib;
@@ -69,18 +79,19 @@ bool ConvertFile(ConversionJobRecord& job, const SettingsRecord& s) {
     // A file that fails before naming must not show the previous file's output name.
     job.OutputPath.clear();
     job.TempPath.clear();
-    FIBITMAP* dib = RasteriseMetafileFile(job.InputPath);
+    job.FailureReason.clear();
+    FIBITMAP* dib = RasteriseMetafileFile(job.InputPath, &job.FailureReason);
     if (!dib)
         return false;
     job.SourceDepth = static_cast<int32_t>(FreeImage_GetBPP(dib));
 
-    dib = RunImageSteps(dib, job, s);
+    dib = RunImageSteps(dib, job, s, &job.FailureReason);
     if (!dib)
         return false;
 
     job.OutputPath = BuildOutputPath(job, s);
     job.TempPath = BuildTempPath(job);
-    const bool written = WriteImage(dib, job, s);
+    const bool written = WriteImage(dib, job, s, &job.FailureReason);
     FreeImage_Unload(dib);
     return written;
 }

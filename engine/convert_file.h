@@ -3,6 +3,8 @@
 
 #include <FreeImage.h>
 
+#include <string>
+
 #include "core/settings.h"
 #include "engine/conversion_job.h"
 
@@ -14,7 +16,8 @@ inline constexpr int MaxIconSide = 128;
 /// Converts job.InputPath under the settings: renders it, runs the image steps in their fixed
 /// order, reduces the depth, fills SourceDepth, TargetDepth (when AutoDepth), FinalWidth,
 /// FinalHeight, OutputPath and TempPath, and writes the file. True when the output file was
-/// written; false on any failure (nothing is reported, every bitmap is released).
+/// written; false on any failure, with the cause in job.FailureReason (nothing is printed,
+/// every bitmap is released).
 bool ConvertFile(ConversionJobRecord& job, const SettingsRecord& s);
 
 /// ConvertFile on the global ConversionJob and Settings.
@@ -23,7 +26,8 @@ bool ConvertFile();
 /// The image steps after rendering, up to and including the depth reduction: rotation, resize,
 /// icon limit, flip, colour correction, greyscale, threshold, frame, watermark, depth. Takes
 /// ownership of dib; returns the bitmap to write (its size in FinalWidth/FinalHeight of the
-/// job), or null when a step produced no bitmap.
-FIBITMAP* RunImageSteps(FIBITMAP* dib, ConversionJobRecord& job, const SettingsRecord& s);
+/// job), or null when a step produced no bitmap; then *reason (when given) names the step.
+FIBITMAP* RunImageSteps(FIBITMAP* dib, ConversionJobRecord& job, const SettingsRecord& s,
+                        std::string* reason = nullptr);
 
 } // namespace qm

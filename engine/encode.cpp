@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/formats.h"
+#include "core/text_case.h"
 #include "engine/writer_bmp.h"
 #include "engine/writer_devil.h"
 #include "engine/writer_ico.h"
@@ -221,9 +222,9 @@ bool RemovePartialOutput(const std::string& path) {
     return path.empty() || std::remove(path.c_str()) == 0 || errno == ENOENT;
 }
 
-bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRecord& s) {
-    if (!dib || job.OutputPath.empty())
-        return false;
+namespace {
+
+bool WriteByFormat(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRecord& s) {
     const std::string& id = job.FormatId;
     // The DevIL writer goes through a temporary file and cleans up after itself.
     if (IsDevilFormat(id))
@@ -246,6 +247,24 @@ bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRec
     if (!ok)
         RemovePartialOutput(job.OutputPath);
     return ok;
+}
+
+} // namespace
+
+bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRecord& s,
+                std::string* reason) {
+    const auto fail = [&](const std::string& cause) {
+        if (reason)
+            *reason = UpperAscii(job.FormatId) + " writer: " + cause;
+        return false;
+    };
+    if (!dib)
+        return fail("no picture to write");
+    if (job.OutputPath.empty())
+        return fail("no output name");
+    if (!WriteByFormat(dib, job, s))
+        return fail("cannot write " + job.OutputPath);
+    return true;
 }
 
 } // namespace qm

@@ -31,9 +31,10 @@ FIBITMAP* ReduceDepth(FIBITMAP* dib, int32_t targetDepth, std::string_view forma
 FIBITMAP* ReduceDepth(FIBITMAP* dib, ConversionJobRecord& job);
 
 /// Writes the bitmap to job.OutputPath in job.FormatId with the job's code and flags. True when
-/// the file was written; on failure no partial output file is left behind. The bitmap stays
-/// owned by the caller.
-bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRecord& s);
+/// the file was written; on failure no partial output file is left behind and, when reason is
+/// given, *reason names the writer and its cause. The bitmap stays owned by the caller.
+bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRecord& s,
+                std::string* reason = nullptr);
 
 /// Removes a file that a failed write may have left; true when nothing is left at path.
 bool RemovePartialOutput(const std::string& path);

@@ -1,6 +1,8 @@
 #include "engine/rasterise.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "platform/emf/emf_player.h"
@@ -23,20 +25,44 @@ uint32_t LoadU32(std::span<const uint8_t> data, size_t offset) {
     return value;
 }
 
+void SetReason(std::string* reason, std::string text) {
+    if (reason)
+        *reason = std::move(text);
+}
+
 // A cut-off file or one whose record sizes lie is refused as a whole instead of being played up
 // to the damage: every record must fit, and the chain must reach the end-of-file record.
-bool RecordChainIntact(std::span<const uint8_t> data) {
+bool RecordChainIntact(std::span<const uint8_t> data, std::string* reason) {
     size_t offset = 0;
     while (data.size() - offset >= 8) {
         const uint32_t type = LoadU32(data, offset);
         const uint32_t size = LoadU32(data, offset + 4);
-        if (size < 8 || size % 4 != 0 || size > data.size() - offset)
+        if (size < 8 || size % 4 != 0 || size > data.size() - offset) {
+            SetReason(reason, "damaged record at byte " + std::to_string(offset));
             return false;
+        }
         if (type == EndOfFileRecord)
             return true;
         offset += size;
     }
+    SetReason(reason, "damaged metafile: cut off before its end-of-file record");
     return false;
+}
+
+std::string SizeText(int64_t width, int64_t height) {
+    return std::to_string(width) + " x " + std::to_string(height) + " pixels";
+}
+
+// Why a metafile could not be loaded from disk: the file itself, or its gzip stream.
+std::string LoadFailure(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::string("cannot read the file: ") + std::strerror(errno);
+    unsigned char magic[2] = {};
+    file.read(reinterpret_cast<char*>(magic), 2);
+    if (file && magic[0] == 0x1F && magic[1] == 0x8B)
+        return "damaged or oversized gzip stream";
+    return "cannot read the file: too large";
 }
 
 // The surface is the bitmap's own pixel buffer: FreeImage keeps rows bottom-up, the player
@@ -72,19 +98,33 @@ void MakeOpaque(FIBITMAP* dib) {
 
 } // namespace
 
-FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data) {
+FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data, std::string* reason) {
     emf::EmfHeaderInfo header;
-    if (!emf::ReadEmfHeader(data, header) || !RecordChainIntact(data))
+    if (!emf::ReadEmfHeader(data, header)) {
+        SetReason(reason, "not a metafile");
+        return nullptr;
+    }
+    if (!RecordChainIntact(data, reason))
         return nullptr;
     int32_t width = 0;
     int32_t height = 0;
-    if (!emf::ComputePlaySize(header, width, height) || !SurfaceSizeAllowed(width, height))
+    if (!emf::ComputePlaySize(header, width, height)) {
+        SetReason(reason, "picture size not computable from the metafile header");
         return nullptr;
+    }
+    if (!SurfaceSizeAllowed(width, height)) {
+        SetReason(reason,
+                  "picture too large (" + SizeText(int64_t{width} + 1, int64_t{height} + 1) + ")");
+        return nullptr;
+    }
 
     FIBITMAP* dib = FreeImage_Allocate(width + 1, height + 1, 32);
-    if (!dib)
+    if (!dib) {
+        SetReason(reason, "out of memory for a picture of " + SizeText(width + 1, height + 1));
         return nullptr;
+    }
     if (!PlayInto(dib, data, width, height)) {
+        SetReason(reason, "playback failed");
         FreeImage_Unload(dib);
         return nullptr;
     }
@@ -92,11 +132,13 @@ FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data) {
     return dib;
 }
 
-FIBITMAP* RasteriseMetafileFile(const std::string& path) {
+FIBITMAP* RasteriseMetafileFile(const std::string& path, std::string* reason) {
     std::vector<uint8_t> bytes;
-    if (!emf::LoadMetafileBytes(path, bytes))
+    if (!emf::LoadMetafileBytes(path, bytes)) {
+        SetReason(reason, LoadFailure(path));
         return nullptr;
-    return RasteriseMetafile(bytes);
+    }
+    return RasteriseMetafile(bytes, reason);
 }
 
 } // namespace qm

@@ -20,11 +20,12 @@ bool SurfaceSizeAllowed(int64_t width, int64_t height);
 /// W x H is the play size computed from its header: white background, picture played into
 /// (0, 0, W, H), every alpha byte 255. Null when the data is not a metafile, is cut off or has a
 /// record whose size does not fit, has no end-of-file record, its size is not computable or
-/// too large, or the bitmap cannot be allocated.
-FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data);
+/// too large, or the bitmap cannot be allocated. On failure the cause is stored in *reason when
+/// reason is given.
+FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data, std::string* reason = nullptr);
 
 /// The same for a file on disk (.emf, or gzip-compressed .emz). Null when the file cannot be
 /// read, and in every case above.
-FIBITMAP* RasteriseMetafileFile(const std::string& path);
+FIBITMAP* RasteriseMetafileFile(const std::string& path, std::string* reason = nullptr);
 
 } // namespace qm

@@ -280,6 +280,33 @@ TEST_F(ConsoleBatchTest, StatusLinesAndOneFailingFileInDebug) {
     EXPECT_TRUE(LoadsAs(out + "good.bmp", FIF_BMP, 4, 3));
 }
 
+TEST_F(ConsoleBatchTest, EveryFailedFileGetsOneReasonLineOnStandardError) {
+    const std::string in = Folder("in");
+    Metafile("in/good.emf");
+    const std::string junk = Write("in/junk.emf", std::string(200, 'x'));
+    std::ifstream source(Metafile("in/whole.emf"), std::ios::binary);
+    const std::string bytes(std::istreambuf_iterator<char>(source), {});
+    fs::remove(m_root + "in/whole.emf");
+    const std::string cut = Write("in/cut.emf", bytes.substr(0, bytes.size() - 20));
+    const std::string out = Folder("out");
+
+    Lines lines, errors;
+    {
+        ConsoleCapture capture([&](std::string_view line) { lines.emplace_back(line); },
+                               [&](std::string_view line) { errors.emplace_back(line); });
+        int exitCode = -1;
+        RunCommandLine("quellmark", {"-i", in, "-o", out, "-c", "png"}, ProfileLoader{}, exitCode);
+    }
+    std::sort(errors.begin(), errors.end());
+    EXPECT_EQ(errors, (Lines{cut + ": damaged metafile: cut off before its end-of-file record",
+                             junk + ": not a metafile"}));
+    // Standard output keeps its fixed lines only.
+    EXPECT_EQ(lines.back(), "Files converted: 1 of 3");
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.find(".emf") != l.npos; }),
+              0);
+}
+
 TEST_F(ConsoleBatchTest, QuietRunOfAFolderWithoutMetafiles) {
     const std::string in = Folder("in");
     Write("in/picture.wmf", "x");

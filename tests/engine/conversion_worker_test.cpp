@@ -55,9 +55,13 @@ protected:
     }
 
     int32_t RunWorker() {
-        WorkerContext ctx{
-            m_job,    m_progress, m_lock,
-            m_inputs, m_settings, [this](std::string_view line) { m_lines.emplace_back(line); }};
+        WorkerContext ctx{m_job,
+                          m_progress,
+                          m_lock,
+                          m_inputs,
+                          m_settings,
+                          [this](std::string_view line) { m_lines.emplace_back(line); },
+                          [this](std::string_view line) { m_errors.emplace_back(line); }};
         return RunConversionWorker(ctx);
     }
 
@@ -77,6 +81,7 @@ protected:
     std::mutex m_lock;
     InputListMap m_inputs;
     std::vector<std::string> m_lines;
+    std::vector<std::string> m_errors;
 };
 
 time_t MTime(const std::string& path) {
@@ -109,9 +114,26 @@ TEST_F(WorkerTest, ABrokenFileIsCountedOutAndTheRunGoesOn) {
                                                "Saving As: " + out + "a/b/last.emz.png",
                                                "OK"};
     EXPECT_EQ(m_lines, expected);
+    EXPECT_EQ(m_errors, std::vector<std::string>{broken + ": not a metafile"});
     EXPECT_EQ(ReadBackWidth(out + "first.png"), 201u);
     EXPECT_EQ(ReadBackWidth(out + "a/b/last.emz.png"), 201u); // subfolders created
     EXPECT_FALSE(fs::exists(out + "broken.png"));
+}
+
+TEST_F(WorkerTest, AFolderThatCannotBeCreatedIsTheReasonOfTheFailedWrite) {
+    m_settings.Advanced.KeepSubfolders = 1;
+    std::ofstream((m_root / "out" / "a").string()) << "a file where a folder belongs";
+    const std::string good = AddGood("a/b/good.emf", "a/b/");
+    const std::string broken = AddBroken("a/b/broken.emf");
+    m_inputs[broken].Subfolder = "a/b/";
+
+    EXPECT_EQ(RunWorker(), 0);
+    ASSERT_EQ(m_errors.size(), 2u);
+    EXPECT_TRUE(m_errors[0].starts_with(good + ": cannot create the output folder " +
+                                        m_job.OutputFolder + "a/: "))
+        << m_errors[0];
+    // A file that fails before writing keeps its own reason.
+    EXPECT_EQ(m_errors[1], broken + ": not a metafile");
 }
 
 TEST_F(WorkerTest, DiagnosticsOnlyInADebugConsoleRun) {

@@ -216,6 +216,28 @@ TEST(Rasterise, HugeSurfacesAreRefusedBeforeAllocating) {
     EXPECT_EQ(extreme, nullptr);
 }
 
+TEST(Rasterise, AFailureNamesItsCause) {
+    std::string reason;
+    const std::vector<uint8_t> junk(200, 'x');
+    EXPECT_EQ(RasteriseMetafile(junk, &reason), nullptr);
+    EXPECT_EQ(reason, "not a metafile");
+
+    // The last record is the 20-byte end-of-file record.
+    const std::vector<uint8_t> good = test::TwoRectangles().Bytes();
+    const std::vector<uint8_t> cut(good.begin(), good.end() - 12);
+    EXPECT_EQ(RasteriseMetafile(cut, &reason), nullptr);
+    EXPECT_EQ(reason, "damaged record at byte " + std::to_string(good.size() - 20));
+    const std::vector<uint8_t> noEnd(good.begin(), good.end() - 20);
+    EXPECT_EQ(RasteriseMetafile(noEnd, &reason), nullptr);
+    EXPECT_EQ(reason, "damaged metafile: cut off before its end-of-file record");
+
+    EXPECT_EQ(RasteriseMetafile(test::MetafileBuilder(40000, 40000).Bytes(), &reason), nullptr);
+    EXPECT_EQ(reason, "picture too large (40001 x 40001 pixels)");
+
+    EXPECT_EQ(RasteriseMetafileFile("/nonexistent/drawing.emf", &reason), nullptr);
+    EXPECT_EQ(reason, "cannot read the file: No such file or directory");
+}
+
 TEST(ImageSteps, IconsAreLimitedTo128Square) {
     SettingsRecord s;
     ResetSettings(s, 1);
