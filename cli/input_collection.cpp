@@ -116,6 +116,12 @@ bool KeepRunning() {
     return ConversionProgress.KeepRunning.load() == 1;
 }
 
+// Waits while the interface holds the worker between units; false when it was told to stop.
+bool PassBetweenUnits() {
+    ConversionProgress.Pause.Pass();
+    return KeepRunning();
+}
+
 bool IsBinaryByte(char c) {
     return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
 }
@@ -210,6 +216,8 @@ public:
 
     // Ends the current line; false when the import must stop before the next one.
     bool EndLine() {
+        if (!PassBetweenUnits())
+            return false;
         if (!m_tooLong)
             m_added += ImportListLine(Trim(m_line), m_started, m_visited);
         m_line.clear();
@@ -281,7 +289,7 @@ void ImportFolder() {
     DIR* dir = folder.empty() || !Visit(folder, visited) ? nullptr : opendir(folder.c_str());
     if (dir != nullptr) {
         int32_t started = 0;
-        while (KeepRunning()) {
+        while (PassBetweenUnits()) {
             const dirent* entry = readdir(dir);
             if (entry == nullptr)
                 break;

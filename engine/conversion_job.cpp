@@ -39,7 +39,10 @@ void InputListMap::Clear() {
 }
 
 int32_t NewRandomNumber() {
+    // One engine for the program; the worker and the interface thread both draw from it.
+    static std::mutex lock;
     static std::mt19937 engine{std::random_device{}()};
+    std::lock_guard<std::mutex> guard(lock);
     return std::uniform_int_distribution<int32_t>(1, 99999)(engine);
 }
 

@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/pause_gate.h"
+
 namespace qm {
 
 /// The run and the file being converted. Folders end in "/".
@@ -37,12 +39,14 @@ struct ConversionJobRecord {
 };
 
 /// What the worker reports. FilesStarted and CurrentFile are read and written under
-/// ProgressLock; KeepRunning is read by the worker without it.
+/// ProgressLock; KeepRunning is read by the worker without it. The worker passes Pause before
+/// each unit of work, so a front end can hold it between units while it asks the user.
 struct ConversionProgressRecord {
     int32_t FilesStarted = 0;
     std::string CurrentFile;
     int32_t FilesConverted = 0;
     std::atomic<uint8_t> KeepRunning{1};
+    PauseGate Pause;
 };
 
 struct InputEntry {
@@ -90,7 +94,7 @@ void ResetConversionJob();
 /// Resets ConversionProgress to (0, "", 0, 1) under ProgressLock.
 void ResetConversionProgress();
 
-/// A random value from 1 to 99999 inclusive.
+/// A random value from 1 to 99999 inclusive; safe to call from any thread.
 int32_t NewRandomNumber();
 
 /// The folder of the running executable, ending in "/".

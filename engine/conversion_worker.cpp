@@ -127,6 +127,8 @@ int32_t RunConversionWorker(WorkerContext& ctx) {
     int32_t converted = 0;
 
     for (size_t slot = 0; slot < ctx.inputs.SlotCount(); ++slot) {
+        // Held here while the front end asks whether to stop; the answer may clear KeepRunning.
+        ctx.progress.Pause.Pass();
         if (ctx.progress.KeepRunning.load() == 0)
             break;
         const auto& [path, entry] = ctx.inputs.Slot(slot);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 #include "core/formats.h"
@@ -149,6 +150,40 @@ TEST_F(WorkerTest, AStopRequestEndsTheRunBeforeTheNextFile) {
     EXPECT_EQ(RunWorker(), 0);
     EXPECT_EQ(m_progress.FilesStarted, 0);
     EXPECT_FALSE(fs::exists(m_job.OutputFolder + "first.png"));
+}
+
+TEST_F(WorkerTest, AClosedPauseGateHoldsTheWorkerBeforeTheNextFile) {
+    AddGood("first.emf");
+    AddGood("second.emf");
+    m_job.RunMode.clear();
+    m_progress.Pause.Close();
+    std::thread worker([this] { RunWorker(); });
+    // The worker waits at the gate before its first file and starts nothing meanwhile.
+    while (m_progress.Pause.Waits() == 0)
+        std::this_thread::yield();
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        EXPECT_EQ(m_progress.FilesStarted, 0);
+    }
+    // The answer to the question lands before the gate opens: no file is taken.
+    m_progress.KeepRunning = 0;
+    m_progress.Pause.Open();
+    worker.join();
+    EXPECT_EQ(m_progress.FilesStarted, 0);
+    EXPECT_EQ(m_progress.FilesConverted, 0);
+}
+
+TEST_F(WorkerTest, AnOpenedPauseGateLetsTheRunGoOn) {
+    AddGood("first.emf");
+    AddGood("second.emf");
+    m_job.RunMode.clear();
+    m_progress.Pause.Close();
+    std::thread worker([this] { RunWorker(); });
+    while (m_progress.Pause.Waits() == 0)
+        std::this_thread::yield();
+    m_progress.Pause.Open();
+    worker.join();
+    EXPECT_EQ(m_progress.FilesConverted, 2);
 }
 
 TEST_F(WorkerTest, EmzFilesConvert) {
