@@ -1,5 +1,7 @@
 #include "app/ini_reader.h"
 
+#include "core/text_case.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cfloat>
@@ -41,10 +43,6 @@ std::string_view TrimBlanks(std::string_view s) {
 std::string_view GroupName(std::string_view line) {
     line.remove_prefix(1);
     return line.substr(0, line.find(']'));
-}
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 locale_t CLocale() {
@@ -94,7 +92,7 @@ std::optional<std::string_view> FindIniGroup(std::string_view text, std::string_
     size_t pos = 0;
     while (pos < text.size()) {
         const std::string_view line = NextLine(text, pos);
-        if (line.starts_with('[') && EqualsIgnoringCase(GroupName(line), name))
+        if (line.starts_with('[') && EqualsIgnoreCase(GroupName(line), name))
             return text.substr(pos);
     }
     return std::nullopt;
@@ -136,15 +134,6 @@ void ForEachIniLine(std::string_view text, const std::function<void(std::string_
     WalkLines(text, &group, entry);
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
-}
-
 int32_t IniInteger(std::string_view value) {
     size_t i = 0;
     while (i < value.size() && (IsBlank(value[i]) || (value[i] >= '\n' && value[i] <= '\r')))
@@ -164,11 +153,11 @@ int32_t IniInteger(std::string_view value) {
 
 float IniReal(std::string_view value) {
     const std::string_view trimmed = TrimBlanks(value);
-    if (EqualsIgnoringCase(trimmed, "+Infinity"))
+    if (EqualsIgnoreCase(trimmed, "+Infinity"))
         return std::numeric_limits<float>::infinity();
-    if (EqualsIgnoringCase(trimmed, "-Infinity"))
+    if (EqualsIgnoreCase(trimmed, "-Infinity"))
         return -std::numeric_limits<float>::infinity();
-    if (EqualsIgnoringCase(trimmed, "NaN"))
+    if (EqualsIgnoreCase(trimmed, "NaN"))
         return std::numeric_limits<float>::quiet_NaN();
     const std::string text(value);
     const double number =

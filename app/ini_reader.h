@@ -40,9 +40,6 @@ void ForEachIniEntry(std::string_view lines, const IniEntryVisitor& visit);
 void ForEachIniLine(std::string_view text, const std::function<void(std::string_view name)>& group,
                     const IniEntryVisitor& entry);
 
-/// True when a and b are equal without regard to ASCII letter case.
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
-
 /// The value as C's atoi reads it: optional white space and sign, then decimal digits up to the
 /// first other character; no digits give 0. Values beyond the 32-bit range give its nearest end.
 int32_t IniInteger(std::string_view value);

@@ -1,5 +1,7 @@
 #include "app/profile.h"
 
+#include "core/text_case.h"
+
 #include "app/ini_reader.h"
 #include "cli/option_table.h"
 
@@ -14,18 +16,10 @@ constexpr std::string_view kFrontEndOptions[] = {
     "--VERSION", "--QUIET",  "--DEBUG",      "--PAUSE",
 };
 
-std::string UpperCase(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
-
 // The command-line option a profile key stands for; empty when the key is not one a profile
 // may set. The frame opacity is spelt differently in a profile.
 std::string ProfileOption(std::string_view key) {
-    std::string name = UpperCase(key);
+    std::string name = UpperAscii(key);
     if (!name.starts_with("--") || name == "--FR-SOLID-OPACITY")
         return {};
     for (std::string_view frontEnd : kFrontEndOptions)

@@ -1,5 +1,7 @@
 #include "app/settings_file.h"
 
+#include "core/text_case.h"
+
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -90,7 +92,7 @@ void ReadKeys(std::string_view text, SettingsRecord& s) {
     const auto onGroup = [&](std::string_view name) {
         current = nullptr;
         for (size_t g = 0; g < groups.size(); ++g)
-            if (EqualsIgnoringCase(name, groups[g].name)) {
+            if (EqualsIgnoreCase(name, groups[g].name)) {
                 if (!groupSeen[g])
                     current = &groups[g];
                 groupSeen[g] = true;
@@ -101,7 +103,7 @@ void ReadKeys(std::string_view text, SettingsRecord& s) {
         if (!current)
             return;
         for (size_t i = current->begin; i < current->end; ++i)
-            if (EqualsIgnoringCase(key, keyNames[i])) {
+            if (EqualsIgnoreCase(key, keyNames[i])) {
                 if (!keySeen[i])
                     StoreValue(s, keys[i], value);
                 keySeen[i] = true;
@@ -112,11 +114,11 @@ void ReadKeys(std::string_view text, SettingsRecord& s) {
 }
 
 void ExpandDelimiterWord(std::string& delimiter) {
-    if (EqualsIgnoringCase(delimiter, "tab"))
+    if (EqualsIgnoreCase(delimiter, "tab"))
         delimiter = "\t";
-    else if (EqualsIgnoringCase(delimiter, "space"))
+    else if (EqualsIgnoreCase(delimiter, "space"))
         delimiter = " ";
-    else if (EqualsIgnoringCase(delimiter, "crlf"))
+    else if (EqualsIgnoreCase(delimiter, "crlf"))
         delimiter = "\r\n";
 }
 
@@ -182,7 +184,7 @@ void AppendFormatKeys(std::string& out, const SettingsRecord& s, std::span<const
         for (const SettingKey& k : keys) {
             const std::string_view key = k.key;
             if (key.size() > id.size() && key[id.size()] == ' ' &&
-                EqualsIgnoringCase(key.substr(0, id.size()), id))
+                EqualsIgnoreCase(key.substr(0, id.size()), id))
                 AppendEntry(out, s, k);
         }
 }

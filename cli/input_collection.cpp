@@ -1,5 +1,7 @@
 #include "cli/input_collection.h"
 
+#include "core/unicode.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <dirent.h>
@@ -124,37 +126,6 @@ bool PassBetweenUnits() {
 
 bool IsBinaryByte(char c) {
     return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
-}
-
-// True when text is well-formed UTF-8. The list is read as UTF-8, so a line that isn't can't
-// name a file.
-bool IsValidUtf8(std::string_view text) {
-    for (size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        size_t length = 1;
-        uint32_t code = lead;
-        if (lead >= 0xF0 && lead <= 0xF4)
-            length = 4, code = lead & 0x07;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            length = 3, code = lead & 0x0F;
-        else if (lead >= 0xC2 && lead <= 0xDF)
-            length = 2, code = lead & 0x1F;
-        else if (lead >= 0x80)
-            return false;
-        if (i + length > text.size())
-            return false;
-        for (size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-        if (overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
 }
 
 // Length of a byte-order mark (UTF-8, UTF-16 or UTF-32) at the start of data, else 0.

@@ -1,95 +1,13 @@
 #include "engine/naming.h"
 
+#include "core/text_case.h"
+
 #include <algorithm>
-#include <clocale>
 #include <ctime>
-#include <locale.h>
 #include <random>
-#include <wctype.h>
 
 namespace qm {
 namespace {
-
-// Case mapping goes through the C library's UTF-8 tables, which cover the whole of Unicode.
-locale_t Utf8Locale() {
-    static const locale_t locale = [] {
-        locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-        return l ? l : newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
-    }();
-    return locale;
-}
-
-// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when it is not valid.
-size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char b0 = byte(i);
-    size_t len = b0 < 0x80 ? 1 : (b0 >> 5) == 6 ? 2 : (b0 >> 4) == 14 ? 3 : (b0 >> 3) == 30 ? 4 : 0;
-    if (len == 0 || i + len > text.size())
-        return 0;
-    cp = len == 1 ? b0 : b0 & (0x7F >> len);
-    for (size_t k = 1; k < len; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    return len;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Maps the characters of text from character index `from` on (the ones before are copied).
-std::string MapCase(std::string_view text, bool upper, size_t from = 0) {
-    std::string out;
-    out.reserve(text.size());
-    size_t index = 0;
-    for (size_t i = 0; i < text.size(); ++index) {
-        char32_t cp = 0;
-        const size_t len = DecodeUtf8(text, i, cp);
-        if (len == 0) {
-            out += text[i++];
-            continue;
-        }
-        if (index >= from) {
-            const wint_t c = static_cast<wint_t>(cp);
-            cp = static_cast<char32_t>(upper ? towupper_l(c, Utf8Locale())
-                                             : towlower_l(c, Utf8Locale()));
-        }
-        AppendUtf8(out, cp);
-        i += len;
-    }
-    return out;
-}
-
-// First character upper case, the rest lower case.
-std::string TitleCase(std::string_view text) {
-    const std::string lower = MapCase(text, false, 1);
-    char32_t cp = 0;
-    const size_t len = lower.empty() ? 0 : DecodeUtf8(lower, 0, cp);
-    return len == 0 ? lower : MapCase(lower.substr(0, len), true) + lower.substr(len);
-}
-
-std::string AsciiLower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-    return out;
-}
 
 // The file name of the input without its folder and without its last extension.
 std::string BaseName(std::string_view inputPath) {
@@ -123,16 +41,8 @@ std::string Folder(const ConversionJobRecord& job, bool keepSubfolders) {
 
 } // namespace
 
-std::string LowerCase(std::string_view text) {
-    return MapCase(text, false);
-}
-
-std::string UpperCase(std::string_view text) {
-    return MapCase(text, true);
-}
-
 std::string TokenValue(std::string_view token, const ConversionJobRecord& job) {
-    const std::string t = AsciiLower(token);
+    const std::string t = LowerAscii(token);
     const std::string base = BaseName(job.InputPath);
     if (t == "%filename%")
         return base;
@@ -179,8 +89,8 @@ std::string ExpandToken(std::string_view text, std::string_view token,
                         const ConversionJobRecord& job) {
     if (token.empty())
         return std::string(text);
-    const std::string lowerText = AsciiLower(text);
-    const std::string lowerToken = AsciiLower(token);
+    const std::string lowerText = LowerAscii(text);
+    const std::string lowerToken = LowerAscii(token);
     const std::string value = TokenValue(token, job);
     std::string out;
     size_t pos = 0;
@@ -211,7 +121,7 @@ std::string ExpandTokens(std::string_view text, const ConversionJobRecord& job,
                          const SettingsRecord&) {
     if (std::count(text.begin(), text.end(), '%') < 2)
         return std::string(text);
-    const std::string original = AsciiLower(text);
+    const std::string original = LowerAscii(text);
     std::string out(text);
     for (std::string_view token : NameTokens)
         if (original.find(token) != std::string::npos)

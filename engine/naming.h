@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/settings.h"
+#include "core/text_case.h"
 #include "engine/conversion_job.h"
 
 namespace qm {
@@ -45,9 +46,5 @@ std::string BuildTempPath(const ConversionJobRecord& job, const SettingsRecord& 
 /// prefix, letters from the local clock's seconds since 1970 (digit 0 gives "a") and five
 /// random letters "a" to "z", then suffix.
 std::string RandomLetters(std::string_view prefix, std::string_view suffix);
-
-/// Text in lower (or upper) case, by the Unicode case tables; invalid UTF-8 bytes are kept.
-std::string LowerCase(std::string_view text);
-std::string UpperCase(std::string_view text);
 
 } // namespace qm

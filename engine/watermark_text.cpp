@@ -1,6 +1,8 @@
 // The text watermark: lines of text in a padded box with a back colour.
 #include "engine/watermark.h"
 
+#include "core/text_case.h"
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -23,14 +25,6 @@ namespace {
 constexpr std::string_view kLineBreak = "%eol%";
 // Larger boxes are not drawn (the drawing layers stop there).
 constexpr long long kMaxLayerSide = 32767;
-
-std::string AsciiLower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 // The request for the watermark font, or an empty file name when the family does not load.
 draw::FontRequest WatermarkFontRequest(const WatermarkGroup& w) {
@@ -69,7 +63,7 @@ std::shared_ptr<const draw::TextFont> WatermarkFont(const WatermarkGroup& w) {
 
 // The lines of the text; "%eol%" in any letter case breaks them.
 std::vector<std::string> SplitLines(const std::string& text) {
-    const std::string lower = AsciiLower(text);
+    const std::string lower = LowerAscii(text);
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t at = lower.find(kLineBreak); at != std::string::npos;

@@ -1,5 +1,8 @@
 #include "platform/draw/text.h"
 
+#include "core/unicode.h"
+#include "platform/fonts/freetype_library.h"
+
 #include <cairo-ft.h>
 #include <cairo.h>
 #include <ft2build.h>
@@ -8,34 +11,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 
 namespace qm::draw {
 
 namespace {
 
-// FreeType is not safe for concurrent face creation on one library object.
-std::mutex& FreeTypeLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-FT_Library FreeTypeLibrary() {
-    static FT_Library library = [] {
-        FT_Library lib = nullptr;
-        if (FT_Init_FreeType(&lib) != 0)
-            lib = nullptr;
-        return lib;
-    }();
-    return library;
-}
-
 const cairo_user_data_key_t kFaceKey{};
-
-void DoneFace(void* face) {
-    std::lock_guard<std::mutex> guard(FreeTypeLock());
-    FT_Done_Face(static_cast<FT_Face>(face));
-}
 
 cairo_scaled_font_t* MakeScaled(cairo_font_face_t* face, double pixels, TextMode mode) {
     cairo_matrix_t fontMatrix, ctm;
@@ -60,69 +41,20 @@ cairo_scaled_font_t* MakeScaled(cairo_font_face_t* face, double pixels, TextMode
     return scaled;
 }
 
-// Length of the valid UTF-8 sequence at p (at most n bytes), 0 when malformed.
-size_t SequenceLength(const unsigned char* p, size_t n) {
-    const unsigned char c = p[0];
-    size_t len = 0;
-    uint32_t cp = 0;
-    if (c < 0x80)
-        return 1;
-    if ((c & 0xE0) == 0xC0)
-        len = 2, cp = c & 0x1F;
-    else if ((c & 0xF0) == 0xE0)
-        len = 3, cp = c & 0x0F;
-    else if ((c & 0xF8) == 0xF0)
-        len = 4, cp = c & 0x07;
-    else
-        return 0;
-    if (len > n)
-        return 0;
-    for (size_t i = 1; i < len; ++i) {
-        if ((p[i] & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (p[i] & 0x3F);
-    }
-    const uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < minimum[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return len;
-}
-
 } // namespace
 
-std::string ValidUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    size_t i = 0;
-    while (i < text.size()) {
-        const size_t len = SequenceLength(p + i, text.size() - i);
-        if (len == 0) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            out.append(text.substr(i, len));
-            i += len;
-        }
-    }
-    return out;
-}
-
 TextFont::TextFont(const FontRequest& request) {
-    FT_Library library = FreeTypeLibrary();
-    if (!library || request.file.empty() || !(request.sizePoints > 0))
+    if (request.file.empty() || !(request.sizePoints > 0))
         return;
-    FT_Face face = nullptr;
-    {
-        std::lock_guard<std::mutex> guard(FreeTypeLock());
-        if (FT_New_Face(library, request.file.c_str(), request.index, &face) != 0)
-            return;
-    }
+    FT_Face face = fonts::OpenFreeTypeFace(request.file, request.index);
+    if (!face)
+        return;
     m_face = cairo_ft_font_face_create_for_ft_face(face, 0);
-    if (cairo_font_face_set_user_data(m_face, &kFaceKey, face, DoneFace) != CAIRO_STATUS_SUCCESS) {
+    if (cairo_font_face_set_user_data(m_face, &kFaceKey, face, fonts::ReleaseFreeTypeFace) !=
+        CAIRO_STATUS_SUCCESS) {
         cairo_font_face_destroy(m_face);
         m_face = nullptr;
-        DoneFace(face);
+        fonts::CloseFreeTypeFace(face);
         return;
     }
     unsigned synthesize = 0;

@@ -66,7 +66,4 @@ private:
     double m_strikeTop = 0, m_strikeSize = 1;
 };
 
-/// The text with every malformed UTF-8 sequence replaced by U+FFFD.
-std::string ValidUtf8(std::string_view text);
-
 } // namespace qm::draw

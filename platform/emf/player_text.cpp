@@ -1,5 +1,7 @@
 #include "platform/emf/player_text.h"
 
+#include "core/unicode.h"
+
 #include "platform/emf/player_render.h"
 #include "platform/emf/text_draw.h"
 
@@ -9,41 +11,6 @@ namespace qm::emf {
 namespace {
 
 constexpr size_t kEmrTextSize = 40; // reference, count, offsets, options, rectangle
-
-// Windows-1252 for the bytes 0x80..0x9F; other bytes are their own code points.
-char16_t AnsiToUnicode(uint8_t c) {
-    static const char16_t k80[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    return (c >= 0x80 && c < 0xA0) ? k80[c - 0x80] : c;
-}
-
-std::string Utf8(const std::u16string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        uint32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-            s[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
 
 uint32_t Argb(ColorRef c) {
     return ColorPixel(c);
@@ -63,7 +30,7 @@ TextRequest BaseRequest(const PlayerState& s, uint32_t graphicsMode) {
     req.font.charSet = f.charSet;
     req.font.quality = f.quality;
     req.font.pitchAndFamily = f.pitchAndFamily;
-    req.font.faceName = Utf8(f.faceName);
+    req.font.faceName = Utf16ToUtf8(f.faceName);
     const XForm m = s.LogicalToDevice();
     req.toDevice = Affine{m.m11, m.m12, m.m21, m.m22, m.dx, m.dy};
     req.advancedMode = graphicsMode == GM_ADVANCED;
@@ -154,7 +121,7 @@ bool PlayEmrText(PlayerState& s, const RecordView& r, size_t at, bool wide, uint
         count = 0; // a string that does not fit draws nothing; the opaque box still counts
     req.codes.resize(count);
     for (uint32_t i = 0; i < count; ++i)
-        req.codes[i] = wide ? r.U16(offString + 2 * i) : AnsiToUnicode(r.U8(offString + i));
+        req.codes[i] = wide ? r.U16(offString + 2 * i) : Cp1252ToUnicode(r.U8(offString + i));
     bool pdy = (req.options & kEtoPdy) != 0;
     size_t per = pdy ? 8 : 4;
     if (count > 0 && offDx != 0 && offDx < r.size && count <= (r.size - offDx) / per) {

@@ -1,5 +1,8 @@
 #include "platform/fonts/font_face.h"
 
+#include "core/unicode.h"
+#include "platform/fonts/freetype_library.h"
+
 #include <cairo-ft.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -22,21 +25,7 @@ struct FontFace::Impl {
 
 namespace {
 
-FT_Library Library() {
-    static FT_Library library = [] {
-        FT_Library lib = nullptr;
-        if (FT_Init_FreeType(&lib) != 0)
-            lib = nullptr;
-        return lib;
-    }();
-    return library;
-}
-
 const cairo_user_data_key_t kFaceKey = {};
-
-void ReleaseFace(void* face) {
-    FT_Done_Face(static_cast<FT_Face>(face));
-}
 
 void ReadMetrics(FT_Face face, FontMetrics& m) {
     m.unitsPerEm = face->units_per_EM > 0 ? face->units_per_EM : 2048;
@@ -81,20 +70,6 @@ void ReadBitmapMetrics(const FT_WinFNT_HeaderRec& h, FontMetrics& m) {
     m.strikeoutSize = 1;
 }
 
-// Unicode to a Windows-1252 byte; 0 when the character has none.
-unsigned AnsiByte(char32_t c) {
-    static const char16_t k80[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    if (c < 0x80 || (c >= 0xA0 && c < 0x100))
-        return c;
-    for (unsigned i = 0; i < 32; ++i)
-        if (k80[i] == c)
-            return 0x80 + i;
-    return 0;
-}
-
 } // namespace
 
 std::vector<BitmapStrike> BitmapStrikes(const std::string& file) {
@@ -105,17 +80,16 @@ std::vector<BitmapStrike> BitmapStrikes(const std::string& file) {
     if (it != cache.end())
         return it->second;
     std::vector<BitmapStrike> strikes;
-    FT_Library lib = Library();
-    for (FT_Long i = 0, count = 1; lib && i < count && i < 64; ++i) {
-        FT_Face face = nullptr;
-        if (FT_New_Face(lib, file.c_str(), i, &face) != 0)
+    for (FT_Long i = 0, count = 1; i < count && i < 64; ++i) {
+        FT_Face face = OpenFreeTypeFace(file, i);
+        if (!face)
             break;
         count = face->num_faces;
         FT_WinFNT_HeaderRec h;
         if (!FT_IS_SCALABLE(face) && FT_Get_WinFNT_Header(face, &h) == 0 && h.pixel_height > 0)
             strikes.push_back({static_cast<int>(i), h.pixel_height,
                                std::min<int>(h.internal_leading, h.pixel_height - 1), h.weight});
-        FT_Done_Face(face);
+        CloseFreeTypeFace(face);
     }
     cache.emplace(file, strikes);
     return strikes;
@@ -163,19 +137,18 @@ public:
 
 private:
     static std::shared_ptr<const FontFace> Load(const FontMatch& match) {
-        FT_Library lib = Library();
-        if (!lib || match.file.empty())
+        if (match.file.empty())
             return nullptr;
         std::shared_ptr<FontFace> font(new FontFace());
         font->m_impl = std::make_unique<FontFace::Impl>();
-        FT_Face face = nullptr;
-        if (FT_New_Face(lib, match.file.c_str(), match.index, &face) != 0)
+        FT_Face face = OpenFreeTypeFace(match.file, match.index);
+        if (!face)
             return nullptr;
         FT_WinFNT_HeaderRec fnt;
         if (!FT_IS_SCALABLE(face) &&
             (!match.bitmap || face->num_fixed_sizes < 1 || FT_Select_Size(face, 0) != 0 ||
              FT_Get_WinFNT_Header(face, &fnt) != 0)) {
-            FT_Done_Face(face);
+            CloseFreeTypeFace(face);
             return nullptr;
         }
         font->m_impl->face = face;
@@ -199,14 +172,14 @@ private:
 
         // cairo draws from a face of its own (it locks that one while drawing), so our
         // queries never share a face with it.
-        FT_Face drawFace = nullptr;
-        if (FT_New_Face(lib, match.file.c_str(), match.index, &drawFace) != 0)
+        FT_Face drawFace = OpenFreeTypeFace(match.file, match.index);
+        if (!drawFace)
             return nullptr;
         font->m_cairoFace = cairo_ft_font_face_create_for_ft_face(drawFace, 0);
         if (cairo_font_face_status(font->m_cairoFace) != CAIRO_STATUS_SUCCESS ||
-            cairo_font_face_set_user_data(font->m_cairoFace, &kFaceKey, drawFace, ReleaseFace) !=
-                CAIRO_STATUS_SUCCESS) {
-            FT_Done_Face(drawFace);
+            cairo_font_face_set_user_data(font->m_cairoFace, &kFaceKey, drawFace,
+                                          ReleaseFreeTypeFace) != CAIRO_STATUS_SUCCESS) {
+            CloseFreeTypeFace(drawFace);
             return nullptr;
         }
         unsigned synth = (match.syntheticBold ? CAIRO_FT_SYNTHESIZE_BOLD : 0) |
@@ -224,7 +197,7 @@ FontFace::~FontFace() {
     if (m_cairoFace)
         cairo_font_face_destroy(m_cairoFace);
     if (m_impl && m_impl->face)
-        FT_Done_Face(m_impl->face);
+        CloseFreeTypeFace(m_impl->face);
 }
 
 uint32_t FontFace::GlyphIndex(char32_t c) const {
@@ -232,7 +205,7 @@ uint32_t FontFace::GlyphIndex(char32_t c) const {
     FT_Face face = m_impl->face;
     if (m_bitmap) {
         // Raster fonts are indexed by the bytes of their code page.
-        unsigned byte = m_ansiBytes ? AnsiByte(c) : (c < 0x100 ? c : 0);
+        unsigned byte = m_ansiBytes ? UnicodeToCp1252(c) : (c < 0x100 ? c : 0);
         return byte ? FT_Get_Char_Index(face, byte) : 0;
     }
     uint32_t glyph = FT_Get_Char_Index(face, c);

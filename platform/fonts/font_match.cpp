@@ -1,5 +1,7 @@
 #include "platform/fonts/font_match.h"
 
+#include "core/text_case.h"
+
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
@@ -13,18 +15,6 @@
 
 namespace qm::fonts {
 namespace {
-
-// Lower-case ASCII without blanks: how Windows and fontconfig compare family names.
-std::string NormalizeFamily(const std::string& name) {
-    std::string out;
-    out.reserve(name.size());
-    for (char c : name) {
-        if (c == ' ' || c == '\t')
-            continue;
-        out.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
-    }
-    return out;
-}
 
 struct Alias {
     const char* windowsName; // normalised
@@ -122,7 +112,7 @@ class FontService {
 public:
     bool IsLoadable(const std::string& family) {
         std::lock_guard lock(m_mutex);
-        std::string key = NormalizeFamily(family);
+        std::string key = LowerAsciiWithoutBlanks(family);
         if (key.empty())
             return false;
         LoadFamilies();
@@ -137,7 +127,7 @@ public:
 
     FontMatch Match(const std::string& family, int weight, bool italic, FontHint hint) {
         std::lock_guard lock(m_mutex);
-        std::string key = NormalizeFamily(family);
+        std::string key = LowerAsciiWithoutBlanks(family);
         auto cacheKey = std::make_tuple(key, weight, italic, static_cast<int>(hint));
         auto cached = m_cache.find(cacheKey);
         if (cached != m_cache.end())
@@ -161,7 +151,7 @@ private:
                 FcChar8* name = nullptr;
                 for (int n = 0;
                      FcPatternGetString(set->fonts[i], FC_FAMILY, n, &name) == FcResultMatch; ++n)
-                    m_families.insert(NormalizeFamily(reinterpret_cast<const char*>(name)));
+                    m_families.insert(LowerAsciiWithoutBlanks(reinterpret_cast<const char*>(name)));
             }
             FcFontSetDestroy(set);
         }
@@ -171,7 +161,7 @@ private:
 
     const char* FirstInstalled(const std::array<const char*, 3>& families) const {
         for (const char* f : families)
-            if (f && m_families.count(NormalizeFamily(f)))
+            if (f && m_families.count(LowerAsciiWithoutBlanks(f)))
                 return f;
         return nullptr;
     }
@@ -324,14 +314,14 @@ FontHint HintFromPitchAndFamily(unsigned pitchAndFamily) {
 bool IsSymbolFace(const std::string& family) {
     static const std::set<std::string> kSymbolFaces = {"symbol",     "wingdings", "wingdings2",
                                                        "wingdings3", "webdings",  "marlett"};
-    return kSymbolFaces.count(NormalizeFamily(family)) != 0;
+    return kSymbolFaces.count(LowerAsciiWithoutBlanks(family)) != 0;
 }
 
 bool IsBitmapFace(const std::string& family) {
     static const std::set<std::string> kBitmapFaces = {"mssansserif", "msserif",   "msshelldlg",
                                                        "courier",     "system",    "fixedsys",
                                                        "terminal",    "smallfonts"};
-    return kBitmapFaces.count(NormalizeFamily(family)) != 0;
+    return kBitmapFaces.count(LowerAsciiWithoutBlanks(family)) != 0;
 }
 
 } // namespace qm::fonts

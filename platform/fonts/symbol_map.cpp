@@ -1,5 +1,7 @@
 #include "platform/fonts/symbol_map.h"
 
+#include "core/text_case.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -279,18 +281,10 @@ constexpr char16_t kMacGlyphs[160] = {
     0x0107, 0x010C, 0x010D, 0x0111,
 };
 
-std::string Normalize(const std::string& name) {
-    std::string out;
-    for (char c : name)
-        if (c != ' ')
-            out.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
-    return out;
-}
-
 } // namespace
 
 SymbolSet SymbolSetOf(const std::string& family) {
-    std::string key = Normalize(family);
+    std::string key = LowerAsciiWithoutBlanks(family);
     if (key == "symbol")
         return SymbolSet::Symbol;
     if (key == "wingdings")

@@ -158,12 +158,5 @@ TEST(Text, UnderlineAddsALineBelowTheBaseline) {
     EXPECT_GT(underlined, plain + 15);
 }
 
-TEST(Text, ValidUtf8ReplacesBadSequences) {
-    EXPECT_EQ(ValidUtf8("abc"), "abc");
-    EXPECT_EQ(ValidUtf8("\xC3\xA9"), "\xC3\xA9");
-    EXPECT_EQ(ValidUtf8("a\xC3"), "a\xEF\xBF\xBD");
-    EXPECT_EQ(ValidUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
-}
-
 } // namespace
 } // namespace qm::draw
