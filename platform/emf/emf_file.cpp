@@ -1,10 +1,11 @@
 // Metafile loading, header reading and the raster size of the play rectangle.
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <limits>
+#include <memory>
 
 #include "platform/emf/emf_player.h"
 
@@ -27,42 +28,6 @@ int32_t ReadI32(std::span<const uint8_t> d, size_t off) {
 }
 RectL ReadRect(std::span<const uint8_t> d, size_t off) {
     return {ReadI32(d, off), ReadI32(d, off + 4), ReadI32(d, off + 8), ReadI32(d, off + 12)};
-}
-
-// Inflates a gzip stream (several members allowed); false when corrupt or above maxBytes.
-bool Gunzip(const std::vector<uint8_t>& in, std::vector<uint8_t>& out, size_t maxBytes) {
-    z_stream zs{};
-    if (inflateInit2(&zs, 16 + MAX_WBITS) != Z_OK)
-        return false;
-    out.clear();
-    zs.next_in = const_cast<Bytef*>(in.data());
-    zs.avail_in = static_cast<uInt>(in.size());
-    std::vector<uint8_t> chunk(1 << 16);
-    int rc = Z_OK;
-    bool ok = true;
-    while (ok) {
-        zs.next_out = chunk.data();
-        zs.avail_out = static_cast<uInt>(chunk.size());
-        rc = inflate(&zs, Z_NO_FLUSH);
-        const size_t produced = chunk.size() - zs.avail_out;
-        if (out.size() + produced > maxBytes) {
-            ok = false;
-            break;
-        }
-        out.insert(out.end(), chunk.begin(), chunk.begin() + produced);
-        if (rc == Z_STREAM_END) {
-            // Another gzip member may follow.
-            if (zs.avail_in >= 2 && zs.next_in[0] == 0x1F && zs.next_in[1] == 0x8B) {
-                inflateReset(&zs);
-                continue;
-            }
-            break;
-        }
-        if (rc != Z_OK || (produced == 0 && zs.avail_in == 0))
-            ok = false;
-    }
-    inflateEnd(&zs);
-    return ok && rc == Z_STREAM_END;
 }
 
 } // namespace
@@ -111,22 +76,88 @@ bool ComputePlaySize(const EmfHeaderInfo& header, int32_t& width, int32_t& heigh
     return true;
 }
 
+namespace {
+
+constexpr uint32_t kEndOfFileRecord = 14;
+
+// Reads a metafile record by record through zlib's file reader, which inflates gzip data
+// (several members too) and passes plain files through. Nothing beyond what the header
+// declares is read, and a record whose size does not fit fails at once, so a gzip bomb or a
+// huge sparse file costs no more than its honest part.
+class RecordReader {
+public:
+    explicit RecordReader(gzFile file) : m_file(file) {}
+
+    // Appends n more bytes to out; false when the data ends early or is corrupt.
+    bool Append(std::vector<uint8_t>& out, size_t n) {
+        const size_t at = out.size();
+        out.resize(at + n);
+        size_t done = 0;
+        while (done < n) {
+            const unsigned ask = unsigned(std::min<size_t>(n - done, 1u << 30));
+            const int got = gzread(m_file, out.data() + at + done, ask);
+            if (got <= 0)
+                return false;
+            done += size_t(got);
+        }
+        return true;
+    }
+
+private:
+    gzFile m_file;
+};
+
+struct GzCloser {
+    void operator()(gzFile f) const { gzclose(f); }
+};
+
+uint32_t LastU32(const std::vector<uint8_t>& d, size_t off) {
+    return ReadU32(std::span<const uint8_t>(d), off);
+}
+
+// Reads the header record and then every record up to the end-of-file record, within the
+// size the header declares (or maxBytes when the header declares less than itself).
+bool ReadRecords(RecordReader& in, std::vector<uint8_t>& out, size_t maxBytes) {
+    out.clear();
+    if (maxBytes < kHeaderMinSize || !in.Append(out, 8))
+        return false;
+    const uint32_t headerSize = LastU32(out, 4);
+    if (LastU32(out, 0) != 1 || headerSize < kHeaderMinSize || headerSize % 4 != 0 ||
+        headerSize > maxBytes || !in.Append(out, headerSize - 8))
+        return false;
+    EmfHeaderInfo header;
+    if (!ReadEmfHeader(out, header))
+        return false;
+    const size_t declared = header.bytes;
+    if (declared > maxBytes)
+        return false;
+    const size_t limit = declared >= headerSize ? declared : maxBytes;
+    // Grow in steps rather than trusting the declared size for one allocation.
+    out.reserve(std::min<size_t>(limit, size_t{1} << 20));
+    for (;;) {
+        const size_t at = out.size();
+        if (limit - at < 8 || !in.Append(out, 8))
+            return false;
+        const uint32_t type = LastU32(out, at), size = LastU32(out, at + 4);
+        if (size < 8 || size % 4 != 0 || size > limit - at || !in.Append(out, size - 8))
+            return false;
+        if (type == kEndOfFileRecord)
+            return true;
+    }
+}
+
+} // namespace
+
 bool LoadMetafileBytes(const std::string& path, std::vector<uint8_t>& out, size_t maxBytes) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f)
+    std::unique_ptr<gzFile_s, GzCloser> file(gzopen(path.c_str(), "rb"));
+    if (!file)
         return false;
-    f.seekg(0, std::ios::end);
-    const std::streamoff len = f.tellg();
-    if (len < 0 || static_cast<uint64_t>(len) > maxBytes)
-        return false;
-    f.seekg(0, std::ios::beg);
-    std::vector<uint8_t> raw(static_cast<size_t>(len));
-    if (len > 0 && !f.read(reinterpret_cast<char*>(raw.data()), len))
-        return false;
-    if (raw.size() >= 2 && raw[0] == 0x1F && raw[1] == 0x8B)
-        return Gunzip(raw, out, maxBytes);
-    out = std::move(raw);
-    return true;
+    gzbuffer(file.get(), 1u << 16);
+    RecordReader reader(file.get());
+    if (ReadRecords(reader, out, maxBytes))
+        return true;
+    out.clear();
+    return false;
 }
 
 } // namespace qm::emf

@@ -36,7 +36,10 @@ bool ReadEmfHeader(std::span<const uint8_t> data, EmfHeaderInfo& out);
 bool ComputePlaySize(const EmfHeaderInfo& header, int32_t& width, int32_t& height);
 
 /// Reads a metafile from disk: .emf as is, gzip-compressed (.emz, or any file starting with the
-/// gzip magic) decompressed. Files or decompressed data above maxBytes fail. False on failure.
+/// gzip magic) inflated as it is read. The header is checked first; reading then goes record by
+/// record up to the end-of-file record and never past the size the header declares. False (out
+/// empty) when the header is not a metafile's, declares more than maxBytes, a record does not
+/// fit, or the data ends or is corrupt before the end-of-file record.
 bool LoadMetafileBytes(const std::string& path, std::vector<uint8_t>& out,
                        size_t maxBytes = size_t{1} << 30);
 

@@ -2,6 +2,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/emf/emf_player.h"
@@ -131,6 +132,74 @@ TEST(EmfLoad, ReadsPlainAndGzipFilesWithinTheCap) {
     const auto gzSize = std::filesystem::file_size(packed);
     std::filesystem::resize_file(packed, gzSize / 2);
     EXPECT_FALSE(LoadMetafileBytes(packed, out));
+    std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+// A header that declares `declared` bytes, followed by `zeros` zero bytes, gzip-compressed
+// when packed: what a decompression bomb or a sparse file looks like.
+std::string WriteHostileMetafile(const std::filesystem::path& path, uint32_t declared, size_t zeros,
+                                 bool packed) {
+    std::vector<uint8_t> head = EmfBuilder().Finish();
+    head.resize(88); // the header record only
+    std::memcpy(head.data() + 48, &declared, 4);
+    if (packed) {
+        gzFile gz = gzopen(path.c_str(), "wb9");
+        gzwrite(gz, head.data(), unsigned(head.size()));
+        const std::vector<uint8_t> block(size_t{1} << 20, 0);
+        for (size_t done = 0; done < zeros; done += block.size())
+            gzwrite(gz, block.data(), unsigned(std::min(block.size(), zeros - done)));
+        gzclose(gz);
+    } else {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(head.data(), 1, head.size(), f);
+        std::fclose(f);
+        std::filesystem::resize_file(path, head.size() + zeros); // sparse
+    }
+    return path.string();
+}
+
+} // namespace
+
+TEST(EmfLoad, HostileFilesFailAtTheirFirstBadRecordWithoutReadingTheRest) {
+    const auto dir = std::filesystem::temp_directory_path() / "qm_emf_hostile_test";
+    std::filesystem::create_directories(dir);
+    std::vector<uint8_t> out;
+    // 64 MiB of zeros behind a header that declares 1 GiB: nothing after the header is a
+    // record, so the load fails without inflating or reading the bulk.
+    EXPECT_FALSE(LoadMetafileBytes(
+        WriteHostileMetafile(dir / "bomb.emz", 1u << 30, size_t{64} << 20, true), out));
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(LoadMetafileBytes(
+        WriteHostileMetafile(dir / "sparse.emf", 1u << 30, size_t{64} << 20, false), out));
+    // A header that declares more than the cap fails before anything else is read.
+    EXPECT_FALSE(
+        LoadMetafileBytes(WriteHostileMetafile(dir / "big.emz", 4096, 0, true), out, 4000));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(EmfLoad, ReadingStopsAtTheEndRecordWithinTheDeclaredSize) {
+    const auto dir = std::filesystem::temp_directory_path() / "qm_emf_declared_test";
+    std::filesystem::create_directories(dir);
+    const std::vector<uint8_t> emf = EmfBuilder().Record(kMoveTo, {1, 2}).Finish();
+    std::vector<uint8_t> padded = emf;
+    padded.resize(emf.size() + 4096, 0xAB); // trailing bytes after the end record
+    const std::string path = (dir / "a.emf").string();
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(padded.data(), 1, padded.size(), f);
+    std::fclose(f);
+    std::vector<uint8_t> out;
+    ASSERT_TRUE(LoadMetafileBytes(path, out));
+    EXPECT_EQ(out, emf);
+    // Records that run past the declared size are refused.
+    std::vector<uint8_t> lying = emf;
+    const uint32_t declared = uint32_t(emf.size() - 8);
+    std::memcpy(lying.data() + 48, &declared, 4);
+    f = std::fopen(path.c_str(), "wb");
+    std::fwrite(lying.data(), 1, lying.size(), f);
+    std::fclose(f);
+    EXPECT_FALSE(LoadMetafileBytes(path, out));
     std::filesystem::remove_all(dir);
 }
 
