@@ -3,7 +3,9 @@
 #include "core/unicode.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <set>
@@ -72,9 +74,19 @@ EntryKind KindOf(const std::string& path, unsigned char type) {
 
 int ScanFolderOnce(const std::string& folder, VisitedFolders& visited);
 
+// The system refuses paths this long; the walk goes on without the entry, but says so.
+bool PathTooLong(const std::string& path) {
+    if (path.size() < PATH_MAX)
+        return false;
+    std::fprintf(stderr, "Skipped (path longer than %d bytes): %s\n", PATH_MAX - 1, path.c_str());
+    return true;
+}
+
 // Adds one listing entry (a file or a whole subfolder) found in folder.
 int AddListedEntry(const std::string& folder, const dirent& entry, VisitedFolders& visited) {
     const std::string path = folder + entry.d_name;
+    if (PathTooLong(path))
+        return 0;
     switch (KindOf(path, entry.d_type)) {
     case EntryKind::Folder:
         return ScanFolderOnce(path + "/", visited);

@@ -1,5 +1,7 @@
 #include "engine/convert_file.h"
 
+#include <exception>
+#include <new>
 #include <string>
 
 #include "engine/colour.h"
@@ -75,11 +77,9 @@ FIBITMAP* RunImageSteps(FIBITMAP* dib, ConversionJobRecord& job, const SettingsR
     return dib;
 }
 
-bool ConvertFile(ConversionJobRecord& job, const SettingsRecord& s) {
-    // A file that fails before naming must not show the previous file's output name.
-    job.OutputPath.clear();
-    job.TempPath.clear();
-    job.FailureReason.clear();
+namespace {
+
+bool ConvertFileSteps(ConversionJobRecord& job, const SettingsRecord& s) {
     FIBITMAP* dib = RasteriseMetafileFile(job.InputPath, &job.FailureReason);
     if (!dib)
         return false;
@@ -94,6 +94,25 @@ bool ConvertFile(ConversionJobRecord& job, const SettingsRecord& s) {
     const bool written = WriteImage(dib, job, s, &job.FailureReason);
     FreeImage_Unload(dib);
     return written;
+}
+
+} // namespace
+
+bool ConvertFile(ConversionJobRecord& job, const SettingsRecord& s) {
+    // A file that fails before naming must not show the previous file's output name.
+    job.OutputPath.clear();
+    job.TempPath.clear();
+    job.FailureReason.clear();
+    // Running out of memory (or any other exception from a step) fails this file only.
+    try {
+        return ConvertFileSteps(job, s);
+    } catch (const std::bad_alloc&) {
+        job.FailureReason = "out of memory";
+    } catch (const std::exception& e) {
+        job.FailureReason = e.what();
+    }
+    RemovePartialOutput(job.TempPath);
+    return false;
 }
 
 bool ConvertFile() {

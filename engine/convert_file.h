@@ -17,7 +17,8 @@ inline constexpr int MaxIconSide = 128;
 /// order, reduces the depth, fills SourceDepth, TargetDepth (when AutoDepth), FinalWidth,
 /// FinalHeight, OutputPath and TempPath, and writes the file. True when the output file was
 /// written; false on any failure, with the cause in job.FailureReason (nothing is printed,
-/// every bitmap is released).
+/// every bitmap is released). Running out of memory inside any step fails the file the same
+/// way; no exception reaches the caller.
 bool ConvertFile(ConversionJobRecord& job, const SettingsRecord& s);
 
 /// ConvertFile on the global ConversionJob and Settings.

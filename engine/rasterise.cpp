@@ -1,8 +1,6 @@
 #include "engine/rasterise.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "platform/emf/emf_player.h"
@@ -13,6 +11,11 @@ bool SurfaceSizeAllowed(int64_t width, int64_t height) {
     if (width < 0 || height < 0 || width >= MaxSurfacePixels || height >= MaxSurfacePixels)
         return false;
     return (width + 1) * (height + 1) <= MaxSurfacePixels;
+}
+
+bool ImageSizeAllowed(int64_t width, int64_t height) {
+    return width > 0 && height > 0 && width <= MaxSurfacePixels && height <= MaxSurfacePixels &&
+           width * height <= MaxSurfacePixels;
 }
 
 namespace {
@@ -51,18 +54,6 @@ bool RecordChainIntact(std::span<const uint8_t> data, std::string* reason) {
 
 std::string SizeText(int64_t width, int64_t height) {
     return std::to_string(width) + " x " + std::to_string(height) + " pixels";
-}
-
-// Why a metafile could not be loaded from disk: the file itself, or its gzip stream.
-std::string LoadFailure(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return std::string("cannot read the file: ") + std::strerror(errno);
-    unsigned char magic[2] = {};
-    file.read(reinterpret_cast<char*>(magic), 2);
-    if (file && magic[0] == 0x1F && magic[1] == 0x8B)
-        return "damaged or oversized gzip stream";
-    return "cannot read the file: too large";
 }
 
 // The surface is the bitmap's own pixel buffer: FreeImage keeps rows bottom-up, the player
@@ -123,7 +114,14 @@ FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data, std::string* reason) 
         SetReason(reason, "out of memory for a picture of " + SizeText(width + 1, height + 1));
         return nullptr;
     }
-    if (!PlayInto(dib, data, width, height)) {
+    bool played = false;
+    try {
+        played = PlayInto(dib, data, width, height);
+    } catch (...) {
+        FreeImage_Unload(dib); // the caller sees the exception, not a lost surface
+        throw;
+    }
+    if (!played) {
         SetReason(reason, "playback failed");
         FreeImage_Unload(dib);
         return nullptr;
@@ -134,10 +132,8 @@ FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data, std::string* reason) 
 
 FIBITMAP* RasteriseMetafileFile(const std::string& path, std::string* reason) {
     std::vector<uint8_t> bytes;
-    if (!emf::LoadMetafileBytes(path, bytes)) {
-        SetReason(reason, LoadFailure(path));
+    if (!emf::LoadMetafileBytes(path, bytes, size_t{1} << 30, reason))
         return nullptr;
-    }
     return RasteriseMetafile(bytes, reason);
 }
 

@@ -12,6 +12,10 @@ namespace qm {
 /// The largest drawing surface we render into, in pixels (1 GiB at 32 bits per pixel).
 inline constexpr int64_t MaxSurfacePixels = int64_t{1} << 28;
 
+/// True when an image of width x height pixels may be made or loaded: both sizes positive and
+/// the pixel count within MaxSurfacePixels. Holds for loaded pictures and resize targets.
+bool ImageSizeAllowed(int64_t width, int64_t height);
+
 /// True when a (width + 1) x (height + 1) surface for a play rectangle of width x height
 /// pixels is allowed: both sizes non-negative and the pixel count within MaxSurfacePixels.
 bool SurfaceSizeAllowed(int64_t width, int64_t height);

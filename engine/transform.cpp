@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <numbers>
+
+#include "engine/rasterise.h"
 
 namespace qm {
 
@@ -45,6 +48,16 @@ BYTE HexPair(char high, char low) {
     return static_cast<BYTE>(l < 0 ? h : h * 16 + l);
 }
 
+// The enlarging rotation's result encloses the turned picture; a result beyond the pixel
+// limit of any image we make is refused before it is allocated.
+bool RotatedSizeAllowed(FIBITMAP* dib, double degrees) {
+    const double a = degrees * std::numbers::pi / 180.0;
+    const double w = FreeImage_GetWidth(dib), h = FreeImage_GetHeight(dib);
+    const double c = std::fabs(std::cos(a)), sn = std::fabs(std::sin(a));
+    return ImageSizeAllowed(int64_t(std::ceil(w * c + h * sn)) + 2,
+                            int64_t(std::ceil(w * sn + h * c)) + 2);
+}
+
 } // namespace
 
 FIBITMAP* RotateImage(FIBITMAP* dib, const SettingsRecord& s) {
@@ -65,6 +78,10 @@ FIBITMAP* RotateImage(FIBITMAP* dib, const SettingsRecord& s) {
     const double angle = t.ImageRotation;
     FIBITMAP* rotated = nullptr;
     if (t.ImageRotationType == 0) {
+        if (!RotatedSizeAllowed(dib, angle)) {
+            FreeImage_Unload(dib);
+            return nullptr;
+        }
         RGBQUAD back = ParseColor(t.ImageRotationBackColor);
         back.rgbReserved = 0;
         rotated = FreeImage_Rotate(dib, angle, &back);
@@ -108,6 +125,11 @@ FIBITMAP* ResizeImage(FIBITMAP* dib, int width, int height, const SettingsRecord
     // A very long, thin picture would otherwise round a side down to nothing.
     newW = std::max(newW, 1);
     newH = std::max(newH, 1);
+    // A target beyond the pixel limit of any image we make fails the file.
+    if (!ImageSizeAllowed(newW, newH)) {
+        FreeImage_Unload(dib);
+        return nullptr;
+    }
 
     FIBITMAP* scaled = FreeImage_Rescale(dib, newW, newH, ResizeFilter(t.ImageResizeAlgorithm));
     FreeImage_Unload(dib);

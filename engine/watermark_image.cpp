@@ -2,6 +2,7 @@
 #include "engine/watermark.h"
 
 #include "engine/layer_bitmap.h"
+#include "engine/rasterise.h"
 #include "platform/draw/layer.h"
 
 namespace qm {
@@ -16,7 +17,21 @@ FIBITMAP* LoadImageFile(const std::string& path) {
         format = FreeImage_GetFIFFromFilename(path.c_str());
     if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format))
         return nullptr;
+    // The size is read from the header first where the format allows it, so a small file that
+    // declares a huge picture is refused before its pixels are decoded.
+    if (FreeImage_FIFSupportsNoPixels(format)) {
+        FIBITMAP* header = FreeImage_Load(format, path.c_str(), FIF_LOAD_NOPIXELS);
+        const bool allowed =
+            header && ImageSizeAllowed(FreeImage_GetWidth(header), FreeImage_GetHeight(header));
+        FreeImage_Unload(header);
+        if (!allowed)
+            return nullptr;
+    }
     FIBITMAP* dib = FreeImage_Load(format, path.c_str(), 0);
+    if (dib && !ImageSizeAllowed(FreeImage_GetWidth(dib), FreeImage_GetHeight(dib))) {
+        FreeImage_Unload(dib);
+        return nullptr;
+    }
     if (dib && FreeImage_GetImageType(dib) != FIT_BITMAP) {
         // 16-bit-per-channel and floating-point images are brought to 8 bits per channel.
         FIBITMAP* standard = FreeImage_ConvertToStandardType(dib, TRUE);

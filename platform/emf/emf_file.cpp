@@ -2,6 +2,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -96,12 +97,22 @@ public:
         while (done < n) {
             const unsigned ask = unsigned(std::min<size_t>(n - done, 1u << 30));
             const int got = gzread(m_file, out.data() + at + done, ask);
-            if (got <= 0)
+            if (got <= 0) {
+                int code = Z_OK;
+                const char* message = gzerror(m_file, &code);
+                m_failure = code == Z_ERRNO ? std::string("read error: ") + std::strerror(errno)
+                            : code != Z_OK  ? std::string("damaged gzip stream: ") + message
+                            : out.size() > n
+                                ? "damaged metafile: cut off before its end-of-file record"
+                                : "not a metafile";
                 return false;
+            }
             done += size_t(got);
         }
         return true;
     }
+
+    std::string m_failure;
 
 private:
     gzFile m_file;
@@ -115,32 +126,42 @@ uint32_t LastU32(const std::vector<uint8_t>& d, size_t off) {
     return ReadU32(std::span<const uint8_t>(d), off);
 }
 
+bool Fail(std::string* reason, std::string text) {
+    if (reason)
+        *reason = std::move(text);
+    return false;
+}
+
 // Reads the header record and then every record up to the end-of-file record, within the
 // size the header declares (or maxBytes when the header declares less than itself).
-bool ReadRecords(RecordReader& in, std::vector<uint8_t>& out, size_t maxBytes) {
+bool ReadRecords(RecordReader& in, std::vector<uint8_t>& out, size_t maxBytes,
+                 std::string* reason) {
     out.clear();
-    if (maxBytes < kHeaderMinSize || !in.Append(out, 8))
-        return false;
+    if (!in.Append(out, 8))
+        return Fail(reason, "not a metafile");
     const uint32_t headerSize = LastU32(out, 4);
-    if (LastU32(out, 0) != 1 || headerSize < kHeaderMinSize || headerSize % 4 != 0 ||
-        headerSize > maxBytes || !in.Append(out, headerSize - 8))
-        return false;
     EmfHeaderInfo header;
-    if (!ReadEmfHeader(out, header))
-        return false;
+    if (LastU32(out, 0) != 1 || headerSize < kHeaderMinSize || headerSize % 4 != 0 ||
+        headerSize > maxBytes || !in.Append(out, headerSize - 8) || !ReadEmfHeader(out, header))
+        return Fail(reason, "not a metafile");
     const size_t declared = header.bytes;
     if (declared > maxBytes)
-        return false;
+        return Fail(reason, "metafile declares " + std::to_string(declared) +
+                                " bytes, more than the limit of " + std::to_string(maxBytes));
     const size_t limit = declared >= headerSize ? declared : maxBytes;
     // Grow in steps rather than trusting the declared size for one allocation.
     out.reserve(std::min<size_t>(limit, size_t{1} << 20));
     for (;;) {
         const size_t at = out.size();
-        if (limit - at < 8 || !in.Append(out, 8))
-            return false;
+        if (limit - at < 8)
+            return Fail(reason, "no end-of-file record within the declared size");
+        if (!in.Append(out, 8))
+            return Fail(reason, in.m_failure);
         const uint32_t type = LastU32(out, at), size = LastU32(out, at + 4);
-        if (size < 8 || size % 4 != 0 || size > limit - at || !in.Append(out, size - 8))
-            return false;
+        if (size < 8 || size % 4 != 0 || size > limit - at)
+            return Fail(reason, "damaged record at byte " + std::to_string(at));
+        if (!in.Append(out, size - 8))
+            return Fail(reason, in.m_failure);
         if (type == kEndOfFileRecord)
             return true;
     }
@@ -148,13 +169,15 @@ bool ReadRecords(RecordReader& in, std::vector<uint8_t>& out, size_t maxBytes) {
 
 } // namespace
 
-bool LoadMetafileBytes(const std::string& path, std::vector<uint8_t>& out, size_t maxBytes) {
+bool LoadMetafileBytes(const std::string& path, std::vector<uint8_t>& out, size_t maxBytes,
+                       std::string* reason) {
+    out.clear();
     std::unique_ptr<gzFile_s, GzCloser> file(gzopen(path.c_str(), "rb"));
     if (!file)
-        return false;
+        return Fail(reason, std::string("cannot read the file: ") + std::strerror(errno));
     gzbuffer(file.get(), 1u << 16);
     RecordReader reader(file.get());
-    if (ReadRecords(reader, out, maxBytes))
+    if (ReadRecords(reader, out, maxBytes, reason))
         return true;
     out.clear();
     return false;

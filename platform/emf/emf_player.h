@@ -39,9 +39,10 @@ bool ComputePlaySize(const EmfHeaderInfo& header, int32_t& width, int32_t& heigh
 /// gzip magic) inflated as it is read. The header is checked first; reading then goes record by
 /// record up to the end-of-file record and never past the size the header declares. False (out
 /// empty) when the header is not a metafile's, declares more than maxBytes, a record does not
-/// fit, or the data ends or is corrupt before the end-of-file record.
+/// fit, or the data ends or is corrupt before the end-of-file record; the cause then goes to
+/// *reason when given.
 bool LoadMetafileBytes(const std::string& path, std::vector<uint8_t>& out,
-                       size_t maxBytes = size_t{1} << 30);
+                       size_t maxBytes = size_t{1} << 30, std::string* reason = nullptr);
 
 /// A 32-bit surface: top-down rows of B, G, R, X bytes (X is kept at 255 by the player).
 struct Surface {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -101,6 +104,44 @@ TEST_F(InputCollectionTest, SymbolicLinkLoopsAreWalkedOnce) {
     EXPECT_EQ(ConversionProgress.FilesConverted, 2);
     EXPECT_EQ(InputList.Size(), 2u);
     EXPECT_EQ(ScanFolder(m_root + "missing/"), 0);
+}
+
+TEST_F(InputCollectionTest, EntriesBeyondThePathLimitAreReported) {
+    // Twenty folders of 250 letters: the file at the bottom has a path of over 5,000 bytes,
+    // which only descriptor-relative calls can create.
+    Write("short.emf");
+    int fd = open(m_root.c_str(), O_RDONLY | O_DIRECTORY);
+    const std::string name(250, 'd');
+    for (int level = 0; level < 20; ++level) {
+        ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
+        const int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = next;
+    }
+    const int file = openat(fd, "deep.emf", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(write(file, "EMF data", 8), 8);
+    close(file);
+    close(fd);
+    ConversionJob.InputFolder = m_root;
+    ::testing::internal::CaptureStderr();
+    ImportFolder();
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ConversionProgress.FilesConverted, 1);
+    EXPECT_NE(errors.find("Skipped (path longer than 4095 bytes): " + m_root + name),
+              std::string::npos)
+        << errors;
+    // Deep trees are removed from the inside out, one relative step at a time.
+    const std::string top = m_root + name;
+    std::error_code ignored;
+    fs::current_path(top, ignored);
+    for (int level = 0; level < 19; ++level)
+        fs::current_path(name, ignored);
+    ::unlink("deep.emf");
+    for (int level = 0; level < 20; ++level) {
+        fs::current_path("..", ignored);
+        ::rmdir(name.c_str());
+    }
+    fs::current_path("/", ignored);
 }
 
 TEST_F(InputCollectionTest, StoppedFolderImportKeepsFilesAddedSoFar) {

@@ -4,10 +4,13 @@
 
 #include <FreeImage.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -18,6 +21,32 @@
 
 using namespace qm;
 namespace fs = std::filesystem;
+
+namespace {
+
+// The next allocation through operator new fails when set, as a large one does on a machine
+// out of memory.
+std::atomic<bool> g_failNextAllocation{false};
+
+} // namespace
+
+// The replacements pair malloc with free; GCC can't see that through inlined allocators.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+void* operator new(size_t size) {
+    void* p = g_failNextAllocation.exchange(false) ? nullptr : std::malloc(size ? size : 1);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -135,6 +164,29 @@ TEST_F(WorkerTest, AFolderThatCannotBeCreatedIsTheReasonOfTheFailedWrite) {
         << m_errors[0];
     // A file that fails before writing keeps its own reason.
     EXPECT_EQ(m_errors[1], broken + ": not a metafile");
+}
+
+TEST_F(WorkerTest, RunningOutOfMemoryFailsOnlyThatFile) {
+    const std::string first = AddGood("first.emf");
+    const std::string starved = AddGood("starved.emf");
+    AddGood("last.emf");
+    WorkerContext ctx{m_job,
+                      m_progress,
+                      m_lock,
+                      m_inputs,
+                      m_settings,
+                      [&](std::string_view line) {
+                          // Memory runs out while the middle file converts.
+                          if (line == "Processing: " + starved)
+                              g_failNextAllocation = true;
+                      },
+                      [this](std::string_view line) { m_errors.emplace_back(line); }};
+    EXPECT_EQ(RunConversionWorker(ctx), 2);
+    EXPECT_EQ(m_progress.FilesStarted, 3);
+    EXPECT_TRUE(fs::exists(m_job.OutputFolder + "first.png"));
+    EXPECT_FALSE(fs::exists(m_job.OutputFolder + "starved.png"));
+    EXPECT_TRUE(fs::exists(m_job.OutputFolder + "last.png"));
+    EXPECT_EQ(m_errors, std::vector<std::string>{starved + ": out of memory"});
 }
 
 TEST_F(WorkerTest, DiagnosticsOnlyInADebugConsoleRun) {

@@ -155,6 +155,25 @@ TEST(Resize, SameSizeDoesNotResampleAndEveryFilterWorks) {
     }
 }
 
+TEST(Resize, TargetsBeyondThePixelLimitFail) {
+    SettingsRecord s;
+    s.Transform.DoImageResize = 1;
+    s.Transform.ImageWidth = 20000;
+    s.Transform.ImageHeight = 20000;
+    EXPECT_EQ(ResizeImage(MakeMarked(10, 10), 10, 10, s), nullptr);
+    s.Transform.ImageWidth = 1000000; // kept aspect of a thin strip: 1000000 x 1000
+    s.Transform.KeepAspectRatio = 1;
+    EXPECT_EQ(ResizeImage(MakeMarked(1000, 1), 1000, 1, s), nullptr);
+}
+
+TEST(Rotate, ResultBeyondThePixelLimitFails) {
+    // A strip of a million pixels turned by 45 degrees would need 700000 x 700000.
+    EXPECT_EQ(RotateImage(MakeMarked(1 << 20, 1), RotationSettings(45, 0)), nullptr);
+    FIBITMAP* kept = RotateImage(MakeMarked(1 << 20, 1), RotationSettings(45, 1));
+    ASSERT_NE(kept, nullptr);
+    FreeImage_Unload(kept);
+}
+
 TEST(Flip, EachDirectionAndBoth) {
     SettingsRecord s;
     s.Transform.DoImageFlipHorizontal = 1;

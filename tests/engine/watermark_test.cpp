@@ -365,5 +365,19 @@ TEST_F(ImageWatermark, AlphaRotationAndMissingFiles) {
     FreeImage_Unload(small);
 }
 
+TEST_F(ImageWatermark, PictureBeyondThePixelLimitIsNotLoaded) {
+    // 16400 x 16400 black pixels: 270 million, a few kilobytes as a 1-bit PNG, over a gigabyte
+    // once decoded.
+    FIBITMAP* huge = FreeImage_Allocate(16400, 16400, 1);
+    ASSERT_TRUE(huge);
+    const std::string path = (m_dir / "huge.png").string();
+    ASSERT_TRUE(FreeImage_Save(FIF_PNG, huge, path.c_str(), PNG_Z_BEST_SPEED));
+    FreeImage_Unload(huge);
+    ConversionJobRecord job;
+    FIBITMAP* dib = DrawWatermark(MakeFilled(30, 30, kGrey), 30, 30, ImageMark(path, 255, 0), job);
+    EXPECT_EQ(At(dib, 5, 5), kGreyRgb);
+    FreeImage_Unload(dib);
+}
+
 } // namespace
 } // namespace qm
