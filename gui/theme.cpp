@@ -152,10 +152,13 @@ int ImageCount() {
 std::vector<std::string> ThemeFolders() {
     if (!FolderOverride().empty())
         return FolderOverride();
+    // Beside the executable (the build folder), then the data folder it was built for, then the
+    // data folder next to its bin/ when the installed tree was moved elsewhere.
     std::vector<std::string> folders = {ExecutableFolder() + "gfx/"};
-    const std::string installed = WithSlash(QM_INSTALLED_GFX_DIR);
-    if (!installed.empty() && installed != folders.front())
-        folders.push_back(installed);
+    for (const std::string& folder :
+         {WithSlash(QM_INSTALLED_GFX_DIR), ExecutableFolder() + "../share/quellmark/gfx/"})
+        if (!folder.empty() && std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
     return folders;
 }
 
@@ -292,6 +295,21 @@ QPixmap ThemeImage(ImageSet set, std::string_view name) {
 QIcon ThemeIcon(ImageSet set, std::string_view name) {
     const QPixmap pixmap = ThemeImage(set, name);
     return pixmap.isNull() ? QIcon() : QIcon(pixmap);
+}
+
+QIcon ApplicationIcon() {
+    for (const std::string& folder : ThemeFolders()) {
+        QIcon icon;
+        for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+            const std::string path = folder + "quellmark_" + std::to_string(size) + ".png";
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(path, ec))
+                icon.addFile(Q(path), QSize(size, size));
+        }
+        if (!icon.isNull())
+            return icon;
+    }
+    return QIcon::fromTheme(QStringLiteral("quellmark"));
 }
 
 } // namespace qm::gui

@@ -36,8 +36,9 @@ int ImageCount();
 extern std::map<std::string, QString> ThemeList;
 
 /// The folders searched for theme archives, each ending in "/": ProgramFolder + "gfx/", then
-/// the installed data folder's gfx/. An archive in an earlier folder hides one of the same name
-/// in a later folder.
+/// the installed data folder's gfx/ (the one configured at build time, then share/quellmark/gfx/
+/// beside the executable's bin/ folder). An archive in an earlier folder hides one of the same
+/// name in a later folder.
 std::vector<std::string> ThemeFolders();
 /// Replaces the searched folders (tests); an empty list restores the default ones.
 void SetThemeFolders(std::vector<std::string> folders);
@@ -77,5 +78,9 @@ void SetToolbarIconSize(QToolBar* toolbar, int size);
 QPixmap ThemeImage(ImageSet set, std::string_view name);
 /// The same image as an icon; a null icon when none was loaded.
 QIcon ThemeIcon(ImageSet set, std::string_view name);
+
+/// The program's own icon for its windows: the quellmark_<size>.png files of the first theme
+/// folder that has them, else the desktop's icon theme entry "quellmark"; null when neither.
+QIcon ApplicationIcon();
 
 } // namespace qm::gui

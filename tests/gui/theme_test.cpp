@@ -246,5 +246,65 @@ TEST(SetToolbarIconSize, ResizesTheToolbarsIcons) {
     SetToolbarIconSize(nullptr, 16); // no toolbar: nothing happens
 }
 
+// The archives the build packs into gfx/ beside the executable.
+class BuiltThemes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetThemeFolders({QM_BINARY_DIR "/gfx"});
+        if (ThemeArchivePath("handdrawn").empty())
+            GTEST_SKIP() << "no theme archives built (rsvg-convert missing)";
+        ListThemes();
+    }
+    void TearDown() override {
+        SetThemeFolders({});
+        FreeThemeImages();
+        ThemeList.clear();
+        ResetSettings(0);
+    }
+};
+
+TEST_F(BuiltThemes, EveryThemeHasEveryImageAtEverySize) {
+    EXPECT_EQ(ThemeList["handdrawn"], "Hand-drawn");
+    for (const auto& [theme, display] : ThemeList) {
+        SCOPED_TRACE(theme);
+        EXPECT_NE(display, QString::fromStdString(theme));
+        Settings.Interface.UITheme = theme;
+        for (int uiSize = 0; uiSize <= 4; ++uiSize) {
+            FreeThemeImages();
+            Settings.Interface.UISize = uiSize;
+            LoadTheme(true, true, true);
+            const int size = IconPixelSize(uiSize);
+            for (const char* name : IconNames) {
+                EXPECT_EQ(ThemeImage(ImageSet::MenuIcons, name).size(), QSize(16, 16)) << name;
+                EXPECT_EQ(ThemeImage(ImageSet::ToolbarIcons, name).size(), QSize(size, size))
+                    << name;
+            }
+        }
+        EXPECT_EQ(ThemeImage(ImageSet::Buttons, "Convert").size(), QSize(88, 88));
+        EXPECT_EQ(ThemeImage(ImageSet::Buttons, "InFiles").size(), QSize(64, 64));
+        EXPECT_EQ(ThemeImage(ImageSet::Buttons, "InFolder").size(), QSize(64, 64));
+    }
+    EXPECT_FALSE(ApplicationIcon().isNull());
+}
+
+TEST_F(BuiltThemes, ImagesAreDrawnNotBlank) {
+    Settings.Interface.UITheme = "handdrawn";
+    LoadTheme(true, true, true);
+    for (const char* name : IconNames) {
+        const QImage image = ThemeImage(ImageSet::ToolbarIcons, name).toImage();
+        int opaque = 0, dark = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb p = image.pixel(x, y);
+                opaque += qAlpha(p) > 128;
+                dark += qAlpha(p) > 128 && qGray(p) < 80;
+            }
+        // Some colour and some ink outline, but not a filled square.
+        EXPECT_GT(opaque, image.width() * image.height() / 8) << name;
+        EXPECT_LT(opaque, image.width() * image.height() * 15 / 16) << name;
+        EXPECT_GT(dark, image.width()) << name;
+    }
+}
+
 } // namespace
 } // namespace qm::gui
