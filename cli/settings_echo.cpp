@@ -7,6 +7,7 @@
 #include "cli/console_output.h"
 #include "cli/option_values.h"
 #include "cli/value_checks.h"
+#include "core/text_case.h"
 
 namespace qm {
 
@@ -38,14 +39,6 @@ public:
 private:
     bool m_debug;
 };
-
-std::string Upper(std::string_view id) {
-    std::string result(id);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return result;
-}
 
 // The further settings of the formats that have any, after their depth line.
 void EchoFormatExtras(const SettingsRecord& s, std::string_view id, const Echo& echo) {
@@ -171,7 +164,7 @@ std::string TwoDecimals(float value) {
 bool EchoAndCheckFormatSettings(const SettingsRecord& s, std::string_view formatId, bool debug) {
     const Echo echo(debug);
     const int32_t* depth = FormatDepthSetting(const_cast<SettingsRecord&>(s), formatId);
-    echo.Number(Upper(formatId) + " BPP: ", depth ? *depth : 0);
+    echo.Number(UpperAscii(formatId) + " BPP: ", depth ? *depth : 0);
     EchoFormatExtras(s, formatId, echo);
     return Echo::Passed(CheckDepth(formatId, s)) && Echo::Passed(CheckQuality(formatId, s));
 }

@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "core/formats.h"
 #include "engine/colour.h"
 #include "engine/encode.h"
 #include "engine/frame.h"
@@ -25,7 +26,9 @@ int HeightOf(FIBITMAP* dib) {
 
 // Icons larger than 128 pixels either way become exactly 128 x 128 (aspect not kept).
 FIBITMAP* LimitIconSize(FIBITMAP* dib, const ConversionJobRecord& job) {
-    if (job.FormatId != "ico" || (WidthOf(dib) <= MaxIconSide && HeightOf(dib) <= MaxIconSide))
+    const OutputFormat* format = FindOutputFormat(job.FormatId);
+    if (!format || format->kind != OutputFormatKind::Ico ||
+        (WidthOf(dib) <= MaxIconSide && HeightOf(dib) <= MaxIconSide))
         return dib;
     FIBITMAP* scaled = FreeImage_Rescale(dib, MaxIconSide, MaxIconSide, FILTER_BICUBIC);
     FreeImage_Unload(dib);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <span>
 
 #include "core/formats.h"
 #include "core/text_case.h"
@@ -16,8 +17,46 @@
 namespace qm {
 namespace {
 
-int32_t PickFlag(int32_t value, std::initializer_list<int32_t> flags) {
-    return value >= 0 && value < static_cast<int32_t>(flags.size()) ? flags.begin()[value] : 0;
+// The FreeImage check of the output formats table: every code it spells out is FreeImage's.
+constexpr bool CodeIs(OutputFormatKind kind, FREE_IMAGE_FORMAT code) {
+    return FormatRow(kind).code == static_cast<int32_t>(code);
+}
+static_assert(CodeIs(OutputFormatKind::Bmp, FIF_BMP));
+static_assert(CodeIs(OutputFormatKind::Exr, FIF_EXR));
+static_assert(CodeIs(OutputFormatKind::Gif, FIF_GIF));
+static_assert(CodeIs(OutputFormatKind::Hdr, FIF_HDR));
+static_assert(CodeIs(OutputFormatKind::Ico, FIF_ICO));
+static_assert(CodeIs(OutputFormatKind::J2k, FIF_J2K));
+static_assert(CodeIs(OutputFormatKind::Jng, FIF_JNG));
+static_assert(CodeIs(OutputFormatKind::Jp2, FIF_JP2));
+static_assert(CodeIs(OutputFormatKind::Jpg, FIF_JPEG));
+static_assert(CodeIs(OutputFormatKind::Jxr, FIF_JXR));
+static_assert(CodeIs(OutputFormatKind::Pbm, FIF_PBM));
+static_assert(CodeIs(OutputFormatKind::Pfm, FIF_PFM));
+static_assert(CodeIs(OutputFormatKind::Pgm, FIF_PGM));
+static_assert(CodeIs(OutputFormatKind::Png, FIF_PNG));
+static_assert(CodeIs(OutputFormatKind::Ppm, FIF_PPM));
+static_assert(CodeIs(OutputFormatKind::Tga, FIF_TARGA));
+static_assert(CodeIs(OutputFormatKind::Tiff, FIF_TIFF));
+static_assert(CodeIs(OutputFormatKind::Wbmp, FIF_WBMP));
+static_assert(CodeIs(OutputFormatKind::Webp, FIF_WEBP));
+static_assert(CodeIs(OutputFormatKind::Xpm, FIF_XPM));
+
+// Writer flags by the value each setting stores (0, 1, 2, ...).
+constexpr int32_t BmpCompressionFlags[] = {BMP_DEFAULT, BMP_SAVE_RLE};
+constexpr int32_t ExrCompressionFlags[] = {EXR_NONE, EXR_ZIP, EXR_PIZ, EXR_PXR24, EXR_B44};
+constexpr int32_t JpgChromaFlags[] = {JPEG_SUBSAMPLING_444, JPEG_SUBSAMPLING_422,
+                                      JPEG_SUBSAMPLING_420, JPEG_SUBSAMPLING_411};
+constexpr int32_t JpgSaveAsFlags[] = {0, JPEG_BASELINE, JPEG_OPTIMIZE, JPEG_PROGRESSIVE};
+constexpr int32_t PngCompressionFlags[] = {PNG_Z_NO_COMPRESSION, PNG_Z_BEST_SPEED,
+                                           PNG_Z_DEFAULT_COMPRESSION, PNG_Z_BEST_COMPRESSION};
+constexpr int32_t TgaCompressionFlags[] = {TARGA_DEFAULT, TARGA_SAVE_RLE};
+constexpr int32_t TiffCompressionFlags[] = {TIFF_NONE,     TIFF_CCITTFAX3, TIFF_CCITTFAX4,
+                                            TIFF_PACKBITS, TIFF_DEFLATE,   TIFF_ADOBE_DEFLATE,
+                                            TIFF_LZW,      TIFF_JPEG,      TIFF_LOGLUV};
+
+int32_t PickFlag(int32_t value, std::span<const int32_t> flags) {
+    return value >= 0 && static_cast<size_t>(value) < flags.size() ? flags[value] : 0;
 }
 
 struct BitmapDeleter {
@@ -110,28 +149,29 @@ bool SetBitsAreBright(FIBITMAP* dib) {
 // The bitmap in the form the FreeImage writer of a format accepts: the bitmap itself, or a
 // converted copy (in `copy`), or null when no conversion helps. Guards against writers that
 // fail, or abort the process, on input the depth step does not normally produce.
-FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, std::string_view id, int32_t flags,
+FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, OutputFormatKind kind, int32_t flags,
                                 BitmapPtr& copy) {
+    using enum OutputFormatKind;
     const unsigned bpp = FreeImage_GetBPP(dib);
     const bool plain = FreeImage_GetImageType(dib) == FIT_BITMAP;
-    if (id == "webp" && (!plain || (bpp != 24 && bpp != 32)))
+    if (kind == Webp && (!plain || (bpp != 24 && bpp != 32)))
         copy.reset(To24Bits(dib));
-    else if ((id == "jpg" || id == "pgm") && plain && bpp == 8 && !IsGreyscale(dib))
+    else if ((kind == Jpg || kind == Pgm) && plain && bpp == 8 && !IsGreyscale(dib))
         copy.reset(FreeImage_ConvertToGreyscale(dib));
-    else if (id == "pbm" && plain && bpp == 1 && SetBitsAreBright(dib))
+    else if (kind == Pbm && plain && bpp == 1 && SetBitsAreBright(dib))
         copy.reset(SetBitsBlack(dib));
-    else if (id == "tga" && Is565(dib))
+    else if (kind == Tga && Is565(dib))
         copy.reset(FreeImage_ConvertTo16Bits555(dib));
-    else if (id == "tiff" && (flags & TIFF_CMYK) && plain && bpp == 32)
+    else if (kind == Tiff && (flags & TIFF_CMYK) && plain && bpp == 32)
         copy.reset(ToCmyk(dib)); // the writer would take the colour bytes as inks
     else
         return dib;
     return copy.get();
 }
 
-bool SaveWithFreeImage(FIBITMAP* dib, const ConversionJobRecord& job) {
+bool SaveWithFreeImage(FIBITMAP* dib, const OutputFormat& format, const ConversionJobRecord& job) {
     BitmapPtr copy;
-    FIBITMAP* source = FitForFreeImageWriter(dib, job.FormatId, job.SaveFlags, copy);
+    FIBITMAP* source = FitForFreeImageWriter(dib, format.kind, job.SaveFlags, copy);
     return source && FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.FormatCode), source,
                                     job.OutputPath.c_str(), job.SaveFlags) != FALSE;
 }
@@ -139,34 +179,33 @@ bool SaveWithFreeImage(FIBITMAP* dib, const ConversionJobRecord& job) {
 } // namespace
 
 int32_t SaveFlagsFor(std::string_view id, const SettingsRecord& s) {
+    const OutputFormat* format = FindOutputFormat(id);
+    if (!format)
+        return 0;
     const OutputGroup& o = s.Output;
-    if (id == "bmp")
-        return PickFlag(o.BMPCompression, {BMP_DEFAULT, BMP_SAVE_RLE});
-    if (id == "exr")
-        return PickFlag(o.EXRCompression, {EXR_NONE, EXR_ZIP, EXR_PIZ, EXR_PXR24, EXR_B44});
-    if (id == "jpg")
-        return o.JPGQuality |
-               PickFlag(o.JPGChroma, {JPEG_SUBSAMPLING_444, JPEG_SUBSAMPLING_422,
-                                      JPEG_SUBSAMPLING_420, JPEG_SUBSAMPLING_411}) |
-               PickFlag(o.JPGSaveAs, {0, JPEG_BASELINE, JPEG_OPTIMIZE, JPEG_PROGRESSIVE});
-    if (id == "jxr")
+    switch (format->kind) {
+    case OutputFormatKind::Bmp:
+        return PickFlag(o.BMPCompression, BmpCompressionFlags);
+    case OutputFormatKind::Exr:
+        return PickFlag(o.EXRCompression, ExrCompressionFlags);
+    case OutputFormatKind::Jpg:
+        return o.JPGQuality | PickFlag(o.JPGChroma, JpgChromaFlags) |
+               PickFlag(o.JPGSaveAs, JpgSaveAsFlags);
+    case OutputFormatKind::Jxr:
         return JXR_LOSSLESS;
-    if (id == "png")
-        return PickFlag(o.PNGCompression, {PNG_Z_NO_COMPRESSION, PNG_Z_BEST_SPEED,
-                                           PNG_Z_DEFAULT_COMPRESSION, PNG_Z_BEST_COMPRESSION}) |
+    case OutputFormatKind::Png:
+        return PickFlag(o.PNGCompression, PngCompressionFlags) |
                (o.PNGInterlaced ? PNG_INTERLACED : 0);
-    if (id == "tga")
-        return PickFlag(o.TGACompression, {TARGA_DEFAULT, TARGA_SAVE_RLE});
-    if (id == "tiff") {
-        const int32_t compression =
-            PickFlag(o.TIFFCompression,
-                     {TIFF_NONE, TIFF_CCITTFAX3, TIFF_CCITTFAX4, TIFF_PACKBITS, TIFF_DEFLATE,
-                      TIFF_ADOBE_DEFLATE, TIFF_LZW, TIFF_JPEG, TIFF_LOGLUV});
-        return compression | (o.TIFFColorModel == 1 ? TIFF_CMYK : 0);
-    }
-    if (id == "webp")
+    case OutputFormatKind::Tga:
+        return PickFlag(o.TGACompression, TgaCompressionFlags);
+    case OutputFormatKind::Tiff:
+        return PickFlag(o.TIFFCompression, TiffCompressionFlags) |
+               (o.TIFFColorModel == 1 ? TIFF_CMYK : 0);
+    case OutputFormatKind::Webp:
         return o.WEBPQuality == 100 ? WEBP_LOSSLESS : o.WEBPQuality;
-    return 0;
+    default:
+        return 0;
+    }
 }
 
 FIBITMAP* ReduceDepth(FIBITMAP* dib, int32_t targetDepth) {
@@ -176,6 +215,8 @@ FIBITMAP* ReduceDepth(FIBITMAP* dib, int32_t targetDepth) {
 FIBITMAP* ReduceDepth(FIBITMAP* dib, int32_t targetDepth, std::string_view id) {
     if (!dib)
         return nullptr;
+    const OutputFormat* format = FindOutputFormat(id);
+    const DepthLayout layout = format ? format->layout : DepthLayout::Default;
     const unsigned bpp = FreeImage_GetBPP(dib);
     if (static_cast<int32_t>(bpp) == targetDepth)
         return dib;
@@ -192,11 +233,10 @@ FIBITMAP* ReduceDepth(FIBITMAP* dib, int32_t targetDepth, std::string_view id) {
         // The 16-bit converters take standard bitmaps only.
         if (bpp > 32 && !(dib = Replace(dib, FreeImage_ConvertTo24Bits(dib))))
             return nullptr;
-        return Replace(dib, id == "ico" || id == "tga" ? FreeImage_ConvertTo16Bits555(dib)
-                                                       : FreeImage_ConvertTo16Bits565(dib));
+        return Replace(dib, layout == DepthLayout::Rgb555 ? FreeImage_ConvertTo16Bits555(dib)
+                                                          : FreeImage_ConvertTo16Bits565(dib));
     case 8:
-        // A greymap holds grey levels, not palette indices: it is greyscale like the JPEG family.
-        if (id == "jpg" || id == "j2k" || id == "jp2" || id == "jxr" || id == "pgm")
+        if (layout == DepthLayout::Greyscale8)
             return Replace(dib, FreeImage_ConvertTo8Bits(dib));
         // The quantizer takes 24-bit input.
         if (bpp != 24 && !(dib = Replace(dib, FreeImage_ConvertTo24Bits(dib))))
@@ -224,26 +264,28 @@ bool RemovePartialOutput(const std::string& path) {
 
 namespace {
 
-bool WriteByFormat(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRecord& s) {
-    const std::string& id = job.FormatId;
+bool WriteByFormat(FIBITMAP* dib, const OutputFormat& format, const ConversionJobRecord& job,
+                   const SettingsRecord& s) {
     // The DevIL writer goes through a temporary file and cleans up after itself.
-    if (IsDevilFormat(id))
+    if (format.writer == FormatWriter::Devil)
         return WriteWithDevil(dib, job);
     bool ok = false;
+    const bool bmp = format.kind == OutputFormatKind::Bmp;
     const bool rle = (job.SaveFlags & BMP_SAVE_RLE) != 0;
-    if (id == "bmp" && job.TargetDepth == 8 && s.Output.BMPColorTable == 1)
+    if (bmp && job.TargetDepth == 8 && s.Output.BMPColorTable == 1)
         ok = WriteShortPaletteBmp(dib, job.OutputPath, job.SaveFlags) > 0;
-    else if (id == "bmp" && rle && FreeImage_GetBPP(dib) == 8)
+    else if (bmp && rle && FreeImage_GetBPP(dib) == 8)
         ok = WritePaletteBmp(dib, job.OutputPath, job.SaveFlags, false) > 0;
-    else if (id == "jxr")
+    else if (format.writer == FormatWriter::JpegXr)
         ok = WriteJxr(dib, job.OutputPath, job.SaveFlags);
-    else if (id == "ico")
+    else if (format.writer == FormatWriter::Icon)
         ok = WriteIco(dib, job.OutputPath);
-    else if (id == "j2k" || id == "jp2")
+    else if (format.writer == FormatWriter::OpenJpeg)
         ok = WriteJ2k(dib, job.OutputPath, job.SaveFlags,
-                      id == "jp2" ? J2kContainer::File : J2kContainer::Codestream);
+                      format.kind == OutputFormatKind::Jp2 ? J2kContainer::File
+                                                           : J2kContainer::Codestream);
     else
-        ok = SaveWithFreeImage(dib, job);
+        ok = SaveWithFreeImage(dib, format, job);
     if (!ok)
         RemovePartialOutput(job.OutputPath);
     return ok;
@@ -258,11 +300,14 @@ bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRec
             *reason = UpperAscii(job.FormatId) + " writer: " + cause;
         return false;
     };
+    const OutputFormat* format = FindOutputFormat(job.FormatId);
+    if (!format)
+        return fail("unknown output format");
     if (!dib)
         return fail("no picture to write");
     if (job.OutputPath.empty())
         return fail("no output name");
-    if (!WriteByFormat(dib, job, s))
+    if (!WriteByFormat(dib, *format, job, s))
         return fail("cannot write " + job.OutputPath);
     return true;
 }

@@ -15,6 +15,8 @@
 namespace qm {
 namespace {
 
+static_assert(DevilPcxCode == IL_PCX && DevilDdsCode == IL_DDS && DevilPsdCode == IL_PSD);
+
 // DevIL keeps one current image per process.
 std::mutex DevilLock;
 
@@ -62,7 +64,7 @@ bool SaveCurrentImage(ILuint image, FIBITMAP* dib, const std::vector<uint8_t>& p
                     static_cast<ILubyte>(channels), channels == 4 ? IL_BGRA : IL_BGR,
                     IL_UNSIGNED_BYTE, const_cast<uint8_t*>(pixels.data())))
         return false;
-    if (job.FormatId == "dds" && !iluBuildMipmaps())
+    if (job.FormatCode == DevilDdsCode && !iluBuildMipmaps())
         return false;
     // Building mipmaps leaves a level bound; the save must see the base image.
     ilBindImage(image);
@@ -84,7 +86,7 @@ bool WriteWithDevil(FIBITMAP* dib, const ConversionJobRecord& job) {
         return false;
     InitImageLibraries();
     // PCX from four channels comes out 32-bit, which readers refuse: it gets three.
-    const unsigned channels = job.FormatId != "pcx" && FreeImage_GetBPP(dib) == 32 ? 4 : 3;
+    const unsigned channels = job.FormatCode != DevilPcxCode && FreeImage_GetBPP(dib) == 32 ? 4 : 3;
     const std::vector<uint8_t> pixels = RawPixels(dib, channels);
     if (pixels.empty())
         return false;

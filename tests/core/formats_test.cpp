@@ -14,13 +14,14 @@ TEST(OutputFormatsTable, HasARowForEveryOutputFormatWithItsOwnExtension) {
     for (const std::string& id : OutputFormats) {
         const OutputFormat* row = FindOutputFormat(id);
         ASSERT_NE(row, nullptr) << id;
-        EXPECT_EQ(row->extension, id);
+        EXPECT_EQ(row->id, id);
+        EXPECT_EQ(&FormatRow(row->kind), row);
         EXPECT_FALSE(row->description.empty()) << id;
         const std::vector<int32_t> depths = AllowedDepths(id);
         ASSERT_FALSE(depths.empty()) << id;
         EXPECT_TRUE(std::is_sorted(depths.begin(), depths.end())) << id;
     }
-    EXPECT_EQ(FindOutputFormat("tiff")->extension, "tiff");
+    EXPECT_EQ(FindOutputFormat("tiff")->id, "tiff");
     EXPECT_EQ(FindOutputFormat("tif"), nullptr);
     EXPECT_EQ(FindOutputFormat("PNG"), nullptr); // lookups are case-sensitive
 }
@@ -38,7 +39,8 @@ TEST(OutputFormatsTable, CodesNameTheWriterOfEachFormat) {
     EXPECT_TRUE(IsDevilFormat("pcx"));
     EXPECT_FALSE(IsDevilFormat("png"));
     EXPECT_EQ(FormatDescription("jxr"), "JPEG XR Image Format");
-    EXPECT_EQ(FindOutputFormat("png")->depths, "1,4,8,24,32,48");
+    EXPECT_EQ(AllowedDepths("png"), (std::vector<int32_t>{1, 4, 8, 24, 32, 48}));
+    EXPECT_EQ(AllowedDepths("pbm"), std::vector<int32_t>{1});
 }
 
 TEST(ChooseAutoDepth, TakesTheFirstDepthNotBelowElseTheLargest) {
