@@ -47,37 +47,37 @@ std::vector<SettingOption> BuildTable() {
 
     // Output.
     t.push_back(KeywordOption("--BMP-COMPRESSION", 4, [](SettingsRecord& s, std::string_view v) {
-        s.Output.BMPCompression = ParseKeyword(4, v);
+        s.Output.BMPCompression = ParseKeyword(KeywordTable::Compression, v);
     }));
     t.push_back(KeywordOption("--BMP-COLOR-TABLE", 5, [](SettingsRecord& s, std::string_view v) {
-        s.Output.BMPColorTable = ParseKeyword(5, v);
+        s.Output.BMPColorTable = ParseKeyword(KeywordTable::BmpColorTable, v);
     }));
     t.push_back(KeywordOption("--EXR-COMPRESSION", 4, [](SettingsRecord& s, std::string_view v) {
-        s.Output.EXRCompression = ParseKeyword(4, v);
+        s.Output.EXRCompression = ParseKeyword(KeywordTable::Compression, v);
     }));
     t.push_back(IntegerOption("--JPG-QUALITY", [](SettingsRecord& s, std::string_view v) {
         s.Output.JPGQuality = Int(v);
     }));
     t.push_back(KeywordOption("--JPG-CHROMA", 7, [](SettingsRecord& s, std::string_view v) {
-        s.Output.JPGChroma = ParseKeyword(7, v);
+        s.Output.JPGChroma = ParseKeyword(KeywordTable::JpgChroma, v);
     }));
     t.push_back(KeywordOption("--JPG-SAVE-AS", 8, [](SettingsRecord& s, std::string_view v) {
-        s.Output.JPGSaveAs = ParseKeyword(8, v);
+        s.Output.JPGSaveAs = ParseKeyword(KeywordTable::JpgSaveAs, v);
     }));
     t.push_back(KeywordOption("--PNG-COMPRESSION", 4, [](SettingsRecord& s, std::string_view v) {
-        s.Output.PNGCompression = ParseKeyword(4, v);
+        s.Output.PNGCompression = ParseKeyword(KeywordTable::Compression, v);
     }));
     t.push_back(FlagOption("--PNG-INTERLACED", [](SettingsRecord& s, std::string_view) {
         s.Output.PNGInterlaced = 1;
     }));
     t.push_back(KeywordOption("--TGA-COMPRESSION", 4, [](SettingsRecord& s, std::string_view v) {
-        s.Output.TGACompression = ParseKeyword(4, v);
+        s.Output.TGACompression = ParseKeyword(KeywordTable::Compression, v);
     }));
     t.push_back(KeywordOption("--TIFF-COMPRESSION", 4, [](SettingsRecord& s, std::string_view v) {
-        s.Output.TIFFCompression = ParseKeyword(4, v);
+        s.Output.TIFFCompression = ParseKeyword(KeywordTable::Compression, v);
     }));
     t.push_back(KeywordOption("--TIFF-COLOR-MODEL", 6, [](SettingsRecord& s, std::string_view v) {
-        s.Output.TIFFColorModel = ParseKeyword(6, v);
+        s.Output.TIFFColorModel = ParseKeyword(KeywordTable::ColorModel, v);
     }));
     t.push_back(IntegerOption("--WEBP-QUALITY", [](SettingsRecord& s, std::string_view v) {
         s.Output.WEBPQuality = Int(v);
@@ -85,22 +85,22 @@ std::vector<SettingOption> BuildTable() {
 
     // Input loaders: stored, never used by metafile conversion.
     t.push_back(KeywordOption("--DDS-LOAD-AS", 0, [](SettingsRecord& s, std::string_view v) {
-        s.Input.DDSLoadAs = ParseKeyword(0, v);
+        s.Input.DDSLoadAs = ParseKeyword(KeywordTable::DdsLoadAs, v);
     }));
     t.push_back(KeywordOption("--GIF-FRAME-LOADING", 2, [](SettingsRecord& s, std::string_view v) {
-        s.Input.GIFFrameLoading = ParseKeyword(2, v);
+        s.Input.GIFFrameLoading = ParseKeyword(KeywordTable::FrameLoading, v);
     }));
     t.push_back(KeywordOption("--ICO-FRAME-LOADING", 2, [](SettingsRecord& s, std::string_view v) {
-        s.Input.ICOFrameLoading = ParseKeyword(2, v);
+        s.Input.ICOFrameLoading = ParseKeyword(KeywordTable::FrameLoading, v);
     }));
     t.push_back(KeywordOption("--TIFF-FRAME-LOADING", 2, [](SettingsRecord& s, std::string_view v) {
-        s.Input.TIFFFrameLoading = ParseKeyword(2, v);
+        s.Input.TIFFFrameLoading = ParseKeyword(KeywordTable::FrameLoading, v);
     }));
     t.push_back(KeywordOption("--PSD-COLOR-MODEL", 6, [](SettingsRecord& s, std::string_view v) {
-        s.Input.PSDColorModel = ParseKeyword(6, v);
+        s.Input.PSDColorModel = ParseKeyword(KeywordTable::ColorModel, v);
     }));
     t.push_back(KeywordOption("--RAW-LOAD-AS", 1, [](SettingsRecord& s, std::string_view v) {
-        s.Input.RAWLoadAs = ParseKeyword(1, v);
+        s.Input.RAWLoadAs = ParseKeyword(KeywordTable::RawLoadAs, v);
     }));
     t.push_back(IntegerOption("--RAW-HEADER-SIZE", [](SettingsRecord& s, std::string_view v) {
         s.Input.RAWHeaderSize = Int(v);
@@ -112,12 +112,12 @@ std::vector<SettingOption> BuildTable() {
         s.Input.RAWImageHeight = Int(v);
     }));
     t.push_back(KeywordOption("--RAW-TONE-MAPPING", 3, [](SettingsRecord& s, std::string_view v) {
-        s.Input.RAWToneMapping = ParseKeyword(3, v);
+        s.Input.RAWToneMapping = ParseKeyword(KeywordTable::RawToneMapping, v);
     }));
 
     // Transform and adjustment.
     t.push_back(KeywordOption("--ROTATION-TYPE", 9, [](SettingsRecord& s, std::string_view v) {
-        s.Transform.ImageRotationType = Byte(ParseKeyword(9, v));
+        s.Transform.ImageRotationType = Byte(ParseKeyword(KeywordTable::RotationType, v));
     }));
     t.push_back(IntegerOption("--ROTATION", [](SettingsRecord& s, std::string_view v) {
         s.Transform.ImageRotation = Int(v);
@@ -131,23 +131,23 @@ std::vector<SettingOption> BuildTable() {
         s.Transform.DoImageResize = 1;
     }));
     t.push_back(KeywordOption("--WIDTH-UNIT", 10, [](SettingsRecord& s, std::string_view v) {
-        s.Transform.ImageWidthUnit = Byte(ParseKeyword(10, v));
+        s.Transform.ImageWidthUnit = Byte(ParseKeyword(KeywordTable::SizeUnit, v));
     }));
     t.push_back(IntegerOption("--HEIGHT", [](SettingsRecord& s, std::string_view v) {
         s.Transform.ImageHeight = Int(v);
         s.Transform.DoImageResize = 1;
     }));
     t.push_back(KeywordOption("--HEIGHT-UNIT", 10, [](SettingsRecord& s, std::string_view v) {
-        s.Transform.ImageHeightUnit = Byte(ParseKeyword(10, v));
+        s.Transform.ImageHeightUnit = Byte(ParseKeyword(KeywordTable::SizeUnit, v));
     }));
     t.push_back(FlagOption("--KEEP-ASPECT-RATIO", [](SettingsRecord& s, std::string_view) {
         s.Transform.KeepAspectRatio = 1;
     }));
     t.push_back(KeywordOption("--RESIZE-TYPE", 11, [](SettingsRecord& s, std::string_view v) {
-        s.Transform.ImageResizeType = Byte(ParseKeyword(11, v));
+        s.Transform.ImageResizeType = Byte(ParseKeyword(KeywordTable::ResizeType, v));
     }));
     t.push_back(KeywordOption("--RESIZE-ALGORITHM", 12, [](SettingsRecord& s, std::string_view v) {
-        s.Transform.ImageResizeAlgorithm = Byte(ParseKeyword(12, v));
+        s.Transform.ImageResizeAlgorithm = Byte(ParseKeyword(KeywordTable::ResizeAlgorithm, v));
     }));
     t.push_back(FlagOption("--FLIP-HORIZONTAL", [](SettingsRecord& s, std::string_view) {
         s.Transform.DoImageFlipHorizontal = 1;
@@ -229,16 +229,16 @@ std::vector<SettingOption> BuildTable() {
         s.Watermark.FontColor = v;
     }));
     t.push_back(KeywordOption("--WM-FONT-STYLE", 15, [](SettingsRecord& s, std::string_view v) {
-        s.Watermark.FontStyle = Byte(ParseKeyword(15, v));
+        s.Watermark.FontStyle = Byte(ParseKeyword(KeywordTable::FontStyle, v));
     }));
     t.push_back(KeywordOption("--WM-FONT-EFFECT", 16, [](SettingsRecord& s, std::string_view v) {
-        s.Watermark.FontEffect = Byte(ParseKeyword(16, v));
+        s.Watermark.FontEffect = Byte(ParseKeyword(KeywordTable::FontEffect, v));
     }));
     t.push_back(FlagOption("--WM-TEXT-ANTIALIASING", [](SettingsRecord& s, std::string_view) {
         s.Watermark.TextAntialiasing = 1;
     }));
     t.push_back(KeywordOption("--WM-TEXT-ALIGNMENT", 17, [](SettingsRecord& s, std::string_view v) {
-        s.Watermark.TextAlignment = Byte(ParseKeyword(17, v));
+        s.Watermark.TextAlignment = Byte(ParseKeyword(KeywordTable::TextAlignment, v));
     }));
     t.push_back(IntegerOption("--WM-TEXT-PADDING", [](SettingsRecord& s, std::string_view v) {
         s.Watermark.TextPadding = Int(v);
@@ -253,10 +253,10 @@ std::vector<SettingOption> BuildTable() {
         s.Watermark.BackOpacity = Int(v);
     }));
     t.push_back(KeywordOption("--WM-TEXT-BOUNDARY", 18, [](SettingsRecord& s, std::string_view v) {
-        s.Watermark.TextBoundary = Byte(ParseKeyword(18, v));
+        s.Watermark.TextBoundary = Byte(ParseKeyword(KeywordTable::Boundary, v));
     }));
     t.push_back(KeywordOption("--WM-TEXT-POSITION", 19, [](SettingsRecord& s, std::string_view v) {
-        s.Watermark.TextPosition = Byte(ParseKeyword(19, v));
+        s.Watermark.TextPosition = Byte(ParseKeyword(KeywordTable::Position, v));
     }));
     t.push_back(IntegerOption("--WM-TEXT-X-OFFSET", [](SettingsRecord& s, std::string_view v) {
         s.Watermark.TextXOffset = Int(v);
@@ -268,7 +268,7 @@ std::vector<SettingOption> BuildTable() {
         s.Watermark.TextRotation = Int(v);
     }));
     t.push_back(KeywordOption("--WM-TEXT-SIZE", 20, [](SettingsRecord& s, std::string_view v) {
-        s.Watermark.TextSize = Byte(ParseKeyword(20, v));
+        s.Watermark.TextSize = Byte(ParseKeyword(KeywordTable::WatermarkSize, v));
     }));
     t.push_back(TextOption("--WM-IMAGE", [](SettingsRecord& s, std::string_view v) {
         s.Watermark.Image = v;
@@ -281,10 +281,10 @@ std::vector<SettingOption> BuildTable() {
         s.Watermark.ImageOpacity = Int(v);
     }));
     t.push_back(KeywordOption("--WM-IMAGE-BOUNDARY", 18, [](SettingsRecord& s, std::string_view v) {
-        s.Watermark.ImageBoundary = Byte(ParseKeyword(18, v));
+        s.Watermark.ImageBoundary = Byte(ParseKeyword(KeywordTable::Boundary, v));
     }));
     t.push_back(KeywordOption("--WM-IMAGE-POSITION", 19, [](SettingsRecord& s, std::string_view v) {
-        s.Watermark.ImagePosition = Byte(ParseKeyword(19, v));
+        s.Watermark.ImagePosition = Byte(ParseKeyword(KeywordTable::Position, v));
     }));
     t.push_back(IntegerOption("--WM-IMAGE-X-OFFSET", [](SettingsRecord& s, std::string_view v) {
         s.Watermark.ImageXOffset = Int(v);
@@ -296,7 +296,7 @@ std::vector<SettingOption> BuildTable() {
         s.Watermark.ImageRotation = Int(v);
     }));
     t.push_back(KeywordOption("--WM-IMAGE-SIZE", 20, [](SettingsRecord& s, std::string_view v) {
-        s.Watermark.ImageSize = Byte(ParseKeyword(20, v));
+        s.Watermark.ImageSize = Byte(ParseKeyword(KeywordTable::WatermarkSize, v));
     }));
 
     // Output naming.
@@ -304,7 +304,7 @@ std::vector<SettingOption> BuildTable() {
         s.Advanced.FilenameMask = v;
     }));
     t.push_back(KeywordOption("--FILE-TIMESTAMP", 21, [](SettingsRecord& s, std::string_view v) {
-        s.Advanced.FileTimestamp = Byte(ParseKeyword(21, v));
+        s.Advanced.FileTimestamp = Byte(ParseKeyword(KeywordTable::FileTimestamp, v));
     }));
     t.push_back(IntegerOption("--FILE-TIMESTAMP-CUSTOM", [](SettingsRecord& s, std::string_view v) {
         s.Advanced.CustomTimestamp = Int(v);

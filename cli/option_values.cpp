@@ -16,41 +16,50 @@ struct KeywordPair {
     int32_t number;
 };
 
-const KeywordPair kTable0[] = {{"AUTO", 0}, {"BGRA", 1}, {"RGBA", 2}};
-const KeywordPair kTable1[] = {{"AUTO", 0}, {"8", 1}, {"16", 2}, {"24", 3}, {"48HS", 4}, {"48", 5}};
-const KeywordPair kTable2[] = {{"ALL", 0}, {"FIRST", 1}, {"MIDDLE", 2}, {"LAST", 3}, {"RANDOM", 4}};
-const KeywordPair kTable3[] = {{"NONE", 0}, {"LINEAR", 1}, {"AL", 2}, {"DRR", 3}, {"GD", 4}};
-const KeywordPair kTable4[] = {
+const KeywordPair kDdsLoadAsWords[] = {{"AUTO", 0}, {"BGRA", 1}, {"RGBA", 2}};
+const KeywordPair kRawLoadAsWords[] = {{"AUTO", 0}, {"8", 1},    {"16", 2},
+                                       {"24", 3},   {"48HS", 4}, {"48", 5}};
+const KeywordPair kFrameLoadingWords[] = {
+    {"ALL", 0}, {"FIRST", 1}, {"MIDDLE", 2}, {"LAST", 3}, {"RANDOM", 4}};
+const KeywordPair kToneMappingWords[] = {
+    {"NONE", 0}, {"LINEAR", 1}, {"AL", 2}, {"DRR", 3}, {"GD", 4}};
+const KeywordPair kCompressionWords[] = {
     {"NONE", 0},      {"RLE", 1},      {"ZIP", 1},     {"PIZ", 2},          {"PXR24", 3},
     {"B44", 4},       {"ZLIB1", 1},    {"ZLIB6", 2},   {"ZLIB9", 3},        {"CCITTFAX3", 1},
     {"CCITTFAX4", 2}, {"PACKBITS", 3}, {"DEFLATE", 4}, {"ADOBEDEFLATE", 5}, {"LZW", 6},
     {"JPEG", 7},      {"LOGLUV", 8}};
-const KeywordPair kTable5[] = {{"AUTO", 0}, {"EXACT", 1}};
-const KeywordPair kTable6[] = {{"RGB", 0}, {"CMYK", 1}, {"LAB", 2}};
-const KeywordPair kTable7[] = {{"NONE", 0}, {"LOW", 1}, {"MEDIUM", 2}, {"HIGH", 3}};
-const KeywordPair kTable8[] = {
+const KeywordPair kColorTableWords[] = {{"AUTO", 0}, {"EXACT", 1}};
+const KeywordPair kColorModelWords[] = {{"RGB", 0}, {"CMYK", 1}, {"LAB", 2}};
+const KeywordPair kChromaWords[] = {{"NONE", 0}, {"LOW", 1}, {"MEDIUM", 2}, {"HIGH", 3}};
+const KeywordPair kJpgSaveAsWords[] = {
     {"STANDARD", 0}, {"SIMPLE", 1}, {"OPTIMIZED", 2}, {"PROGRESSIVE", 3}};
-const KeywordPair kTable9[] = {{"SIMPLE", 0}, {"ADVANCED", 1}};
-const KeywordPair kTable10[] = {{"PIXELS", 0}, {"PERCENT", 1}};
-const KeywordPair kTable11[] = {{"ALLIMAGES", 0}, {"LARGEIMAGES", 1}};
-const KeywordPair kTable12[] = {{"BOX", 0},     {"BILINEAR", 1},   {"BSPLINE", 2},
-                                {"BICUBIC", 3}, {"CATMULLROM", 4}, {"LANCZOS", 5}};
-const KeywordPair kTable13[] = {{"NONE", 0}, {"SOLID", 1}};
-const KeywordPair kTable14[] = {{"NONE", 0}, {"TEXT", 1}, {"IMAGE", 2}};
-const KeywordPair kTable15[] = {{"REGULAR", 0}, {"BOLD", 1}, {"ITALIC", 2}, {"BOLDITALIC", 3}};
-const KeywordPair kTable16[] = {{"NONE", 0}, {"UNDERLINE", 1}, {"STRIKETHROUGHT", 2}};
-const KeywordPair kTable17[] = {{"LEFT", 0}, {"CENTER", 1}, {"RIGHT", 2}};
-const KeywordPair kTable18[] = {{"IMAGE", 0}, {"FRAME", 1}};
-const KeywordPair kTable19[] = {{"TOPLEFT", 0},    {"TOPCENTER", 1},    {"TOPRIGHT", 2},
-                                {"MIDDLELEFT", 3}, {"MIDDLECENTER", 4}, {"MIDDLERIGHT", 5},
-                                {"BOTTOMLEFT", 6}, {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
-const KeywordPair kTable20[] = {{"FIXED", 0}};
-const KeywordPair kTable21[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
+const KeywordPair kRotationTypeWords[] = {{"SIMPLE", 0}, {"ADVANCED", 1}};
+const KeywordPair kSizeUnitWords[] = {{"PIXELS", 0}, {"PERCENT", 1}};
+const KeywordPair kResizeTypeWords[] = {{"ALLIMAGES", 0}, {"LARGEIMAGES", 1}};
+const KeywordPair kResizeAlgorithmWords[] = {{"BOX", 0},     {"BILINEAR", 1},   {"BSPLINE", 2},
+                                             {"BICUBIC", 3}, {"CATMULLROM", 4}, {"LANCZOS", 5}};
+const KeywordPair kFrameKindWords[] = {{"NONE", 0}, {"SOLID", 1}};
+const KeywordPair kWatermarkKindWords[] = {{"NONE", 0}, {"TEXT", 1}, {"IMAGE", 2}};
+const KeywordPair kFontStyleWords[] = {
+    {"REGULAR", 0}, {"BOLD", 1}, {"ITALIC", 2}, {"BOLDITALIC", 3}};
+const KeywordPair kFontEffectWords[] = {{"NONE", 0}, {"UNDERLINE", 1}, {"STRIKETHROUGHT", 2}};
+const KeywordPair kAlignmentWords[] = {{"LEFT", 0}, {"CENTER", 1}, {"RIGHT", 2}};
+const KeywordPair kBoundaryWords[] = {{"IMAGE", 0}, {"FRAME", 1}};
+const KeywordPair kPositionWords[] = {{"TOPLEFT", 0},    {"TOPCENTER", 1},    {"TOPRIGHT", 2},
+                                      {"MIDDLELEFT", 3}, {"MIDDLECENTER", 4}, {"MIDDLERIGHT", 5},
+                                      {"BOTTOMLEFT", 6}, {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
+const KeywordPair kSizeWords[] = {{"FIXED", 0}};
+const KeywordPair kTimestampWords[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
 
-const std::span<const KeywordPair> kTables[KeywordTableCount] = {
-    kTable0,  kTable1,  kTable2,  kTable3,  kTable4,  kTable5,  kTable6,  kTable7,
-    kTable8,  kTable9,  kTable10, kTable11, kTable12, kTable13, kTable14, kTable15,
-    kTable16, kTable17, kTable18, kTable19, kTable20, kTable21};
+const std::span<const KeywordPair> kKeywordTables[KeywordTableCount] = {
+    kDdsLoadAsWords,       kRawLoadAsWords,   kFrameLoadingWords,
+    kToneMappingWords,     kCompressionWords, kColorTableWords,
+    kColorModelWords,      kChromaWords,      kJpgSaveAsWords,
+    kRotationTypeWords,    kSizeUnitWords,    kResizeTypeWords,
+    kResizeAlgorithmWords, kFrameKindWords,   kWatermarkKindWords,
+    kFontStyleWords,       kFontEffectWords,  kAlignmentWords,
+    kBoundaryWords,        kPositionWords,    kSizeWords,
+    kTimestampWords};
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -171,21 +180,23 @@ float ParseReal(std::string_view text) {
                             : std::numeric_limits<float>::infinity();
 }
 
-int32_t ParseKeyword(int table, std::string_view text) {
-    if (table < 0 || table >= KeywordTableCount)
+int32_t ParseKeyword(KeywordTable table, std::string_view text) {
+    const int index = static_cast<int>(table);
+    if (index < 0 || index >= KeywordTableCount)
         return 0;
     const std::string word = TrimUpper(text);
-    for (const KeywordPair& p : kTables[table])
+    for (const KeywordPair& p : kKeywordTables[index])
         if (word == p.word)
             return p.number;
     return 0;
 }
 
-std::string KeywordName(int table, int32_t number, std::string_view formatId) {
-    if (table < 0 || table >= KeywordTableCount)
+std::string KeywordName(KeywordTable table, int32_t number, std::string_view formatId) {
+    const int index = static_cast<int>(table);
+    if (index < 0 || index >= KeywordTableCount)
         return {};
-    std::span<const KeywordPair> pairs = kTables[table];
-    if (table == 4) {
+    std::span<const KeywordPair> pairs = kKeywordTables[index];
+    if (table == KeywordTable::Compression) {
         // Each format's own words: NONE plus its group.
         static const char* const kBmp[] = {"NONE", "RLE"};
         static const char* const kExr[] = {"NONE", "ZIP", "PIZ", "PXR24", "B44"};
@@ -203,7 +214,7 @@ std::string KeywordName(int table, int32_t number, std::string_view formatId) {
         else if (EqualsIgnoreCase(formatId, "tiff"))
             words = kTiff;
         for (const char* w : words)
-            if (ParseKeyword(4, w) == number)
+            if (ParseKeyword(KeywordTable::Compression, w) == number)
                 return w;
         if (!words.empty())
             return {};

@@ -23,7 +23,7 @@ public:
             WriteConsoleLine(std::string(label) + std::string(value));
     }
     void Number(std::string_view label, int64_t value) const { Line(label, std::to_string(value)); }
-    void Word(std::string_view label, int table, int32_t value,
+    void Word(std::string_view label, KeywordTable table, int32_t value,
               std::string_view formatId = {}) const {
         Line(label, KeywordName(table, value, formatId));
     }
@@ -44,22 +44,22 @@ private:
 void EchoFormatExtras(const SettingsRecord& s, std::string_view id, const Echo& echo) {
     const OutputGroup& o = s.Output;
     if (id == "bmp") {
-        echo.Word("BMP Compression: ", 4, o.BMPCompression, id);
-        echo.Word("BMP Color Table: ", 5, o.BMPColorTable);
+        echo.Word("BMP Compression: ", KeywordTable::Compression, o.BMPCompression, id);
+        echo.Word("BMP Color Table: ", KeywordTable::BmpColorTable, o.BMPColorTable);
     } else if (id == "exr") {
-        echo.Word("EXR Compression: ", 4, o.EXRCompression, id);
+        echo.Word("EXR Compression: ", KeywordTable::Compression, o.EXRCompression, id);
     } else if (id == "jpg") {
         echo.Number("JPG Quality: ", o.JPGQuality);
-        echo.Word("JPG Chroma Subsampling: ", 7, o.JPGChroma);
-        echo.Word("JPG Save As: ", 8, o.JPGSaveAs);
+        echo.Word("JPG Chroma Subsampling: ", KeywordTable::JpgChroma, o.JPGChroma);
+        echo.Word("JPG Save As: ", KeywordTable::JpgSaveAs, o.JPGSaveAs);
     } else if (id == "png") {
-        echo.Word("PNG Compression: ", 4, o.PNGCompression, id);
+        echo.Word("PNG Compression: ", KeywordTable::Compression, o.PNGCompression, id);
         echo.Number("PNG Interlaced: ", o.PNGInterlaced);
     } else if (id == "tga") {
-        echo.Word("TGA Compression: ", 4, o.TGACompression, id);
+        echo.Word("TGA Compression: ", KeywordTable::Compression, o.TGACompression, id);
     } else if (id == "tiff") {
-        echo.Word("TIFF Compression: ", 4, o.TIFFCompression, id);
-        echo.Word("TIFF Color Model: ", 6, o.TIFFColorModel);
+        echo.Word("TIFF Compression: ", KeywordTable::Compression, o.TIFFCompression, id);
+        echo.Word("TIFF Color Model: ", KeywordTable::ColorModel, o.TIFFColorModel);
     } else if (id == "webp") {
         echo.Number("WEBP Quality: ", o.WEBPQuality);
     }
@@ -67,15 +67,17 @@ void EchoFormatExtras(const SettingsRecord& s, std::string_view id, const Echo& 
 
 bool EchoResize(const SettingsRecord& s, const Echo& echo) {
     const TransformGroup& t = s.Transform;
-    echo.Line("Width: ", std::to_string(t.ImageWidth) + " " + KeywordName(10, t.ImageWidthUnit));
+    echo.Line("Width: ", std::to_string(t.ImageWidth) + " " +
+                             KeywordName(KeywordTable::SizeUnit, t.ImageWidthUnit));
     if (!Echo::Passed(CheckWidth(s)))
         return false;
-    echo.Line("Height: ", std::to_string(t.ImageHeight) + " " + KeywordName(10, t.ImageHeightUnit));
+    echo.Line("Height: ", std::to_string(t.ImageHeight) + " " +
+                              KeywordName(KeywordTable::SizeUnit, t.ImageHeightUnit));
     if (!Echo::Passed(CheckHeight(s)))
         return false;
     echo.Number("Keep Aspect Ratio: ", t.KeepAspectRatio);
-    echo.Word("Image Resize Type: ", 11, t.ImageResizeType);
-    echo.Word("Image Resize Algorithm: ", 12, t.ImageResizeAlgorithm);
+    echo.Word("Image Resize Type: ", KeywordTable::ResizeType, t.ImageResizeType);
+    echo.Word("Image Resize Algorithm: ", KeywordTable::ResizeAlgorithm, t.ImageResizeAlgorithm);
     return true;
 }
 
@@ -96,7 +98,7 @@ bool EchoColorCorrection(const SettingsRecord& s, const Echo& echo) {
 
 void EchoFrame(const SettingsRecord& s, const Echo& echo) {
     const FrameGroup& f = s.Frame;
-    echo.Word("Frame: ", 13, f.DoFrame);
+    echo.Word("Frame: ", KeywordTable::FrameKind, f.DoFrame);
     if (f.DoFrame != 1)
         return;
     echo.Number("Frame left: ", f.SolidLeft);
@@ -121,19 +123,19 @@ bool EchoTextWatermark(const SettingsRecord& s, const Echo& echo) {
     echo.Number("Watermark font size: ", w.FontSize);
     echo.Number("Watermark font leading: ", w.FontLeading);
     echo.Line("Watermark font color: ", w.FontColor);
-    echo.Word("Watermark font style: ", 15, w.FontStyle);
-    echo.Word("Watermark font effect: ", 16, w.FontEffect);
+    echo.Word("Watermark font style: ", KeywordTable::FontStyle, w.FontStyle);
+    echo.Word("Watermark font effect: ", KeywordTable::FontEffect, w.FontEffect);
     echo.Number("Watermark text antialiasing: ", w.TextAntialiasing);
-    echo.Word("Watermark text alignment: ", 17, w.TextAlignment);
+    echo.Word("Watermark text alignment: ", KeywordTable::TextAlignment, w.TextAlignment);
     echo.Number("Watermark text padding: ", w.TextPadding);
     echo.Number("Watermark text opacity: ", w.TextOpacity);
     echo.Line("Watermark background color: ", w.BackColor);
     echo.Number("Watermark background opacity: ", w.BackOpacity);
-    echo.Word("Watermark boundary: ", 18, w.TextBoundary);
-    echo.Word("Watermark position: ", 19, w.TextPosition);
+    echo.Word("Watermark boundary: ", KeywordTable::Boundary, w.TextBoundary);
+    echo.Word("Watermark position: ", KeywordTable::Position, w.TextPosition);
     echo.Line("Watermark offset (x/y): ", Offset(w.TextXOffset, w.TextYOffset));
     echo.Number("Watermark rotation: ", w.TextRotation);
-    echo.Word("Watermark size/mode: ", 20, w.TextSize);
+    echo.Word("Watermark size/mode: ", KeywordTable::WatermarkSize, w.TextSize);
     return Echo::Passed(CheckWatermarkFont(s));
 }
 
@@ -142,11 +144,11 @@ bool EchoImageWatermark(const SettingsRecord& s, const Echo& echo) {
     echo.Line("Watermark image: ", w.Image);
     echo.Number("Watermark greyscale: ", w.ImageGreyscale);
     echo.Number("Watermark opacity: ", w.ImageOpacity);
-    echo.Word("Watermark boundary: ", 18, w.ImageBoundary);
-    echo.Word("Watermark position: ", 19, w.ImagePosition);
+    echo.Word("Watermark boundary: ", KeywordTable::Boundary, w.ImageBoundary);
+    echo.Word("Watermark position: ", KeywordTable::Position, w.ImagePosition);
     echo.Line("Watermark offset (x/y): ", Offset(w.ImageXOffset, w.ImageYOffset));
     echo.Number("Watermark rotation: ", w.ImageRotation);
-    echo.Word("Watermark size/mode: ", 20, w.ImageSize);
+    echo.Word("Watermark size/mode: ", KeywordTable::WatermarkSize, w.ImageSize);
     return Echo::Passed(CheckWatermarkImage(s));
 }
 
@@ -173,7 +175,7 @@ bool EchoAndCheckImageOperations(const SettingsRecord& s, bool debug) {
     const Echo echo(debug);
     const TransformGroup& t = s.Transform;
     if (t.DoImageRotation == 1) {
-        echo.Word("Image Rotation Type: ", 9, t.ImageRotationType);
+        echo.Word("Image Rotation Type: ", KeywordTable::RotationType, t.ImageRotationType);
         echo.Number("Image Rotation: ", t.ImageRotation);
         echo.Line("Image Rotation Back Color: ", t.ImageRotationBackColor);
     }
@@ -192,7 +194,7 @@ bool EchoAndCheckImageOperations(const SettingsRecord& s, bool debug) {
     EchoFrame(s, echo);
 
     const WatermarkGroup& w = s.Watermark;
-    echo.Word("Watermark: ", 14, w.DoWatermark);
+    echo.Word("Watermark: ", KeywordTable::WatermarkKind, w.DoWatermark);
     if (w.DoWatermark == 1 && !EchoTextWatermark(s, echo))
         return false;
     if (w.DoWatermark == 2 && !EchoImageWatermark(s, echo))
@@ -200,7 +202,7 @@ bool EchoAndCheckImageOperations(const SettingsRecord& s, bool debug) {
 
     const AdvancedGroup& adv = s.Advanced;
     echo.Line("Filename Mask: ", adv.FilenameMask);
-    echo.Word("File Timestamp: ", 21, adv.FileTimestamp);
+    echo.Word("File Timestamp: ", KeywordTable::FileTimestamp, adv.FileTimestamp);
     if (adv.FileTimestamp == 2)
         echo.Number("Custom Timestamp: ", adv.CustomTimestamp);
     echo.Number("Keep Subfolders: ", adv.KeepSubfolders);

@@ -66,30 +66,30 @@ TEST(ParseReal, IgnoresTheProcessLocale) {
 }
 
 TEST(ParseKeyword, TrimsIgnoresCaseAndFallsBackToZero) {
-    EXPECT_EQ(ParseKeyword(12, " lanczos "), 5);
-    EXPECT_EQ(ParseKeyword(19, "BottomRight"), 8);
-    EXPECT_EQ(ParseKeyword(4, "lzw"), 6);
-    EXPECT_EQ(ParseKeyword(4, "ZLIB9"), 3);
-    EXPECT_EQ(ParseKeyword(1, "48HS"), 4);
-    EXPECT_EQ(ParseKeyword(1, "48"), 5);
-    EXPECT_EQ(ParseKeyword(15, "BOLD ITALIC"), 0);
-    EXPECT_EQ(ParseKeyword(21, "custom"), 2);
-    EXPECT_EQ(ParseKeyword(22, "AUTO"), 0);
-    EXPECT_EQ(ParseKeyword(-1, "AUTO"), 0);
+    EXPECT_EQ(ParseKeyword(KeywordTable::ResizeAlgorithm, " lanczos "), 5);
+    EXPECT_EQ(ParseKeyword(KeywordTable::Position, "BottomRight"), 8);
+    EXPECT_EQ(ParseKeyword(KeywordTable::Compression, "lzw"), 6);
+    EXPECT_EQ(ParseKeyword(KeywordTable::Compression, "ZLIB9"), 3);
+    EXPECT_EQ(ParseKeyword(KeywordTable::RawLoadAs, "48HS"), 4);
+    EXPECT_EQ(ParseKeyword(KeywordTable::RawLoadAs, "48"), 5);
+    EXPECT_EQ(ParseKeyword(KeywordTable::FontStyle, "BOLD ITALIC"), 0);
+    EXPECT_EQ(ParseKeyword(KeywordTable::FileTimestamp, "custom"), 2);
+    EXPECT_EQ(ParseKeyword(static_cast<KeywordTable>(22), "AUTO"), 0);
+    EXPECT_EQ(ParseKeyword(static_cast<KeywordTable>(-1), "AUTO"), 0);
 }
 
 TEST(KeywordName, EchoesTheFormatsOwnCompressionWord) {
-    EXPECT_EQ(KeywordName(4, 3, "png"), "ZLIB9");
-    EXPECT_EQ(KeywordName(4, 3, "tiff"), "PACKBITS");
-    EXPECT_EQ(KeywordName(4, 3, "exr"), "PXR24");
-    EXPECT_EQ(KeywordName(4, 1, "bmp"), "RLE");
-    EXPECT_EQ(KeywordName(4, 1, "TGA"), "RLE");
-    EXPECT_EQ(KeywordName(4, 0, "png"), "NONE");
-    EXPECT_EQ(KeywordName(4, 5, "png"), "");
-    EXPECT_EQ(KeywordName(12, 3), "BICUBIC");
-    EXPECT_EQ(KeywordName(14, 2), "IMAGE");
-    EXPECT_EQ(KeywordName(13, 1), "SOLID");
-    EXPECT_EQ(KeywordName(19, 9), "");
+    EXPECT_EQ(KeywordName(KeywordTable::Compression, 3, "png"), "ZLIB9");
+    EXPECT_EQ(KeywordName(KeywordTable::Compression, 3, "tiff"), "PACKBITS");
+    EXPECT_EQ(KeywordName(KeywordTable::Compression, 3, "exr"), "PXR24");
+    EXPECT_EQ(KeywordName(KeywordTable::Compression, 1, "bmp"), "RLE");
+    EXPECT_EQ(KeywordName(KeywordTable::Compression, 1, "TGA"), "RLE");
+    EXPECT_EQ(KeywordName(KeywordTable::Compression, 0, "png"), "NONE");
+    EXPECT_EQ(KeywordName(KeywordTable::Compression, 5, "png"), "");
+    EXPECT_EQ(KeywordName(KeywordTable::ResizeAlgorithm, 3), "BICUBIC");
+    EXPECT_EQ(KeywordName(KeywordTable::WatermarkKind, 2), "IMAGE");
+    EXPECT_EQ(KeywordName(KeywordTable::FrameKind, 1), "SOLID");
+    EXPECT_EQ(KeywordName(KeywordTable::Position, 9), "");
 }
 
 TEST(SettingOptions, ApplyValuesAndSwitchTheirFeatureOn) {
