@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/settings.h"
+#include "core/vendor_addresses.h"
 #include "engine/conversion_job.h"
 
 namespace qm {
@@ -15,7 +16,7 @@ namespace qm {
 /// The program version as an integer: 260 reads 2.6.
 inline constexpr int32_t ProgramVersion = 260;
 inline constexpr const char* ProductTitle = "Quellmark";
-inline constexpr const char* VendorWebAddress = "https://www.tarvenix.com/quellmark/";
+inline constexpr const char* VendorWebAddress = VendorWebSite;
 
 /// The version as text: 260 gives "2.6", 261 gives "2.6.1".
 std::string VersionText(int32_t version);

@@ -11,7 +11,7 @@ PACKAGES=(
   libcairo2-dev libfreetype-dev libfontconfig-dev libharfbuzz-dev
   fonts-dejavu-core fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-croscore
   fonts-wine
-  qt6-base-dev librsvg2-bin tango-icon-theme xvfb xauth libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev librsvg2-bin tango-icon-theme xvfb xauth xdg-utils libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev libfuzzer-14-dev clang-format
 )
 missing=()
