@@ -90,7 +90,6 @@ void PreferencesDialog::LoadPreferencesControls() {
     for (PreferencesPage* page : m_pages)
         page->Load(Settings);
     const int start = PreferencesStartPage < kPageCount ? PreferencesStartPage : 0;
-    m_tree->setCurrentItem(m_tree->topLevelItem(start));
     ShowPreferencesPage(start);
     PreferencesStartPage = 0;
 }
@@ -100,6 +99,8 @@ void PreferencesDialog::ShowPreferencesPage(int page) {
         return;
     m_heading->setText(PrefText(kPageKeys[page]));
     m_pageArea->setCurrentIndex(page);
+    if (m_tree->indexOfTopLevelItem(m_tree->currentItem()) != page)
+        m_tree->setCurrentItem(m_tree->topLevelItem(page));
 }
 
 int PreferencesDialog::CurrentPage() const {
@@ -151,15 +152,6 @@ PreferencesDialog* ShowPreferences(QWidget* parent, std::function<void()> apply)
     dialog->activateWindow();
     dialog->Tree()->setFocus();
     return dialog;
-}
-
-// Until the theme list is wired in, no themes are known.
-std::map<std::string, std::string> PreferencesThemes() {
-    return {};
-}
-
-QIcon FormatEntryIcon() {
-    return {};
 }
 
 } // namespace qm::gui

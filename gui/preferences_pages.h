@@ -70,9 +70,6 @@ private:
 /// The icon of the format entries (the interface's "New" icon).
 QIcon FormatEntryIcon();
 
-/// The installed themes, archive name to display name (the theme list of the program).
-std::map<std::string, std::string> PreferencesThemes();
-
 class InterfacePage : public PreferencesPage {
     Q_OBJECT
 public:

@@ -10,6 +10,7 @@
 
 #include "gui/preferences_pages.h"
 #include "gui/texts.h"
+#include "gui/theme.h"
 
 namespace qm::gui {
 
@@ -48,6 +49,10 @@ std::vector<QString> ListEntries(const std::string& list) {
     return entries;
 }
 
+QIcon FormatEntryIcon() {
+    return ThemeIcon(ImageSet::MenuIcons, "New");
+}
+
 // ---- General ---------------------------------------------------------------------------------
 
 GeneralPage::GeneralPage(QWidget* parent) : PreferencesPage(parent) {
@@ -83,16 +88,17 @@ InterfacePage::InterfacePage(QWidget* parent) : PreferencesPage(parent) {
 
 void InterfacePage::Load(const SettingsRecord& s) {
     m_theme->clear();
-    std::vector<std::pair<std::string, std::string>> themes;
-    for (const auto& [name, display] : PreferencesThemes()) {
-        if (!display.empty())
+    // The themes listed at start-up, by archive name regardless of letter case.
+    std::vector<std::pair<std::string, QString>> themes;
+    for (const auto& [name, display] : ThemeList) {
+        if (!display.isEmpty())
             themes.emplace_back(name, display);
     }
     std::sort(themes.begin(), themes.end(), [](const auto& a, const auto& b) {
         return Q(a.first).compare(Q(b.first), Qt::CaseInsensitive) < 0;
     });
     for (const auto& [name, display] : themes)
-        m_theme->addItem(Q(display), Q(name));
+        m_theme->addItem(display, Q(name));
     if (themes.empty())
         m_theme->addItem(PrefText("None"));
     const int current = m_theme->findData(Q(s.Interface.UITheme));
@@ -154,6 +160,7 @@ AdvancedPage::AdvancedPage(QWidget* parent) : PreferencesPage(parent), m_rows(th
     m_custom->setDateTimeRange(QDateTime::fromSecsSinceEpoch(INT32_MIN, Qt::UTC),
                                QDateTime::fromSecsSinceEpoch(INT32_MAX, Qt::UTC));
     m_custom->setDisplayFormat(QStringLiteral("yyyy/MM/dd HH:mm"));
+    m_custom->setCalendarPopup(true);
     m_rows.Place(2, "Custom Timestamp", m_custom, 240, 21);
     m_history = m_rows.Choice(3, "Out Folders History", "Advanced/Out Folders History",
                               {"Clean On Exit", "Keep Folders"});

@@ -17,6 +17,7 @@
 #include "gui/preferences_controls.h"
 #include "gui/preferences_dialog.h"
 #include "gui/preferences_pages.h"
+#include "gui/theme.h"
 #include "scripted_boxes.h"
 #include "scripted_choosers.h"
 
@@ -30,12 +31,14 @@ protected:
         Settings.ConfigPath = (m_dir.path() + "/config.ini").toStdString();
         PreferencesStartPage = 0;
         InterfaceReload = 0;
+        ThemeList.clear();
     }
     void TearDown() override {
         if (dialog)
             delete dialog.data();
         ResetSettings(0);
         Settings.ConfigPath.clear();
+        ThemeList.clear();
     }
 
     /// Opens the dialog; the apply step counts its runs and keeps InterfaceReload.

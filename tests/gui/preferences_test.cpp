@@ -4,6 +4,7 @@
 #include <QStackedWidget>
 #include <QTreeWidget>
 
+#include "gui/theme.h"
 #include "preferences_fixture.h"
 
 namespace qm::gui::test {
@@ -374,6 +375,34 @@ TEST_F(PreferencesTest, IconSizeChangeReachesTheApplyStep) {
     EXPECT_EQ(Settings.Interface.UISize, 3);
     Open();
     PressOk();
+    EXPECT_EQ(reloadSeen, 0);
+}
+
+TEST_F(PreferencesTest, ThemesAreListedByArchiveNameAndAChangeWinsOverTheIconSize) {
+    ThemeList = {
+        {"handdrawn", "Hand Drawn"}, {"Zeta", "Last"}, {"alpha", "First"}, {"nameless", ""}};
+    Settings.Interface.UITheme = "handdrawn";
+    Open();
+    QComboBox* theme = Find<QComboBox>("Interface/UI Theme");
+    ASSERT_EQ(theme->count(), 3);
+    EXPECT_EQ(theme->itemText(0), "First");
+    EXPECT_EQ(theme->itemText(1), "Hand Drawn");
+    EXPECT_EQ(theme->itemText(2), "Last");
+    EXPECT_EQ(theme->currentText(), "Hand Drawn");
+    theme->setCurrentIndex(2);
+    Choose("Interface/UI Size", 0);
+    PressOk();
+    EXPECT_EQ(reloadSeen, 1);
+    EXPECT_EQ(Settings.Interface.UITheme, "Zeta");
+    EXPECT_EQ(Settings.Interface.UISize, 0);
+
+    ThemeList.clear();
+    Open();
+    theme = Find<QComboBox>("Interface/UI Theme");
+    ASSERT_EQ(theme->count(), 1);
+    EXPECT_EQ(theme->currentText(), "None");
+    PressOk();
+    EXPECT_EQ(Settings.Interface.UITheme, "Zeta");
     EXPECT_EQ(reloadSeen, 0);
 }
 

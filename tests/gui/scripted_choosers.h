@@ -43,10 +43,11 @@ public:
 
 private:
     template <class T> static std::optional<T> Next(std::deque<std::optional<T>>& queue) {
-        if (queue.empty())
-            return std::nullopt;
-        auto answer = queue.front();
-        queue.pop_front();
+        std::optional<T> answer;
+        if (!queue.empty()) {
+            answer.swap(queue.front());
+            queue.pop_front();
+        }
         return answer;
     }
 };
