@@ -22,7 +22,10 @@ void ScrollToEnd(QWidget* inner) {
 }
 
 TEST_F(PreferencesTest, PicturesOfEveryPage) {
-    ThemeList = {{"handdrawn", "Hand Drawn"}, {"flat", "Flat"}};
+    // The themes the build packs, when there are any.
+    SetThemeFolders({QM_BINARY_DIR "/gfx/"});
+    ListThemes();
+    LoadTheme(true, true, true);
     Settings.Output.Format = "jpg";
     Settings.Transform.DoImageRotation = 1;
     Settings.Frame.DoFrame = 1;
@@ -54,6 +57,8 @@ TEST_F(PreferencesTest, PicturesOfEveryPage) {
     save("watermark_text_end");
     Choose("Watermark/Do Watermark", 2);
     save("watermark_image");
+    SetThemeFolders({});
+    FreeThemeImages();
 }
 
 } // namespace
