@@ -1,5 +1,18 @@
 #include "app/startup.h"
 
+#ifdef QM_WITH_GUI
+#include "gui/windowed_start.h"
+#endif
+
 int main(int argc, char** argv) {
+#ifdef QM_WITH_GUI
+    qm::WindowedFrontEnd windowed;
+    windowed.run = [&] { qm::gui::RunWindowedInterface(argc, argv); };
+    windowed.captureScreenshots = [&](const std::string& folder) {
+        qm::gui::CaptureScreenshots(argc, argv, folder);
+    };
+    return qm::RunProgram(argc, argv, windowed);
+#else
     return qm::RunProgram(argc, argv);
+#endif
 }

@@ -284,7 +284,8 @@ CommandLineState ParseCommandLine(const std::vector<std::string>& params, Settin
 }
 
 int RunCommandLine(std::string_view programPath, const std::vector<std::string>& params,
-                   const ProfileLoader& loadProfile, int& exitCode) {
+                   const ProfileLoader& loadProfile, int& exitCode,
+                   const WindowCommands* windowCommands) {
     exitCode = 0;
     if (params.empty())
         return 0;
@@ -296,6 +297,12 @@ int RunCommandLine(std::string_view programPath, const std::vector<std::string>&
 
     const std::string title = TitleWithVersion(ProductTitle, ProgramVersion);
     const std::string first = OptionNameAt(params, 0);
+    if (first == "-T") {
+        ConversionJob.RunMode = "T";
+        if (windowCommands && windowCommands->captureScreenshots)
+            windowCommands->captureScreenshots(OptionValueAt(params, 1));
+        return 1;
+    }
     if (first == "-V" || first == "--VERSION") {
         SetConsoleTitle(title);
         WriteConsoleLine(VersionText(ProgramVersion));

@@ -57,10 +57,18 @@ struct CommandLineState {
 CommandLineState ParseCommandLine(const std::vector<std::string>& params, SettingsRecord& s,
                                   ConversionJobRecord& job, const ProfileLoader& loadProfile);
 
+/// First-parameter commands that show windows; given by a build with the windowed interface.
+struct WindowCommands {
+    /// -T: screenshot mode with the value of parameter 1 (the folder, possibly empty).
+    std::function<void(const std::string& folder)> captureScreenshots;
+};
+
 /// Runs the console front end over the program parameters (without the program name).
 /// Returns 0 when the windowed interface must start; otherwise the console run is done and
-/// exitCode holds the process exit code (always 0).
+/// exitCode holds the process exit code (always 0). A window command the build does not have
+/// (windowCommands null or the member empty) ends the process without doing anything.
 int RunCommandLine(std::string_view programPath, const std::vector<std::string>& params,
-                   const ProfileLoader& loadProfile, int& exitCode);
+                   const ProfileLoader& loadProfile, int& exitCode,
+                   const WindowCommands* windowCommands = nullptr);
 
 } // namespace qm

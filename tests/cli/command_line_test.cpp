@@ -190,3 +190,22 @@ TEST(RunCommandLine, ConsoleRunPrintsTheBannerUnlessQuiet) {
         RunCaptured({"-q", "-i", "/nonexistent/file.emf"}, result);
     EXPECT_EQ(quiet, std::vector<std::string>{"Error: Invalid input file"});
 }
+
+TEST(RunCommandLine, ScreenshotModeGoesToTheWindowsOrEndsQuietly) {
+    std::vector<std::string> lines;
+    ConsoleCapture capture([&](std::string_view line) { lines.emplace_back(line); });
+    int exitCode = -1;
+    // Without windows in the build, -T ends the process and prints nothing.
+    EXPECT_EQ(RunCommandLine("quellmark", {"-t", "/tmp/shots"}, {}, exitCode), 1);
+    EXPECT_TRUE(lines.empty());
+
+    std::vector<std::string> folders;
+    WindowCommands commands;
+    commands.captureScreenshots = [&](const std::string& folder) { folders.push_back(folder); };
+    EXPECT_EQ(RunCommandLine("quellmark", {"-T", "/tmp/shots", "-v"}, {}, exitCode, &commands), 1);
+    EXPECT_EQ(RunCommandLine("quellmark", {"-T"}, {}, exitCode, &commands), 1);
+    EXPECT_EQ(folders, (std::vector<std::string>{"/tmp/shots", ""}));
+    EXPECT_EQ(ConversionJob.RunMode, "T");
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(exitCode, 0);
+}
