@@ -251,8 +251,7 @@ void MainWindow::BuildSmallToolbars() {
     m_formatToolbar->setObjectName("OutputFormatToolbar");
     formatAction->setIcon(ThemeIcon(ImageSet::MenuIcons, "OutFormat"));
     formatAction->setToolTip(Text("Menu", "Output Format Options"));
-    connect(formatAction, &QAction::triggered, this,
-            [this] { Dispatch(kCmdOutputFormatOptions); });
+    connect(formatAction, &QAction::triggered, this, [this] { Dispatch(kCmdOutputFormatOptions); });
     m_formatToolbar->setGeometry(396, kPanelTop + 69, 24, 24);
     m_folderToolbar->show();
     m_formatToolbar->show();
@@ -278,8 +277,9 @@ void MainWindow::BuildGadgets() {
     m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
     m_fileList->setGeometry(10, 10, 380, 100);
     m_fileList->viewport()->installEventFilter(this);
-    connect(m_fileList, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { ShowFileListPopup(m_fileList->viewport()->mapToGlobal(pos)); });
+    connect(m_fileList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        ShowFileListPopup(m_fileList->viewport()->mapToGlobal(pos));
+    });
 
     m_folderLabel = new QLabel(Text("General", "Output Folder"), m_content);
     m_folderLabel->setObjectName("OutputFolderLabel");
@@ -338,18 +338,18 @@ void MainWindow::Dispatch(int command) {
         if (FileListHasFocus())
             SelectAllFiles();
         break;
-    case kCmdSelectInputFiles:   // add-input chooser (file list import and export)
-    case kCmdImportInputFiles:   // list import
-    case kCmdExportInputFiles:   // list export
-    case kCmdConvert:            // conversion run with progress
+    case kCmdSelectInputFiles:    // add-input chooser (file list import and export)
+    case kCmdImportInputFiles:    // list import
+    case kCmdExportInputFiles:    // list export
+    case kCmdConvert:             // conversion run with progress
     case kCmdOutputFormatOptions: // Preferences at the Output page
-    case kCmdPreferences:        // Preferences
-    case kCmdCustomConverter:    // converter search
-    case kCmdManual:             // user manual
-    case kCmdSendFeedback:       // feedback mail
-    case kCmdVisitHomepage:      // product page
-    case kCmdCheckForNewVersion: // update check
-    case kCmdAbout:              // About
+    case kCmdPreferences:         // Preferences
+    case kCmdCustomConverter:     // converter search
+    case kCmdManual:              // user manual
+    case kCmdSendFeedback:        // feedback mail
+    case kCmdVisitHomepage:       // product page
+    case kCmdCheckForNewVersion:  // update check
+    case kCmdAbout:               // About
     default:
         break;
     }
@@ -389,7 +389,7 @@ std::string MainWindow::SelectedFormatId() const {
         return {};
     const int index = data.toInt();
     return index >= 0 && index < static_cast<int>(OutputFormats.size()) ? OutputFormats[index]
-                                                                         : std::string();
+                                                                        : std::string();
 }
 
 void MainWindow::SelectOutputFormat(const std::string& id) {
@@ -575,12 +575,12 @@ void FillFormatCombo(QComboBox* combo, bool withDescriptions) {
 }
 
 void RecordWindowState(const QWidget& window) {
+    if (window.isMinimized())
+        return;
     if (window.isMaximized()) {
         Settings.Window.IsMaximized = 1;
         return;
     }
-    if (window.isMinimized())
-        return;
     Settings.Window.IsMaximized = 0;
     Settings.Window.Width = window.width();
     Settings.Window.Height = window.height();

@@ -147,8 +147,9 @@ void OnInputFileAdded(const std::string& path);
 /// Shows the queued paths now (main thread only).
 void FlushAddedInputFiles();
 
-/// Stores the window's state in the settings at exit: maximised sets Window/IsMaximized to 1
-/// only, minimised changes nothing, otherwise the inner size and frame position are kept.
+/// Stores the window's state in the settings at exit: minimised (also from maximised) changes
+/// nothing, maximised sets Window/IsMaximized to 1 only, otherwise Window/IsMaximized = 0 and
+/// the inner size and frame position are kept.
 void RecordWindowState(const QWidget& window);
 
 } // namespace qm::gui

@@ -73,7 +73,8 @@ void OnInputFileAdded(const std::string& path) {
         g_pendingPaths.push_back(path);
     }
     if (first)
-        QMetaObject::invokeMethod(qApp, [] { FlushAddedInputFiles(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [] { FlushAddedInputFiles(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::ShowAddedInputFile(const std::string& path) {
@@ -83,9 +84,8 @@ void MainWindow::ShowAddedInputFile(const std::string& path) {
         return;
     // The first file added while no output folder is chosen decides it: the folder being
     // imported, or else the file's own folder.
-    const std::string folder = !ConversionJob.InputFolder.empty()
-                                   ? ConversionJob.InputFolder
-                                   : U8(FolderPart(Q(path)));
+    const std::string folder =
+        !ConversionJob.InputFolder.empty() ? ConversionJob.InputFolder : U8(FolderPart(Q(path)));
     if (RememberOutputFolder(folder) == 0)
         return;
     ConversionJob.OutputFolder = folder;
@@ -134,8 +134,7 @@ void MainWindow::DeleteSelection() {
     const int count = m_fileList->topLevelItemCount();
     if (count == 0)
         return;
-    const int place =
-        std::min(selected.back() - static_cast<int>(selected.size()) + 1, count - 1);
+    const int place = std::min(selected.back() - static_cast<int>(selected.size()) + 1, count - 1);
     QTreeWidgetItem* next = m_fileList->topLevelItem(place);
     m_fileList->clearSelection();
     m_fileList->setCurrentItem(next, 0, QItemSelectionModel::NoUpdate);

@@ -24,8 +24,8 @@ namespace qm::gui {
 
 namespace {
 
-constexpr const char* kExampleNames[] = {"summer",  "harbour", "invoice", "floorplan",
-                                         "logo",    "chart",   "poster"};
+constexpr const char* kExampleNames[] = {"summer", "harbour", "invoice", "floorplan",
+                                         "logo",   "chart",   "poster"};
 constexpr int kJpegQuality = 90;
 constexpr int kThumbnailWidth = 180;
 

@@ -36,8 +36,8 @@ const std::string& OwnRuntimeFolder() {
 // Runs the built program with the arguments (already shell-quoted) and no standard input.
 // Standard error is read too unless `withErrors` is false.
 Result RunProgram(const std::string& args, bool withErrors = true) {
-    const std::string command = "XDG_RUNTIME_DIR='" + OwnRuntimeFolder() + "' '" +
-                                QM_BINARY_DIR + "/quellmark' " + args + " </dev/null" +
+    const std::string command = "XDG_RUNTIME_DIR='" + OwnRuntimeFolder() + "' '" + QM_BINARY_DIR +
+                                "/quellmark' " + args + " </dev/null" +
                                 (withErrors ? " 2>&1" : " 2>/dev/null");
     Result r;
     FILE* pipe = popen(command.c_str(), "r");
