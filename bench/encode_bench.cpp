@@ -2,6 +2,8 @@
 // on a 2000 x 1500 picture.
 #include <benchmark/benchmark.h>
 
+#include <FreeImage.h>
+
 #include <cstdio>
 #include <filesystem>
 

@@ -1,6 +1,8 @@
 // The image steps of the pipeline on a 2000 x 1500 picture.
 #include <benchmark/benchmark.h>
 
+#include <FreeImage.h>
+
 #include <filesystem>
 #include <functional>
 #include <string>

@@ -1,7 +1,7 @@
 // Brightness, contrast, gamma and inversion; greyscale; threshold.
 #pragma once
 
-#include <FreeImage.h>
+#include "engine/bitmap.h"
 
 #include "core/settings.h"
 

@@ -1,5 +1,7 @@
 #include "engine/convert_file.h"
 
+#include <FreeImage.h>
+
 #include <exception>
 #include <new>
 #include <string>
@@ -37,40 +39,55 @@ FIBITMAP* LimitIconSize(FIBITMAP* dib, const ConversionJobRecord& job) {
 
 } // namespace
 
-FIBITMAP* RunImageSteps(FIBITMAP* dib, ConversionJobRecord& job, const SettingsRecord& s,
-                        std::string* reason) {
+namespace {
+
+// Runs one step that takes the bitmap and hands back the one to continue with (null when it
+// failed). The handle owns whatever the step returned.
+template <typename Step> bool Apply(Bitmap& dib, Step step) {
+    dib.reset(step(dib.release()));
+    return dib != nullptr;
+}
+
+} // namespace
+
+Bitmap RunImageSteps(Bitmap dib, ConversionJobRecord& job, const SettingsRecord& s,
+                     std::string* reason) {
     // Names the step that left no bitmap.
-    const auto failed = [reason](const char* step) -> FIBITMAP* {
+    const auto failed = [reason](const char* step) {
         if (reason)
             *reason = std::string(step) + " failed";
-        return nullptr;
+        return Bitmap();
     };
     if (!dib)
         return failed("rendering");
-    if (s.Transform.DoImageRotation && !(dib = RotateImage(dib, s)))
+    const TransformGroup& t = s.Transform;
+    if (t.DoImageRotation && !Apply(dib, [&](FIBITMAP* d) { return RotateImage(d, s); }))
         return failed("rotation");
-    if (s.Transform.DoImageResize && !(dib = ResizeImage(dib, WidthOf(dib), HeightOf(dib), s)))
+    if (t.DoImageResize &&
+        !Apply(dib, [&](FIBITMAP* d) { return ResizeImage(d, WidthOf(d), HeightOf(d), s); }))
         return failed("resize");
-    if (!(dib = LimitIconSize(dib, job)))
+    if (!Apply(dib, [&](FIBITMAP* d) { return LimitIconSize(d, job); }))
         return failed("icon size limit");
-    const int width = WidthOf(dib);
-    const int height = HeightOf(dib);
+    const int width = WidthOf(dib.get());
+    const int height = HeightOf(dib.get());
 
-    if (s.Transform.DoImageFlipHorizontal || s.Transform.DoImageFlipVertical)
-        FlipImage(dib, s);
-    if (s.Adjustment.DoImageColorCorrection && !(dib = AdjustColours(dib, s)))
+    if (t.DoImageFlipHorizontal || t.DoImageFlipVertical)
+        FlipImage(dib.get(), s);
+    const AdjustmentGroup& a = s.Adjustment;
+    if (a.DoImageColorCorrection && !Apply(dib, [&](FIBITMAP* d) { return AdjustColours(d, s); }))
         return failed("colour correction");
-    if (s.Adjustment.DoImageGreyscale && !(dib = MakeGreyscale(dib, s)))
+    if (a.DoImageGreyscale && !Apply(dib, [&](FIBITMAP* d) { return MakeGreyscale(d, s); }))
         return failed("greyscale");
-    if (s.Adjustment.DoImageThreshold && !(dib = ApplyThreshold(dib, s)))
+    if (a.DoImageThreshold && !Apply(dib, [&](FIBITMAP* d) { return ApplyThreshold(d, s); }))
         return failed("threshold");
-    if (s.Frame.DoFrame && !(dib = DrawFrame(dib, width, height, s)))
+    if (s.Frame.DoFrame && !Apply(dib, [&](FIBITMAP* d) { return DrawFrame(d, width, height, s); }))
         return failed("frame");
-    if (s.Watermark.DoWatermark != 0 && !(dib = DrawWatermark(dib, width, height, s, job)))
+    if (s.Watermark.DoWatermark != 0 &&
+        !Apply(dib, [&](FIBITMAP* d) { return DrawWatermark(d, width, height, s, job); }))
         return failed("watermark");
 
     // Chooses TargetDepth first when the depth is automatic.
-    if (!(dib = ReduceDepth(dib, job))) {
+    if (!Apply(dib, [&](FIBITMAP* d) { return ReduceDepth(d, job); })) {
         if (reason)
             *reason = "conversion to " + std::to_string(job.TargetDepth) + " bits failed";
         return nullptr;
@@ -83,20 +100,18 @@ FIBITMAP* RunImageSteps(FIBITMAP* dib, ConversionJobRecord& job, const SettingsR
 namespace {
 
 bool ConvertFileSteps(ConversionJobRecord& job, const SettingsRecord& s) {
-    FIBITMAP* dib = RasteriseMetafileFile(job.InputPath, &job.FailureReason);
+    Bitmap dib(RasteriseMetafileFile(job.InputPath, &job.FailureReason));
     if (!dib)
         return false;
-    job.SourceDepth = static_cast<int32_t>(FreeImage_GetBPP(dib));
+    job.SourceDepth = static_cast<int32_t>(FreeImage_GetBPP(dib.get()));
 
-    dib = RunImageSteps(dib, job, s, &job.FailureReason);
+    dib = RunImageSteps(std::move(dib), job, s, &job.FailureReason);
     if (!dib)
         return false;
 
     job.OutputPath = BuildOutputPath(job, s);
     job.TempPath = BuildTempPath(job);
-    const bool written = WriteImage(dib, job, s, &job.FailureReason);
-    FreeImage_Unload(dib);
-    return written;
+    return WriteImage(dib.get(), job, s, &job.FailureReason);
 }
 
 } // namespace

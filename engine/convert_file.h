@@ -1,7 +1,7 @@
 // One metafile into one output file: render, image steps, depth, name, write.
 #pragma once
 
-#include <FreeImage.h>
+#include "engine/bitmap.h"
 
 #include <string>
 
@@ -28,7 +28,7 @@ bool ConvertFile();
 /// icon limit, flip, colour correction, greyscale, threshold, frame, watermark, depth. Takes
 /// ownership of dib; returns the bitmap to write (its size in FinalWidth/FinalHeight of the
 /// job), or null when a step produced no bitmap; then *reason (when given) names the step.
-FIBITMAP* RunImageSteps(FIBITMAP* dib, ConversionJobRecord& job, const SettingsRecord& s,
-                        std::string* reason = nullptr);
+Bitmap RunImageSteps(Bitmap dib, ConversionJobRecord& job, const SettingsRecord& s,
+                     std::string* reason = nullptr);
 
 } // namespace qm

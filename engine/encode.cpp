@@ -1,5 +1,7 @@
 #include "engine/encode.h"
 
+#include <FreeImage.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -58,11 +60,6 @@ constexpr int32_t TiffCompressionFlags[] = {TIFF_NONE,     TIFF_CCITTFAX3, TIFF_
 int32_t PickFlag(int32_t value, std::span<const int32_t> flags) {
     return value >= 0 && static_cast<size_t>(value) < flags.size() ? flags[value] : 0;
 }
-
-struct BitmapDeleter {
-    void operator()(FIBITMAP* dib) const { FreeImage_Unload(dib); }
-};
-using BitmapPtr = std::unique_ptr<FIBITMAP, BitmapDeleter>;
 
 // Runs one library conversion; the input is unloaded whether or not it succeeds.
 FIBITMAP* Replace(FIBITMAP* dib, FIBITMAP* converted) {
@@ -149,8 +146,7 @@ bool SetBitsAreBright(FIBITMAP* dib) {
 // The bitmap in the form the FreeImage writer of a format accepts: the bitmap itself, or a
 // converted copy (in `copy`), or null when no conversion helps. Guards against writers that
 // fail, or abort the process, on input the depth step does not normally produce.
-FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, OutputFormatKind kind, int32_t flags,
-                                BitmapPtr& copy) {
+FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, OutputFormatKind kind, int32_t flags, Bitmap& copy) {
     using enum OutputFormatKind;
     const unsigned bpp = FreeImage_GetBPP(dib);
     const bool plain = FreeImage_GetImageType(dib) == FIT_BITMAP;
@@ -170,7 +166,7 @@ FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, OutputFormatKind kind, int32_t fl
 }
 
 bool SaveWithFreeImage(FIBITMAP* dib, const OutputFormat& format, const ConversionJobRecord& job) {
-    BitmapPtr copy;
+    Bitmap copy;
     FIBITMAP* source = FitForFreeImageWriter(dib, format.kind, job.SaveFlags, copy);
     return source && FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.FormatCode), source,
                                     job.OutputPath.c_str(), job.SaveFlags) != FALSE;

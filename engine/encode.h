@@ -1,7 +1,7 @@
 // Colour-depth reduction and the writers of the output formats.
 #pragma once
 
-#include <FreeImage.h>
+#include "engine/bitmap.h"
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,7 @@
 #include "engine/frame.h"
 
+#include <FreeImage.h>
+
 #include <string>
 
 #include "engine/layer_bitmap.h"
@@ -79,11 +81,8 @@ FIBITMAP* DrawFrame(FIBITMAP* dib, int, int, const SettingsRecord& s) {
     draw::Layer faded(width, height);
     draw::DrawLayer(faded, frame, 0, 0, s.Frame.SolidOpacity);
 
-    FIBITMAP* layer = LayerToBitmap(faded);
-    dib = CompositeOver(layer, dib);
-    if (layer)
-        FreeImage_Unload(layer);
-    return dib;
+    const Bitmap layer(LayerToBitmap(faded));
+    return CompositeOver(layer.get(), dib);
 }
 
 } // namespace qm

@@ -1,7 +1,7 @@
 // The solid four-sided frame drawn over the picture.
 #pragma once
 
-#include <FreeImage.h>
+#include "engine/bitmap.h"
 
 #include "core/settings.h"
 

@@ -1,5 +1,7 @@
 #include "engine/layer_bitmap.h"
 
+#include <FreeImage.h>
+
 namespace qm {
 
 FIBITMAP* LayerToBitmap(const draw::Layer& layer) {
@@ -18,14 +20,13 @@ draw::Layer BitmapToLayer(FIBITMAP* dib) {
         return {};
     // Palette images with a transparency table keep it as well.
     const bool hasAlpha = FreeImage_GetBPP(dib) == 32 || FreeImage_IsTransparent(dib);
-    FIBITMAP* rgba = FreeImage_ConvertTo32Bits(dib);
+    const Bitmap rgba(FreeImage_ConvertTo32Bits(dib));
     if (!rgba)
         return {};
-    draw::Layer layer(static_cast<int>(FreeImage_GetWidth(rgba)),
-                      static_cast<int>(FreeImage_GetHeight(rgba)));
-    layer.ImportBgra(FreeImage_GetBits(rgba), static_cast<int>(FreeImage_GetPitch(rgba)), true,
-                     hasAlpha);
-    FreeImage_Unload(rgba);
+    draw::Layer layer(static_cast<int>(FreeImage_GetWidth(rgba.get())),
+                      static_cast<int>(FreeImage_GetHeight(rgba.get())));
+    layer.ImportBgra(FreeImage_GetBits(rgba.get()),
+                     static_cast<int>(FreeImage_GetPitch(rgba.get())), true, hasAlpha);
     return layer;
 }
 

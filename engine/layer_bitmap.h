@@ -1,7 +1,7 @@
 // Carrying drawing layers into FreeImage bitmaps and back.
 #pragma once
 
-#include <FreeImage.h>
+#include "engine/bitmap.h"
 
 #include "platform/draw/layer.h"
 

@@ -1,5 +1,7 @@
 #include "engine/rasterise.h"
 
+#include <FreeImage.h>
+
 #include <cstring>
 #include <vector>
 

@@ -1,7 +1,7 @@
 // Rendering a metafile into a FreeImage bitmap: the first step of every conversion.
 #pragma once
 
-#include <FreeImage.h>
+#include "engine/bitmap.h"
 
 #include <cstdint>
 #include <span>

@@ -1,5 +1,7 @@
 #include "engine/transform.h"
 
+#include <FreeImage.h>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>

@@ -1,5 +1,7 @@
 #include "engine/watermark.h"
 
+#include <FreeImage.h>
+
 #include "engine/layer_bitmap.h"
 
 namespace qm {
@@ -23,16 +25,12 @@ FIBITMAP* CanvasWith(FIBITMAP* layer, int width, int height, int x, int y) {
     const long long layerH = FreeImage_GetHeight(layer);
     if (x < 0 || y < 0 || x + layerW > width || y + layerH > height)
         return nullptr;
-    FIBITMAP* canvas = FreeImage_AllocateT(FIT_BITMAP, width, height, 32, FI_RGBA_RED_MASK,
-                                           FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
-    if (!canvas)
-        return nullptr;
+    Bitmap canvas(FreeImage_AllocateT(FIT_BITMAP, width, height, 32, FI_RGBA_RED_MASK,
+                                      FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
     // A plain copy: the layer's pixels and alpha arrive unchanged.
-    if (!FreeImage_Paste(canvas, layer, x, y, 256)) {
-        FreeImage_Unload(canvas);
+    if (!canvas || !FreeImage_Paste(canvas.get(), layer, x, y, 256))
         return nullptr;
-    }
-    return canvas;
+    return canvas.release();
 }
 
 } // namespace
@@ -68,13 +66,9 @@ FIBITMAP* DrawWatermark(FIBITMAP* dib, int, int, const SettingsRecord& s,
     const WatermarkPosition at = PlaceWatermark(static_cast<int>(FreeImage_GetWidth(layer)),
                                                 static_cast<int>(FreeImage_GetHeight(layer)), area,
                                                 g.position, g.offsetX, g.offsetY);
-    FIBITMAP* canvas = CanvasWith(layer, width, height, at.x, at.y);
+    const Bitmap canvas(CanvasWith(layer, width, height, at.x, at.y));
     FreeImage_Unload(layer);
-    if (!canvas)
-        return dib;
-    dib = CompositeOver(canvas, dib);
-    FreeImage_Unload(canvas);
-    return dib;
+    return canvas ? CompositeOver(canvas.get(), dib) : dib;
 }
 
 } // namespace qm

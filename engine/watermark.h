@@ -1,7 +1,7 @@
 // The text or image watermark placed over the picture.
 #pragma once
 
-#include <FreeImage.h>
+#include "engine/bitmap.h"
 
 #include "core/settings.h"
 #include "engine/conversion_job.h"

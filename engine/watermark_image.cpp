@@ -1,6 +1,8 @@
 // The image watermark: a picture file drawn with an opacity, optionally in grey.
 #include "engine/watermark.h"
 
+#include <FreeImage.h>
+
 #include "engine/layer_bitmap.h"
 #include "engine/rasterise.h"
 #include "platform/draw/layer.h"
@@ -20,10 +22,9 @@ FIBITMAP* LoadImageFile(const std::string& path) {
     // The size is read from the header first where the format allows it, so a small file that
     // declares a huge picture is refused before its pixels are decoded.
     if (FreeImage_FIFSupportsNoPixels(format)) {
-        FIBITMAP* header = FreeImage_Load(format, path.c_str(), FIF_LOAD_NOPIXELS);
-        const bool allowed =
-            header && ImageSizeAllowed(FreeImage_GetWidth(header), FreeImage_GetHeight(header));
-        FreeImage_Unload(header);
+        const Bitmap header(FreeImage_Load(format, path.c_str(), FIF_LOAD_NOPIXELS));
+        const bool allowed = header && ImageSizeAllowed(FreeImage_GetWidth(header.get()),
+                                                        FreeImage_GetHeight(header.get()));
         if (!allowed)
             return nullptr;
     }

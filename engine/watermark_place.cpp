@@ -1,6 +1,8 @@
 // The geometry shared by both kinds of watermark: rotation, cutting to fit and anchoring.
 #include "engine/watermark.h"
 
+#include <FreeImage.h>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>

@@ -1,6 +1,8 @@
 // The text watermark: lines of text in a padded box with a back colour.
 #include "engine/watermark.h"
 
+#include <FreeImage.h>
+
 #include "core/text_case.h"
 
 #include <algorithm>

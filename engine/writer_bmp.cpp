@@ -1,5 +1,7 @@
 #include "engine/writer_bmp.h"
+
 #include "engine/file_output.h"
+#include <FreeImage.h>
 
 #include <algorithm>
 #include <cstdio>

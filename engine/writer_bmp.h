@@ -1,7 +1,7 @@
 // The 8-bit BMP writer of our own: a colour table cut to the entries in use, and valid RLE8.
 #pragma once
 
-#include <FreeImage.h>
+#include "engine/bitmap.h"
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,7 @@
 #include "engine/writer_devil.h"
 
+#include <FreeImage.h>
+
 #include <IL/il.h>
 #include <IL/ilu.h>
 
@@ -39,20 +41,19 @@ std::string TemporaryPath(const ConversionJobRecord& job) {
 // The picture as packed bottom-up BGR or BGRA rows, as ilTexImage wants them.
 std::vector<uint8_t> RawPixels(FIBITMAP* dib, unsigned channels) {
     const unsigned bpp = channels * 8;
-    FIBITMAP* converted = nullptr;
+    Bitmap converted;
     if (FreeImage_GetBPP(dib) != bpp || FreeImage_GetImageType(dib) != FIT_BITMAP) {
-        converted = bpp == 32 ? FreeImage_ConvertTo32Bits(dib) : FreeImage_ConvertTo24Bits(dib);
+        converted.reset(bpp == 32 ? FreeImage_ConvertTo32Bits(dib)
+                                  : FreeImage_ConvertTo24Bits(dib));
         if (!converted)
             return {};
     }
-    FIBITMAP* source = converted ? converted : dib;
+    FIBITMAP* source = converted ? converted.get() : dib;
     const unsigned width = FreeImage_GetWidth(source);
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * channels *
                                 FreeImage_GetHeight(source));
     FreeImage_ConvertToRawBits(pixels.data(), source, static_cast<int>(width * channels), bpp,
                                FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK, FALSE);
-    if (converted)
-        FreeImage_Unload(converted);
     return pixels;
 }
 

@@ -1,7 +1,7 @@
 // The formats written through DevIL: DDS (with its mipmap chain), PSD and PCX.
 #pragma once
 
-#include <FreeImage.h>
+#include "engine/bitmap.h"
 
 #include "engine/conversion_job.h"
 

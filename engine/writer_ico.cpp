@@ -1,5 +1,7 @@
 #include "engine/writer_ico.h"
+
 #include "engine/file_output.h"
+#include <FreeImage.h>
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Icon files of any size up to 256 x 256.
 #pragma once
 
-#include <FreeImage.h>
+#include "engine/bitmap.h"
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,7 @@
 #include "engine/writer_j2k.h"
+
 #include "engine/file_output.h"
+#include <FreeImage.h>
 
 #include <openjpeg.h>
 

@@ -2,7 +2,7 @@
 // writer refuses pictures with a side under 32 pixels).
 #pragma once
 
-#include <FreeImage.h>
+#include "engine/bitmap.h"
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,7 @@
 #include "engine/writer_jxr.h"
 
+#include <FreeImage.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

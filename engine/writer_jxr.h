@@ -1,7 +1,7 @@
 // JPEG XR files through libjxr (FreeImage's own JPEG XR writer does not work on this system).
 #pragma once
 
-#include <FreeImage.h>
+#include "engine/bitmap.h"
 
 #include <cstdint>
 #include <string>

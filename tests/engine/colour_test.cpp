@@ -1,5 +1,7 @@
 #include "engine/colour.h"
 
+#include <FreeImage.h>
+
 #include <gtest/gtest.h>
 
 namespace qm {

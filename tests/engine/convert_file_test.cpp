@@ -244,23 +244,20 @@ TEST(ImageSteps, IconsAreLimitedTo128Square) {
     ConversionJobRecord job;
     job.FormatId = "ico";
     job.TargetDepth = 32;
-    FIBITMAP* out = RunImageSteps(FreeImage_Allocate(300, 100, 32), job, s);
+    Bitmap out = RunImageSteps(Bitmap(FreeImage_Allocate(300, 100, 32)), job, s);
     ASSERT_NE(out, nullptr);
-    EXPECT_EQ(FreeImage_GetWidth(out), 128u);
-    EXPECT_EQ(FreeImage_GetHeight(out), 128u);
+    EXPECT_EQ(FreeImage_GetWidth(out.get()), 128u);
+    EXPECT_EQ(FreeImage_GetHeight(out.get()), 128u);
     EXPECT_EQ(job.FinalWidth, 128);
     EXPECT_EQ(job.FinalHeight, 128);
-    FreeImage_Unload(out);
 
-    out = RunImageSteps(FreeImage_Allocate(128, 128, 32), job, s);
-    EXPECT_EQ(FreeImage_GetWidth(out), 128u);
-    FreeImage_Unload(out);
+    out = RunImageSteps(Bitmap(FreeImage_Allocate(128, 128, 32)), job, s);
+    EXPECT_EQ(FreeImage_GetWidth(out.get()), 128u);
 
     job.FormatId = "png";
-    out = RunImageSteps(FreeImage_Allocate(300, 100, 32), job, s);
+    out = RunImageSteps(Bitmap(FreeImage_Allocate(300, 100, 32)), job, s);
     EXPECT_EQ(job.FinalWidth, 300);
     EXPECT_EQ(job.FinalHeight, 100);
-    FreeImage_Unload(out);
 }
 
 TEST(Samples, TheBundledRectanglesSampleIsTheTestMetafile) {

@@ -2,6 +2,8 @@
 // writer produce a file that reads back with the expected size and depth.
 #include "engine/encode.h"
 
+#include <FreeImage.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>

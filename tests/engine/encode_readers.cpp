@@ -1,5 +1,7 @@
 #include "encode_readers.h"
 
+#include <FreeImage.h>
+
 #include <IL/il.h>
 #include <jpeglib.h>
 #include <openjpeg.h>

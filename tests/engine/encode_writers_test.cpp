@@ -2,6 +2,8 @@
 // icons, DevIL formats), with the library faults they work around.
 #include "engine/encode.h"
 
+#include <FreeImage.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>

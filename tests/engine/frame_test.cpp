@@ -1,5 +1,7 @@
 #include "engine/frame.h"
 
+#include <FreeImage.h>
+
 #include <gtest/gtest.h>
 
 #include <climits>

@@ -1,5 +1,7 @@
 #include "engine/watermark.h"
 
+#include <FreeImage.h>
+
 #include <gtest/gtest.h>
 
 #include <climits>

@@ -2,6 +2,8 @@
 // allow, read back by FreeImage and by OpenJPEG's own decoder.
 #include "engine/writer_j2k.h"
 
+#include <FreeImage.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
