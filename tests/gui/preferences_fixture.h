@@ -70,7 +70,7 @@ protected:
     void SetSlider(const QString& name, int value) {
         Find<SliderSpin>(name)->Slider()->setValue(value);
     }
-    /// Types into a spin box and leaves it with Enter.
+    /// Types into a spin box over its whole text.
     void TypeSpin(const QString& name, const QString& text) {
         StepSpin* spin = Find<SliderSpin>(name)->Spin();
         spin->selectAll();

@@ -58,7 +58,7 @@ TEST_F(PreferencesTest, TypedNumbersAreClampedAndMoveTheirSliders) {
     SliderSpin* opacity = Find<SliderSpin>("Frame/Solid Opacity");
     TypeSpin("Frame/Solid Opacity", "0");
     EXPECT_EQ(opacity->Spin()->text(), "0");
-    QTest::keyClick(opacity->Spin(), Qt::Key_Return);
+    emit opacity->Spin()->editingFinished();
     EXPECT_EQ(opacity->Spin()->text(), "1");
     EXPECT_EQ(opacity->Slider()->value(), 1);
 
@@ -86,7 +86,7 @@ TEST_F(PreferencesTest, AdjustmentsLoadWithTheirOffsetsAndGammaKeepsTwoDecimals)
     EXPECT_EQ(gamma->Spin()->text(), "1.00");
     TypeSpin("Adjustment/Image Gamma", "2.5");
     EXPECT_EQ(gamma->Slider()->value(), 250);
-    QTest::keyClick(gamma->Spin(), Qt::Key_Return);
+    emit gamma->Spin()->editingFinished();
     EXPECT_EQ(gamma->Spin()->text(), "2.50");
     // The arrows step the hidden value by one: 0.01.
     gamma->Spin()->stepBy(1);
