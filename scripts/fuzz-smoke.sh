@@ -21,3 +21,4 @@ run() { # name seed-dirs...
 }
 run emf_player_fuzzer "$root/fuzz/corpus/emf" "$shared/corpus" "$shared/oracle/samples"
 run ini_fuzzer "$root/fuzz/corpus/ini"
+run theme_fuzzer "$root/fuzz/corpus/theme"
