@@ -1,0 +1,31 @@
+#include "gui/link_label.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace qm::gui {
+
+LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setTextFormat(Qt::PlainText);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    setPalette(colours);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+void LinkLabel::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space) {
+        emit clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+} // namespace qm::gui
