@@ -28,6 +28,26 @@ bool Finite(const GradientVertex& v) {
     return std::isfinite(v.x) && std::isfinite(v.y);
 }
 
+// How the clip meets pixels x0 .. x1 - 1 of row y: all in (no test per pixel), all out, or
+// partly (test each pixel).
+cairo_region_overlap_t ClipOverlap(const PixelTarget& t, int x0, int x1, int y) {
+    if (!t.clip)
+        return CAIRO_REGION_OVERLAP_IN;
+    const cairo_rectangle_int_t row{x0, y, x1 - x0, 1};
+    return cairo_region_contains_rectangle(t.clip, &row);
+}
+
+// Narrows [lo, hi] to the columns x where weight * (x + nudge) + offset can be >= 0; a little
+// slack is left, the exact test is made per pixel.
+void NarrowColumns(double weight, double offset, double nudge, double& lo, double& hi) {
+    if (weight > 0)
+        lo = std::max(lo, std::ceil(-offset / weight - nudge) - 1);
+    else if (weight < 0)
+        hi = std::min(hi, std::floor(-offset / weight - nudge) + 1);
+    else if (offset < -1e-6)
+        hi = lo - 1;
+}
+
 } // namespace
 
 void GradientRect(const PixelTarget& t, const GradientVertex& a, const GradientVertex& b,
@@ -42,10 +62,13 @@ void GradientRect(const PixelTarget& t, const GradientVertex& a, const GradientV
     double from = vertical ? ay : ax, to = vertical ? by : bx;
     if (from == to)
         return;
-    for (int y = top; y < bottom; ++y) {
+    for (int y = top; y < bottom && l < r; ++y) {
         uint32_t* row = Row(t, y);
+        const cairo_region_overlap_t overlap = ClipOverlap(t, l, r, y);
+        if (overlap == CAIRO_REGION_OVERLAP_OUT)
+            continue;
         for (int x = l; x < r; ++x) {
-            if (!Inside(t, x, y))
+            if (overlap == CAIRO_REGION_OVERLAP_PART && !Inside(t, x, y))
                 continue;
             double k = ((vertical ? y : x) - from) / (to - from);
             if (to < from)
@@ -79,15 +102,32 @@ void GradientTriangle(const PixelTarget& t, const GradientVertex& va, const Grad
     int r = static_cast<int>(std::clamp(std::ceil(hi(a.x, b.x, c.x)), 0.0, double(t.width)));
     int top = static_cast<int>(std::clamp(std::floor(lo(a.y, b.y, c.y)), 0.0, double(t.height)));
     int bottom = static_cast<int>(std::clamp(std::ceil(hi(a.y, b.y, c.y)), 0.0, double(t.height)));
+    // Along a row each weight is linear in x: only the columns where all three can be
+    // non-negative are visited, not the whole bounding box.
+    const double wbx = (c.y - a.y) / det, wcx = -(b.y - a.y) / det;
     for (int y = top; y < bottom; ++y) {
+        const double py = y + kNudge;
+        const double wb0 = (-a.x * (c.y - a.y) - (c.x - a.x) * (py - a.y)) / det;
+        const double wc0 = ((b.x - a.x) * (py - a.y) + a.x * (b.y - a.y)) / det;
+        double lo = l, hi = r - 1;
+        NarrowColumns(wbx, wb0, kNudge, lo, hi);
+        NarrowColumns(wcx, wc0, kNudge, lo, hi);
+        NarrowColumns(-wbx - wcx, 1 - wb0 - wc0, kNudge, lo, hi);
+        const int x0 = int(std::max<double>(lo, l)), x1 = int(std::min<double>(hi, r - 1)) + 1;
+        if (x0 >= x1)
+            continue;
+        const cairo_region_overlap_t overlap = ClipOverlap(t, x0, x1, y);
+        if (overlap == CAIRO_REGION_OVERLAP_OUT)
+            continue;
         uint32_t* row = Row(t, y);
-        for (int x = l; x < r; ++x) {
-            double px = x + kNudge, py = y + kNudge;
+        for (int x = x0; x < x1; ++x) {
+            double px = x + kNudge;
             double wb = ((px - a.x) * (c.y - a.y) - (c.x - a.x) * (py - a.y)) / det;
             double wc = ((b.x - a.x) * (py - a.y) - (px - a.x) * (b.y - a.y)) / det;
             double wa = 1 - wb - wc;
             const double eps = -1e-9;
-            if (wa < eps || wb < eps || wc < eps || !Inside(t, x, y))
+            if (wa < eps || wb < eps || wc < eps ||
+                (overlap == CAIRO_REGION_OVERLAP_PART && !Inside(t, x, y)))
                 continue;
             row[x] = Pack(wa * a.r + wb * b.r + wc * c.r, wa * a.g + wb * b.g + wc * c.g,
                           wa * a.b + wb * b.b + wc * c.b);

@@ -126,8 +126,19 @@ void FillFigures(PlayerState& s, const PathData& f, const Brush& brush, bool wit
     // with points between pixels) are sampled at pixel centres by cairo.
     std::vector<ScanRing> rings;
     if (WholePixelRings(f, rings)) {
-        std::vector<cairo_rectangle_int_t> rects =
-            SpanRects(ScanPolygons(rings, s.dc.polyFillMode == FILL_WINDING, s.width, s.height));
+        // The spans of one scan never overlap, so they can be painted in batches, even under a
+        // mix mode: memory stays bounded however many spans the figures make.
+        constexpr size_t kBatchSpans = size_t{1} << 16;
+        std::vector<ScanSpan> batch;
+        ScanPolygons(rings, s.dc.polyFillMode == FILL_WINDING, s.width, s.height,
+                     [&](const ScanSpan& span) {
+                         batch.push_back(span);
+                         if (batch.size() < kBatchSpans)
+                             return;
+                         FillDeviceRectsWithBrush(s, SpanRects(batch), brush);
+                         batch.clear();
+                     });
+        std::vector<cairo_rectangle_int_t> rects = SpanRects(batch);
         rects.insert(rects.end(), outline.on.begin(), outline.on.end());
         FillDeviceRectsWithBrush(s, rects, brush);
         return;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "platform/emf/player_state.h"
@@ -28,9 +29,11 @@ inline bool Integral(PointD p) {
            std::fabs(p.y) < kCoordLimit;
 }
 
-// Pixel runs of a one-pixel line, split into dashes and gaps.
+// Pixel runs of a one-pixel line, split into dashes and gaps. Runs go to sink when it is set,
+// else they are collected in on and off.
 struct LineRuns {
     std::vector<cairo_rectangle_int_t> on, off;
+    std::function<void(const cairo_rectangle_int_t&, bool on)> sink;
     const std::vector<double>* dash = nullptr;
     double dashTotal = 0;
     int64_t dashPos = 0;
@@ -46,6 +49,29 @@ struct LineRuns {
         }
         return true;
     }
+};
+
+/// Sets runs of device pixels straight in the surface under the DC's clip and mix mode. One-pixel
+/// lines are drawn this way: their runs can number in the millions, far too many to collect.
+class PixelRunPainter {
+public:
+    explicit PixelRunPainter(PlayerState& s);
+    ~PixelRunPainter();
+    PixelRunPainter(const PixelRunPainter&) = delete;
+    PixelRunPainter& operator=(const PixelRunPainter&) = delete;
+
+    /// Paints the pixels of r with pixel (0xFFRRGGBB), clipped to the surface and the clip.
+    void Paint(cairo_rectangle_int_t r, uint32_t pixel);
+
+private:
+    void PaintRow(int x0, int x1, int y, uint32_t pixel, bool checkClip);
+
+    PlayerState& m_state;
+    RegionPtr m_clip;
+    uint8_t* m_data = nullptr;
+    int m_stride = 0;
+    uint32_t m_rop = 0;
+    bool m_copy = true;
 };
 
 /// The pixels a one-pixel pen would set along the figures (dashes per runs.dash).

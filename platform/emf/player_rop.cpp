@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/emf/player_render.h"
+#include "platform/emf/player_render_detail.h"
 
 namespace qm::emf {
 
@@ -61,13 +62,57 @@ void CombineRecording(PlayerState& s, cairo_surface_t* rec, uint32_t rop, int x0
     cairo_surface_mark_dirty(s.surface);
 }
 
+bool IsCopyMode(uint32_t rop) {
+    return rop == R2_COPYPEN || rop < R2_BLACK || rop > R2_WHITE;
+}
+
 } // namespace
+
+detail::PixelRunPainter::PixelRunPainter(PlayerState& s)
+    : m_state(s), m_clip(s.EffectiveClip()), m_rop(s.dc.rop2), m_copy(IsCopyMode(s.dc.rop2)) {
+    cairo_surface_flush(s.surface);
+    m_data = cairo_image_surface_get_data(s.surface);
+    m_stride = cairo_image_surface_get_stride(s.surface);
+}
+
+detail::PixelRunPainter::~PixelRunPainter() {
+    cairo_surface_mark_dirty(m_state.surface);
+}
+
+void detail::PixelRunPainter::PaintRow(int x0, int x1, int y, uint32_t pixel, bool checkClip) {
+    uint32_t* row = reinterpret_cast<uint32_t*>(m_data + size_t(y) * size_t(m_stride));
+    for (int x = x0; x < x1; ++x) {
+        if (checkClip && !cairo_region_contains_point(m_clip.get(), x, y))
+            continue;
+        row[x] = m_copy ? pixel : ApplyRop2(m_rop, pixel, row[x]) | 0xFF000000u;
+    }
+}
+
+void detail::PixelRunPainter::Paint(cairo_rectangle_int_t r, uint32_t pixel) {
+    if (!m_data || m_rop == R2_NOP)
+        return;
+    const int x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
+    const int x1 = std::min(r.x + r.width, m_state.width);
+    const int y1 = std::min(r.y + r.height, m_state.height);
+    if (x0 >= x1 || y0 >= y1)
+        return;
+    bool checkClip = false;
+    if (m_clip) {
+        const cairo_rectangle_int_t box{x0, y0, x1 - x0, y1 - y0};
+        const cairo_region_overlap_t overlap = cairo_region_contains_rectangle(m_clip.get(), &box);
+        if (overlap == CAIRO_REGION_OVERLAP_OUT)
+            return;
+        checkClip = overlap == CAIRO_REGION_OVERLAP_PART;
+    }
+    for (int y = y0; y < y1; ++y)
+        PaintRow(x0, x1, y, pixel, checkClip);
+}
 
 void PaintWithRop(PlayerState& s, const std::function<void(cairo_t*)>& draw) {
     const uint32_t rop = s.dc.rop2;
     if (rop == R2_NOP)
         return;
-    if (rop == R2_COPYPEN || rop < R2_BLACK || rop > R2_WHITE) {
+    if (IsCopyMode(rop)) {
         cairo_save(s.cr);
         s.ApplyClip(s.cr);
         draw(s.cr);

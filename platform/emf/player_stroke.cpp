@@ -94,7 +94,9 @@ void RasterLine(PointL a, PointL b, int w, int h, LineRuns& runs) {
     cairo_rectangle_int_t cur{0, 0, 0, 0};
     bool curOn = false, have = false;
     auto flush = [&] {
-        if (have)
+        if (have && runs.sink)
+            runs.sink(cur, curOn);
+        else if (have)
             (curOn ? runs.on : runs.off).push_back(cur);
         have = false;
     };
@@ -163,11 +165,15 @@ void StrokeCosmetic(PlayerState& s, const PathData& f, const Pen& pen) {
         for (double v : dash)
             runs.dashTotal += v;
     }
+    // Runs are set as they are found; the mix mode applies to each pixel of each line.
+    const bool paintGaps = s.dc.bkMode == BK_OPAQUE && (pen.style & PS_STYLE_MASK) != PS_ALTERNATE;
+    const uint32_t onPixel = ColorPixel(pen.color), gapPixel = ColorPixel(s.dc.bkColor);
+    detail::PixelRunPainter painter(s);
+    runs.sink = [&](const cairo_rectangle_int_t& r, bool on) {
+        if (on || paintGaps)
+            painter.Paint(r, on ? onPixel : gapPixel);
+    };
     RasterFigures(s, f, runs);
-    if (!runs.off.empty() && s.dc.bkMode == BK_OPAQUE &&
-        (pen.style & PS_STYLE_MASK) != PS_ALTERNATE)
-        FillDeviceRects(s, runs.off, s.dc.bkColor);
-    FillDeviceRects(s, runs.on, pen.color);
 }
 
 } // namespace

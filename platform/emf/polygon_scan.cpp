@@ -22,11 +22,31 @@ int64_t EdgeColumn(const Edge& e, int64_t y) {
     return -FloorDiv(-(e.x0 * e.dy + (y - e.y0) * e.dx), e.dy);
 }
 
-} // namespace
+// An edge crossing the current row at column x, the first pixel column at or right of it,
+// stepped from row to row without division: x * dy - rem is the edge's exact position times dy.
+struct Crossing {
+    int64_t x = 0, rem = 0;         // 0 <= rem < dy
+    int64_t stepX = 0, stepRem = 0; // per row: dx = stepX * dy - stepRem
+    int64_t dy = 1, yBottom = 0;
+    int dir = 1;
 
-std::vector<ScanSpan> ScanPolygons(const std::vector<ScanRing>& rings, bool winding, int width,
-                                   int height) {
-    std::vector<ScanSpan> spans;
+    Crossing(const Edge& e, int64_t y)
+        : x(EdgeColumn(e, y)), stepX(-FloorDiv(-e.dx, e.dy)), dy(e.dy), yBottom(e.yBottom),
+          dir(e.dir) {
+        rem = x * e.dy - (e.x0 * e.dy + (y - e.y0) * e.dx);
+        stepRem = stepX * e.dy - e.dx;
+    }
+    void NextRow() {
+        x += stepX;
+        rem += stepRem;
+        if (rem >= dy) {
+            --x;
+            rem -= dy;
+        }
+    }
+};
+
+std::vector<Edge> CollectEdges(const std::vector<ScanRing>& rings, int height) {
     std::vector<Edge> edges;
     for (const ScanRing& ring : rings) {
         const size_t n = ring.size();
@@ -49,42 +69,95 @@ std::vector<ScanSpan> ScanPolygons(const std::vector<ScanRing>& rings, bool wind
             edges.push_back(e);
         }
     }
-    if (edges.empty())
-        return spans;
     std::sort(edges.begin(), edges.end(),
               [](const Edge& l, const Edge& r) { return l.yTop < r.yTop; });
-    std::vector<const Edge*> active;
-    std::vector<std::pair<int64_t, int>> cross;
+    return edges;
+}
+
+// Emits the spans of one row from crossings in column order.
+class RowSpans {
+public:
+    RowSpans(bool winding, int width, int64_t y, const std::function<void(const ScanSpan&)>& emit)
+        : m_winding(winding), m_width(width), m_y(y), m_emit(emit) {}
+
+    // count more crossings at column x (a net winding of count under the winding rule).
+    void Cross(int64_t x, int count) {
+        const bool wasInside = Inside();
+        m_count += count;
+        if (!wasInside && Inside()) {
+            m_start = x;
+        } else if (wasInside && !Inside()) {
+            const int64_t x0 = std::max<int64_t>(m_start, 0), x1 = std::min<int64_t>(x, m_width);
+            if (x0 < x1)
+                m_emit({int32_t(x0), int32_t(x1), int32_t(m_y)});
+        }
+    }
+
+private:
+    bool Inside() const { return m_winding ? m_count != 0 : (m_count & 1) != 0; }
+
+    bool m_winding;
+    int m_width;
+    int64_t m_y;
+    const std::function<void(const ScanSpan&)>& m_emit;
+    int m_count = 0;
+    int64_t m_start = 0;
+};
+
+// The spans of a row with many crossings on a narrow surface: the crossings are summed per
+// column and the columns swept once, in time linear in their number plus the width. Columns
+// left of the surface all count as -1 and those right of it as width: only the winding count
+// they leave behind matters there.
+void SweepColumns(const std::vector<Crossing>& active, bool winding, std::vector<int>& sums,
+                  RowSpans& row, int width) {
+    sums.assign(size_t(width) + 2, 0);
+    for (const Crossing& c : active)
+        sums[size_t(std::clamp<int64_t>(c.x, -1, width) + 1)] += winding ? c.dir : 1;
+    for (size_t k = 0; k < sums.size(); ++k)
+        if (sums[k] != 0)
+            row.Cross(int64_t(k) - 1, sums[k]);
+}
+
+} // namespace
+
+void ScanPolygons(const std::vector<ScanRing>& rings, bool winding, int width, int height,
+                  const std::function<void(const ScanSpan&)>& emit) {
+    const std::vector<Edge> edges = CollectEdges(rings, height);
+    if (edges.empty() || width <= 0)
+        return;
+    std::vector<Crossing> active;
+    std::vector<int> sums;
     size_t next = 0;
     for (int64_t y = edges.front().yTop; y < height; ++y) {
+        std::erase_if(active, [y](const Crossing& c) { return c.yBottom <= y; });
         while (next < edges.size() && edges[next].yTop <= y)
-            active.push_back(&edges[next++]);
-        std::erase_if(active, [y](const Edge* e) { return e->yBottom <= y; });
+            active.emplace_back(edges[next++], y);
         if (active.empty()) {
             if (next == edges.size())
                 break;
             y = edges[next].yTop - 1;
             continue;
         }
-        cross.clear();
-        for (const Edge* e : active)
-            cross.emplace_back(EdgeColumn(*e, y), e->dir);
-        std::sort(cross.begin(), cross.end());
-        int count = 0;
-        int64_t start = 0;
-        for (const auto& [x, dir] : cross) {
-            const bool wasInside = winding ? count != 0 : (count & 1) != 0;
-            count += winding ? dir : 1;
-            const bool inside = winding ? count != 0 : (count & 1) != 0;
-            if (!wasInside && inside) {
-                start = x;
-            } else if (wasInside && !inside) {
-                const int64_t x0 = std::max<int64_t>(start, 0), x1 = std::min<int64_t>(x, width);
-                if (x0 < x1)
-                    spans.push_back({int32_t(x0), int32_t(x1), int32_t(y)});
-            }
+        RowSpans row(winding, width, y, emit);
+        if (active.size() * 8 >= size_t(width) + 2) {
+            SweepColumns(active, winding, sums, row, width);
+        } else {
+            // Kept in the previous row's order, which edges that don't cross each other keep.
+            auto byColumn = [](const Crossing& l, const Crossing& r) { return l.x < r.x; };
+            if (!std::is_sorted(active.begin(), active.end(), byColumn))
+                std::sort(active.begin(), active.end(), byColumn);
+            for (const Crossing& c : active)
+                row.Cross(c.x, winding ? c.dir : 1);
         }
+        for (Crossing& c : active)
+            c.NextRow();
     }
+}
+
+std::vector<ScanSpan> ScanPolygons(const std::vector<ScanRing>& rings, bool winding, int width,
+                                   int height) {
+    std::vector<ScanSpan> spans;
+    ScanPolygons(rings, winding, width, height, [&](const ScanSpan& s) { spans.push_back(s); });
     return spans;
 }
 

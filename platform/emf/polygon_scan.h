@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace qm::emf {
@@ -23,5 +24,11 @@ struct ScanSpan {
 /// to rows 0 .. height - 1 and columns 0 .. width - 1, row by row.
 std::vector<ScanSpan> ScanPolygons(const std::vector<ScanRing>& rings, bool winding, int width,
                                    int height);
+
+/// The same spans handed to emit one by one as they are found, rows in order and spans of a
+/// row left to right; nothing is collected. Each row costs time linear in the edges crossing
+/// it plus the width, whatever their order.
+void ScanPolygons(const std::vector<ScanRing>& rings, bool winding, int width, int height,
+                  const std::function<void(const ScanSpan&)>& emit);
 
 } // namespace qm::emf
