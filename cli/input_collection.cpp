@@ -219,8 +219,8 @@ private:
 
 } // namespace
 
-void SetInputFileAddedHook(InputFileAddedHook hook) {
-    g_addedHook = hook;
+InputFileAddedHook SetInputFileAddedHook(InputFileAddedHook hook) {
+    return std::exchange(g_addedHook, hook);
 }
 
 bool IsAcceptedExtension(std::string_view extension) {

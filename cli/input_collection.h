@@ -41,7 +41,8 @@ void ImportListFile();
 
 /// Called by AddInputFile for every file it adds while ConversionJob.ConsoleRun is 0 (the
 /// windowed interface shows the file in its list). Not called in a console run.
+/// Returns the hook it replaces.
 using InputFileAddedHook = void (*)(const std::string& path);
-void SetInputFileAddedHook(InputFileAddedHook hook);
+InputFileAddedHook SetInputFileAddedHook(InputFileAddedHook hook);
 
 } // namespace qm

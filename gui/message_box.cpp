@@ -67,4 +67,20 @@ bool AskYesNo(BoxIcon icon, const QString& caption, const QString& text) {
     return Boxes().Show(BoxOwner(), {icon, BoxButtons::YesNo, caption, text});
 }
 
+bool AskBreakConversion() {
+    return AskYesNo(BoxIcon::Warning, Text("Msg", "Warning"), Text("Msg", "Ask break conversion"));
+}
+
+bool AskBreakImport() {
+    return AskYesNo(BoxIcon::Warning, Text("Msg", "Warning"), Text("Msg", "Ask break import"));
+}
+
+bool AskBreakExport() {
+    return AskYesNo(BoxIcon::Warning, Text("Msg", "Warning"), Text("Msg", "Ask break export"));
+}
+
+bool AskOverwriteFile() {
+    return AskYesNo(BoxIcon::Warning, Text("Msg", "Warning"), Text("Msg", "Ask overwrite file"));
+}
+
 } // namespace qm::gui

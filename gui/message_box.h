@@ -42,4 +42,10 @@ void ShowInfo(const QString& caption, const QString& text);
 /// A Yes/No question; true for Yes.
 bool AskYesNo(BoxIcon icon, const QString& caption, const QString& text);
 
+/// The Yes/No questions of a running task: caption Msg/Warning, exclamation icon; true for Yes.
+bool AskBreakConversion();
+bool AskBreakImport();
+bool AskBreakExport();
+bool AskOverwriteFile();
+
 } // namespace qm::gui

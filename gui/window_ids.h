@@ -8,6 +8,9 @@ namespace qm::gui {
 enum WindowId : int {
     kMainWindow = 0,
     kPreferencesWindow = 1,
+    kFolderImportWindow = 2,
+    kListImportWindow = 4,
+    kExportWindow = 5,
     kConverterSearchWindow = 6,
     kAddInputWindow = 7,
     kAboutWindow = 8,
@@ -45,6 +48,21 @@ enum MenuCommand : int {
     kCmdCheckForNewVersion = 23,
     kCmdAbout = 24,
 };
+
+/// Gadgets of the progress windows and of the add-input chooser.
+enum TaskGadget : int {
+    kFolderImportBar = 342,
+    kListImportBar = 348,
+    kExportBar = 351,
+    kAddFilesButton = 359,
+    kAddFilesLabel = 360,
+    kAddFolderButton = 361,
+    kAddFolderLabel = 362,
+    kAddInputEscape = 363,
+};
+
+/// The timer that holds a finished progress window on screen.
+inline constexpr int kProgressHoldTimer = 123;
 
 /// Menus and toolbars.
 enum MenuId : int { kMainMenu = 0, kFileListPopup = 1 };

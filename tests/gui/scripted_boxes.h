@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "gui/message_box.h"
@@ -18,6 +19,8 @@ public:
 
     bool Show(QWidget* /*owner*/, const BoxRequest& request) override {
         shown.push_back(request);
+        if (onShow)
+            onShow(request);
         if (request.buttons == BoxButtons::Ok)
             return true;
         if (answers.empty())
@@ -29,6 +32,8 @@ public:
 
     std::deque<bool> answers;
     std::vector<BoxRequest> shown;
+    /// Runs while the box is "on screen", before it is answered.
+    std::function<void(const BoxRequest&)> onShow;
 };
 
 } // namespace qm::gui::test
