@@ -158,7 +158,7 @@ private:
     }
 
     void ShowEnd() {
-        m_worker.Join();
+        TakeBackJob();
         const int32_t converted = ConversionProgress.FilesConverted;
         if (m_stopped) {
             m_host.SetStatusText(Text("Msg", "Conversion is not complete"));
@@ -210,6 +210,7 @@ private:
         m_worker.Join();
         ConversionJob = m_job;
     }
+
 
     void Close() {
         m_dialog.onClose = nullptr;
