@@ -20,14 +20,12 @@
 #include "gui/message_box.h"
 #include "gui/task_progress.h"
 #include "gui/texts.h"
+#include "gui/theme.h"
 #include "gui/window_ids.h"
 
 namespace qm::gui {
 
 namespace {
-
-QIcon g_filesImage;
-QIcon g_folderImage;
 
 // The chooser's close box is one of its events.
 class ChooserWindow final : public QDialog {
@@ -108,11 +106,6 @@ QString InputFileFilter() {
     return filter + "|" + Text("Dialog", "All Files") + " (*.*)|*.*";
 }
 
-void SetAddInputImages(const QIcon& files, const QIcon& folder) {
-    g_filesImage = files;
-    g_folderImage = folder;
-}
-
 QDialog* AddInputChooser() {
     return g_chooser.data();
 }
@@ -132,11 +125,11 @@ void ShowAddInputChooser(RunHost& host) {
     window->setFixedSize(270, 160);
     const QStyle* style = window->style();
     AddImageButton(*window, kAddFilesButton, kAddFilesLabel, {30, 30, 80, 80}, {10, 120, 120, 30},
-                   g_filesImage, style->standardIcon(QStyle::SP_FileIcon),
-                   Text("Menu", "Select Input File"));
+                   ThemeIcon(ImageSet::Buttons, "InFiles"),
+                   style->standardIcon(QStyle::SP_FileIcon), Text("Menu", "Select Input File"));
     AddImageButton(*window, kAddFolderButton, kAddFolderLabel, {160, 30, 80, 80},
-                   {140, 120, 120, 30}, g_folderImage, style->standardIcon(QStyle::SP_DirIcon),
-                   Text("Menu", "Select Input Folder"));
+                   {140, 120, 120, 30}, ThemeIcon(ImageSet::Buttons, "InFolder"),
+                   style->standardIcon(QStyle::SP_DirIcon), Text("Menu", "Select Input Folder"));
     window->setWindowModality(Qt::ApplicationModal);
     window->show();
     window->activateWindow();

@@ -2,7 +2,6 @@
 // folder dialogs, list import and list export.
 #pragma once
 
-#include <QIcon>
 #include <QString>
 
 #include "gui/run_host.h"
@@ -23,8 +22,6 @@ void ShowAddInputChooser(RunHost& host);
 void HandleAddInputChooserEvent(int gadget);
 /// The open chooser, or null.
 QDialog* AddInputChooser();
-/// The button images of the chooser ("InFiles" and "InFolder" of the theme).
-void SetAddInputImages(const QIcon& files, const QIcon& folder);
 
 /// The multi-selection file dialog; adds the chosen files in the dialog's order. Returns 1
 /// when a file was added.

@@ -9,6 +9,7 @@
 #include "gui/add_input.h"
 #include "gui/file_dialogs.h"
 #include "gui/task_progress.h"
+#include "gui/theme.h"
 #include "gui/window_ids.h"
 #include "tests/gui/fake_host.h"
 #include "tests/gui/gui_test_support.h"
@@ -256,6 +257,11 @@ TEST(InputFilters, TheFilterListsEveryPatternThenEachFormatThenAllFiles) {
 }
 
 TEST_F(ListTasksTest, TheChooserOffersFilesAndFolderAndEndsOnEveryEvent) {
+    // The button images of the default theme, when the build has packed it.
+    SetThemeFolders({QM_BINARY_DIR "/gfx/"});
+    ListThemes();
+    LoadTheme(true, false, false);
+    SetThemeFolders({});
     ShowAddInputChooser(host);
     QDialog* chooser = AddInputChooser();
     ASSERT_NE(chooser, nullptr);
