@@ -211,7 +211,6 @@ private:
         ConversionJob = m_job;
     }
 
-
     void Close() {
         m_dialog.onClose = nullptr;
         if (QWidget* owner = m_host.Window()) {

@@ -19,10 +19,10 @@ QString ShortenMiddle(const QString& text, int max);
 int AverageCharWidth(const QFont& font);
 
 /// Runs ConversionWorker over InputList behind the modal progress dialog (application-modal: the
-/// host window takes no input meanwhile) and returns when the user has closed the dialog. The status bar ends with
-/// "Conversion complete" or "Conversion stopped". The worker works on copies of the job, the
-/// settings and the input list; the job's counters and per-file fields are taken back once it
-/// has ended.
+/// host window takes no input meanwhile) and returns when the user has closed the dialog. The
+/// status bar ends with "Conversion complete" or "Conversion stopped". The worker works on copies
+/// of the job, the settings and the input list; the job's counters and per-file fields are taken
+/// back once it has ended.
 void ShowConvertProgress(RunHost& host);
 
 namespace detail {

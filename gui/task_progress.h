@@ -18,9 +18,9 @@ enum class ProgressTask { FolderImport, ListImport, Export };
 /// and folders), the line feeds of the list ConversionJob.InputPath plus one, or the rows.
 int TaskMaximum(ProgressTask task, const std::vector<std::string>& rows);
 
-/// Runs the task behind its progress window (application-modal: the host window takes no input meanwhile), puts the
-/// done or stopped text into the status bar, holds the final state for 700 ms and closes.
-/// Returns the files added or entries saved.
+/// Runs the task behind its progress window (application-modal: the host window takes no input
+/// meanwhile), puts the done or stopped text into the status bar, holds the final state for 700 ms
+/// and closes. Returns the files added or entries saved.
 int32_t RunWithProgress(ProgressTask task, RunHost& host);
 
 /// RunWithProgress with the folder import of ConversionJob.InputFolder.
