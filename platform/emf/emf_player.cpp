@@ -2,10 +2,12 @@
 #include "platform/emf/emf_player.h"
 
 #include <chrono>
+#include <memory>
 
 #include "platform/emf/player_bitmap.h"
 #include "platform/emf/player_records.h"
 #include "platform/emf/player_text.h"
+#include "platform/emfplus/emfplus_player.h"
 
 namespace qm::emf {
 
@@ -123,7 +125,8 @@ void SetOpaque(const Surface& t) {
 
 } // namespace
 
-bool PlayEnhMetaFile(std::span<const uint8_t> data, const Surface& target, const RectL& play) {
+bool PlayEnhMetaFile(std::span<const uint8_t> data, const Surface& target, const RectL& play,
+                     emfplus::EmfPlusMode emfPlus) {
     EmfHeaderInfo header;
     if (!ReadEmfHeader(data, header))
         return false;
@@ -134,6 +137,11 @@ bool PlayEnhMetaFile(std::span<const uint8_t> data, const Surface& target, const
         PlayerState state(header, target, play);
         if (cairo_status(state.cr) != CAIRO_STATUS_SUCCESS)
             return false;
+        // EMF+ playback draws from the EMF+ records and lets the plain ones draw only where
+        // a GetDC record hands over to them.
+        std::unique_ptr<emfplus::EmfPlusPlayer> plus;
+        if (emfplus::ShouldPlayEmfPlus(emfplus::ScanEmfPlus(data), emfPlus))
+            plus = std::make_unique<emfplus::EmfPlusPlayer>(state);
         // Hostile files can ask for endless full-surface work; playback ends at a deadline.
         const auto deadline = std::chrono::steady_clock::now() + kPlaybackBudget;
         size_t offset = 0;
@@ -146,8 +154,14 @@ bool PlayEnhMetaFile(std::span<const uint8_t> data, const Surface& target, const
             if (r.size < 8 || r.size % 4 != 0 || r.size > data.size() - offset)
                 break;
             r.data = data.data() + offset;
-            if (!PlayRecord(state, r) || r.type == EMR_EOF)
+            if (plus && r.type != EMR_HEADER && r.type != EMR_EOF) {
+                if (emfplus::IsEmfPlusComment({r.data, r.size}))
+                    plus->PlayComment(r);
+                else if (plus->HandedToGdi() && !PlayRecord(state, r))
+                    break;
+            } else if (!PlayRecord(state, r) || r.type == EMR_EOF) {
                 break;
+            }
             offset += r.size;
         }
     }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/emfplus/emfplus.h"
+
 namespace qm::emf {
 
 struct RectL {
@@ -55,7 +57,9 @@ struct Surface {
 /// Plays the metafile into the surface so that its frame maps onto the play rectangle, as the
 /// system's playback does. Records the player does not know are skipped; playback stops at the
 /// first record that cannot be read safely, keeping what was drawn. False when the data is
-/// not a readable metafile (nothing drawn).
-bool PlayEnhMetaFile(std::span<const uint8_t> data, const Surface& target, const RectL& play);
+/// not a readable metafile (nothing drawn). emfPlus decides whether the EMF+ records of the
+/// metafile are played instead of its plain ones.
+bool PlayEnhMetaFile(std::span<const uint8_t> data, const Surface& target, const RectL& play,
+                     emfplus::EmfPlusMode emfPlus = emfplus::EmfPlusMode::Auto);
 
 } // namespace qm::emf
