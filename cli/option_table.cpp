@@ -303,6 +303,10 @@ std::vector<SettingOption> BuildTable() {
     t.push_back(TextOption("--FILENAME-MASK", [](SettingsRecord& s, std::string_view v) {
         s.Advanced.FilenameMask = v;
     }));
+    // Metafiles with EMF+ records: which of their records are played.
+    t.push_back(KeywordOption("--EMFPLUS", 22, [](SettingsRecord& s, std::string_view v) {
+        s.Input.EMFPlusPlayback = ParseKeyword(KeywordTable::EmfPlusPlayback, v);
+    }));
     t.push_back(KeywordOption("--FILE-TIMESTAMP", 21, [](SettingsRecord& s, std::string_view v) {
         s.Advanced.FileTimestamp = Byte(ParseKeyword(KeywordTable::FileTimestamp, v));
     }));

@@ -50,6 +50,7 @@ const KeywordPair kPositionWords[] = {{"TOPLEFT", 0},    {"TOPCENTER", 1},    {"
                                       {"BOTTOMLEFT", 6}, {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
 const KeywordPair kSizeWords[] = {{"FIXED", 0}};
 const KeywordPair kTimestampWords[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
+const KeywordPair kEmfPlusWords[] = {{"AUTO", 0}, {"NEVER", 1}, {"PREFER", 2}};
 
 const std::span<const KeywordPair> kKeywordTables[KeywordTableCount] = {
     kDdsLoadAsWords,       kRawLoadAsWords,   kFrameLoadingWords,
@@ -59,7 +60,7 @@ const std::span<const KeywordPair> kKeywordTables[KeywordTableCount] = {
     kResizeAlgorithmWords, kFrameKindWords,   kWatermarkKindWords,
     kFontStyleWords,       kFontEffectWords,  kAlignmentWords,
     kBoundaryWords,        kPositionWords,    kSizeWords,
-    kTimestampWords};
+    kTimestampWords,       kEmfPlusWords};
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';

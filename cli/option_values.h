@@ -42,8 +42,9 @@ enum class KeywordTable : int {
     Position = 19,
     WatermarkSize = 20,
     FileTimestamp = 21,
+    EmfPlusPlayback = 22,
 };
-constexpr int KeywordTableCount = 22;
+constexpr int KeywordTableCount = 23;
 
 /// The number of a keyword (trimmed, any case) in the table; 0 when it is not there or the
 /// table is unknown.

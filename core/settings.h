@@ -53,6 +53,9 @@ struct InputGroup {
     int32_t RAWImageWidth = 0;
     int32_t RAWImageHeight = 0;
     int32_t RAWToneMapping = 2;
+    // Not persisted; set by the console option --EMFPLUS (and profiles): 0 automatic,
+    // 1 never, 2 preferred.
+    int32_t EMFPlusPlayback = 0;
 };
 
 struct OutputGroup {

@@ -100,7 +100,8 @@ Bitmap RunImageSteps(Bitmap dib, ConversionJobRecord& job, const SettingsRecord&
 namespace {
 
 bool ConvertFileSteps(ConversionJobRecord& job, const SettingsRecord& s) {
-    Bitmap dib(RasteriseMetafileFile(job.InputPath, &job.FailureReason));
+    Bitmap dib(RasteriseMetafileFile(job.InputPath, &job.FailureReason,
+                                     emfplus::EmfPlusMode(s.Input.EMFPlusPlayback)));
     if (!dib)
         return false;
     job.SourceDepth = static_cast<int32_t>(FreeImage_GetBPP(dib.get()));

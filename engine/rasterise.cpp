@@ -61,7 +61,8 @@ std::string SizeText(int64_t width, int64_t height) {
 // The surface is the bitmap's own pixel buffer: FreeImage keeps rows bottom-up, the player
 // draws top-down, so we play into it as a top-down surface and flip the rows afterwards. That
 // keeps one buffer per file instead of a surface plus a copy.
-bool PlayInto(FIBITMAP* dib, std::span<const uint8_t> data, int32_t width, int32_t height) {
+bool PlayInto(FIBITMAP* dib, std::span<const uint8_t> data, int32_t width, int32_t height,
+              emfplus::EmfPlusMode emfPlus) {
     const unsigned pitch = FreeImage_GetPitch(dib);
     const unsigned rows = FreeImage_GetHeight(dib);
     BYTE* bits = FreeImage_GetBits(dib);
@@ -73,7 +74,7 @@ bool PlayInto(FIBITMAP* dib, std::span<const uint8_t> data, int32_t width, int32
     surface.height = static_cast<int>(rows);
     surface.stride = static_cast<int>(pitch);
     const emf::RectL play{0, 0, width, height};
-    if (!emf::PlayEnhMetaFile(data, surface, play))
+    if (!emf::PlayEnhMetaFile(data, surface, play, emfPlus))
         return false;
     return FreeImage_FlipVertical(dib) != FALSE;
 }
@@ -91,7 +92,8 @@ void MakeOpaque(FIBITMAP* dib) {
 
 } // namespace
 
-FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data, std::string* reason) {
+FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data, std::string* reason,
+                            emfplus::EmfPlusMode emfPlus) {
     emf::EmfHeaderInfo header;
     if (!emf::ReadEmfHeader(data, header)) {
         SetReason(reason, "not a metafile");
@@ -118,7 +120,7 @@ FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data, std::string* reason) 
     }
     bool played = false;
     try {
-        played = PlayInto(dib, data, width, height);
+        played = PlayInto(dib, data, width, height, emfPlus);
     } catch (...) {
         FreeImage_Unload(dib); // the caller sees the exception, not a lost surface
         throw;
@@ -132,11 +134,12 @@ FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data, std::string* reason) 
     return dib;
 }
 
-FIBITMAP* RasteriseMetafileFile(const std::string& path, std::string* reason) {
+FIBITMAP* RasteriseMetafileFile(const std::string& path, std::string* reason,
+                                emfplus::EmfPlusMode emfPlus) {
     std::vector<uint8_t> bytes;
     if (!emf::LoadMetafileBytes(path, bytes, size_t{1} << 30, reason))
         return nullptr;
-    return RasteriseMetafile(bytes, reason);
+    return RasteriseMetafile(bytes, reason, emfPlus);
 }
 
 } // namespace qm

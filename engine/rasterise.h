@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+#include "platform/emfplus/emfplus.h"
+
 namespace qm {
 
 /// The largest drawing surface we render into, in pixels (1 GiB at 32 bits per pixel).
@@ -26,10 +28,13 @@ bool SurfaceSizeAllowed(int64_t width, int64_t height);
 /// record whose size does not fit, has no end-of-file record, its size is not computable or
 /// too large, or the bitmap cannot be allocated. On failure the cause is stored in *reason when
 /// reason is given.
-FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data, std::string* reason = nullptr);
+/// emfPlus: which records of a metafile with EMF+ records are played.
+FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data, std::string* reason = nullptr,
+                            emfplus::EmfPlusMode emfPlus = emfplus::EmfPlusMode::Auto);
 
 /// The same for a file on disk (.emf, or gzip-compressed .emz). Null when the file cannot be
 /// read, and in every case above.
-FIBITMAP* RasteriseMetafileFile(const std::string& path, std::string* reason = nullptr);
+FIBITMAP* RasteriseMetafileFile(const std::string& path, std::string* reason = nullptr,
+                                emfplus::EmfPlusMode emfPlus = emfplus::EmfPlusMode::Auto);
 
 } // namespace qm

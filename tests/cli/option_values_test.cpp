@@ -117,6 +117,19 @@ TEST(SettingOptions, ApplyValuesAndSwitchTheirFeatureOn) {
     EXPECT_FALSE(ApplySettingOption("--jpg-quality", "1", s)); // names arrive upper-cased
 }
 
+TEST(SettingOptions, EmfPlusPlaybackTakesItsThreeKeywords) {
+    SettingsRecord s;
+    ResetSettings(s, 1);
+    EXPECT_EQ(s.Input.EMFPlusPlayback, 0);
+    EXPECT_TRUE(ApplySettingOption("--EMFPLUS", "prefer", s));
+    EXPECT_EQ(s.Input.EMFPlusPlayback, 2);
+    EXPECT_TRUE(ApplySettingOption("--EMFPLUS", "Never", s));
+    EXPECT_EQ(s.Input.EMFPlusPlayback, 1);
+    EXPECT_EQ(KeywordName(KeywordTable::EmfPlusPlayback, 1), "NEVER");
+    EXPECT_TRUE(ApplySettingOption("--EMFPLUS", "sometimes", s)); // unknown: automatic
+    EXPECT_EQ(s.Input.EMFPlusPlayback, 0);
+}
+
 TEST(SettingOptions, TheLaterWatermarkOptionDecidesTheKind) {
     SettingsRecord s;
     ApplySettingOption("--WM-IMAGE", "/tmp/logo.png", s);
