@@ -1,9 +1,10 @@
 // Development tool: renders metafiles through the player to PNG, sized as a conversion does
 // (play rectangle from the frame, white surface one pixel larger).
-//   emf_render IN.emf OUT.png [IN2.emf OUT2.png ...]
+//   emf_render [--emfplus=auto|never|prefer] IN.emf OUT.png [IN2.emf OUT2.png ...]
 #include <cairo.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "platform/emf/emf_player.h"
@@ -11,6 +12,8 @@
 namespace {
 
 constexpr int64_t kMaxPixels = int64_t{1} << 28;
+
+qm::emfplus::EmfPlusMode g_emfPlus = qm::emfplus::EmfPlusMode::Auto;
 
 int RenderOne(const char* in, const char* out) {
     using namespace qm::emf;
@@ -41,7 +44,7 @@ int RenderOne(const char* in, const char* out) {
     target.width = w + 1;
     target.height = h + 1;
     target.stride = cairo_image_surface_get_stride(s);
-    const bool ok = PlayEnhMetaFile(data, target, {0, 0, w, h});
+    const bool ok = PlayEnhMetaFile(data, target, {0, 0, w, h}, g_emfPlus);
     cairo_surface_mark_dirty(s);
     const bool written = cairo_surface_write_to_png(s, out) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(s);
@@ -52,12 +55,21 @@ int RenderOne(const char* in, const char* out) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || argc % 2 == 0) {
-        std::fprintf(stderr, "usage: emf_render IN.emf OUT.png [IN OUT ...]\n");
+    int first = 1;
+    if (argc > 1 && std::strncmp(argv[1], "--emfplus=", 10) == 0) {
+        const char* mode = argv[1] + 10;
+        g_emfPlus = std::strcmp(mode, "prefer") == 0  ? qm::emfplus::EmfPlusMode::Prefer
+                    : std::strcmp(mode, "never") == 0 ? qm::emfplus::EmfPlusMode::Never
+                                                      : qm::emfplus::EmfPlusMode::Auto;
+        first = 2;
+    }
+    if (argc - first < 2 || (argc - first) % 2 != 0) {
+        std::fprintf(stderr, "usage: emf_render [--emfplus=auto|never|prefer] IN.emf OUT.png "
+                             "[IN OUT ...]\n");
         return 2;
     }
     int rc = 0;
-    for (int i = 1; i + 1 < argc; i += 2)
+    for (int i = first; i + 1 < argc; i += 2)
         rc |= RenderOne(argv[i], argv[i + 1]);
     return rc;
 }

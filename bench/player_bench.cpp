@@ -1,6 +1,7 @@
 // Speed of the metafile player alone: every metafile of the shared corpus is played into a
 // white surface of its own size. Reports the median and 95th percentile per file (ms).
-//   ./bench/player_bench [--benchmark_filter=...]   (QM_SHARED_DIR overrides the corpus root)
+//   ./bench/player_bench [--benchmark_filter=...]   (QM_SHARED_DIR overrides the corpus root;
+//   QM_EMFPLUS=never|auto|prefer picks the playback of files with EMF+ records, auto by default)
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -46,8 +47,17 @@ std::vector<Item> LoadSet(const std::string& sub) {
     return items;
 }
 
+qm::emfplus::EmfPlusMode EmfPlusModeFromEnvironment() {
+    const char* env = std::getenv("QM_EMFPLUS");
+    const std::string mode = env ? env : "";
+    return mode == "never"    ? qm::emfplus::EmfPlusMode::Never
+           : mode == "prefer" ? qm::emfplus::EmfPlusMode::Prefer
+                              : qm::emfplus::EmfPlusMode::Auto;
+}
+
 void PlaySet(benchmark::State& state, const std::string& sub) {
     const std::vector<Item> items = LoadSet(sub);
+    const qm::emfplus::EmfPlusMode mode = EmfPlusModeFromEnvironment();
     if (items.empty()) {
         state.SkipWithError("corpus not found");
         return;
@@ -59,7 +69,7 @@ void PlaySet(benchmark::State& state, const std::string& sub) {
         for (const Item& it : items) {
             pixels.assign(size_t(it.w + 1) * (it.h + 1), 0xFFFFFFFFu);
             const Surface s{pixels.data(), it.w + 1, it.h + 1, (it.w + 1) * 4};
-            total += times.Time([&] { PlayEnhMetaFile(it.bytes, s, {0, 0, it.w, it.h}); });
+            total += times.Time([&] { PlayEnhMetaFile(it.bytes, s, {0, 0, it.w, it.h}, mode); });
         }
         state.SetIterationTime(total / 1000.0);
     }

@@ -20,5 +20,6 @@ run() { # name seed-dirs...
     -artifact_prefix="$work/" "$work/$(basename "$bin")" "${seeds[@]}"
 }
 run emf_player_fuzzer "$root/fuzz/corpus/emf" "$shared/corpus" "$shared/oracle/samples"
+run emfplus_fuzzer "$root/fuzz/corpus/emfplus"
 run ini_fuzzer "$root/fuzz/corpus/ini"
 run theme_fuzzer "$root/fuzz/corpus/theme"

@@ -77,6 +77,9 @@ public:
         return *this;
     }
 
+    /// The records gathered so far (the fuzz seeds are such runs).
+    const std::vector<uint8_t>& Records() const { return m_records; }
+
     // Common records.
     PlusBuilder& EndOfFile() { return Record(0x4002, 0, PlusData()); }
     PlusBuilder& GetDC() { return Record(0x4004, 0, PlusData()); }
