@@ -195,6 +195,13 @@ std::vector<Glyph> MapGlyphs(const TextRequest& req, const Realised& r) {
                 continue;
             }
         }
+        if (g == 0 && c >= 0x80 && symbols == fonts::SymbolSet::None) {
+            // Another installed font with the character (other scripts, CJK and so on).
+            if (auto other = fonts::OpenFaceForCharacter(c, 400, false)) {
+                glyphs[i] = {other.get(), other->GlyphIndex(c)};
+                continue;
+            }
+        }
         glyphs[i] = {face, g};
     }
     return glyphs;

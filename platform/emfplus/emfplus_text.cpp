@@ -67,6 +67,11 @@ struct Faces {
             glyph = g;
             return fallback.get();
         }
+        if (c >= 0x80)
+            if (auto other = fonts::OpenFaceForCharacter(c, 400, false)) {
+                glyph = other->GlyphIndex(c);
+                return other.get();
+            }
         return primary.get();
     }
 };

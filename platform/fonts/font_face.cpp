@@ -256,4 +256,12 @@ std::shared_ptr<const FontFace> OpenFontFace(const FontMatch& match) {
     return cache.Open(match);
 }
 
+std::shared_ptr<const FontFace> OpenFaceForCharacter(char32_t c, int weight, bool italic) {
+    const FontMatch match = MatchFontForCharacter(c, weight, italic);
+    if (match.file.empty())
+        return nullptr;
+    auto face = OpenFontFace(match);
+    return face && !face->IsBitmap() && face->GlyphIndex(c) ? face : nullptr;
+}
+
 } // namespace qm::fonts

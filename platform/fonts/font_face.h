@@ -102,4 +102,8 @@ private:
 /// match says it is one. Safe from any thread.
 std::shared_ptr<const FontFace> OpenFontFace(const FontMatch& match);
 
+/// The face of an installed font that has the character c (MatchFontForCharacter), or null.
+/// Faces stay open for the process, so the pointer may be kept.
+std::shared_ptr<const FontFace> OpenFaceForCharacter(char32_t c, int weight, bool italic);
+
 } // namespace qm::fonts

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <span>
 #include <tuple>
 
 namespace qm::fonts {
@@ -61,6 +62,78 @@ constexpr Alias kSimilarFaces[] = {
     {"webdings", {"DejaVu Sans", nullptr, nullptr}},
     {"marlett", {"DejaVu Sans", nullptr, nullptr}},
 };
+
+// Faces of East Asian, Hebrew and Arabic Windows, by their English and their own names, with
+// free fonts of the same script and style (sans for Gothic and Hei, serif for Mincho, Song
+// and Ming). Names are lower case without blanks; full-width letters stay as they are.
+constexpr const char* kJpSans[] = {"msgothic",       "mspgothic", "msuigothic", "meiryo",
+                                   "meiryoui",       "yugothic",  "yugothicui", "ｍｓゴシック",
+                                   "ｍｓｐゴシック", "メイリオ",  "游ゴシック", "ＭＳゴシック",
+                                   "ＭＳＰゴシック"};
+constexpr const char* kJpSerif[] = {"msmincho",   "mspmincho", "yumincho", "ｍｓ明朝",
+                                    "ｍｓｐ明朝", "游明朝",    "ＭＳ明朝", "ＭＳＰ明朝"};
+constexpr const char* kScSans[] = {
+    "simhei", "microsoftyahei", "microsoftyaheiui", "dengxian", "黑体", "微软雅黑", "等线"};
+constexpr const char* kScSerif[] = {"simsun", "nsimsun", "simsun-extb", "kaiti", "fangsong",
+                                    "宋体",   "新宋体",  "楷体",        "仿宋"};
+constexpr const char* kTcSans[] = {"microsoftjhenghei", "microsoftjhengheiui", "微軟正黑體"};
+constexpr const char* kTcSerif[] = {"mingliu", "pmingliu", "mingliu_hkscs", "dfkai-sb",
+                                    "細明體",  "新細明體", "標楷體"};
+constexpr const char* kKrSans[] = {"malgungothic", "gulim", "gulimche", "dotum", "dotumche",
+                                   "맑은고딕",     "굴림",  "굴림체",   "돋움",  "돋움체"};
+constexpr const char* kKrSerif[] = {"batang", "batangche", "gungsuh", "gungsuhche",
+                                    "바탕",   "바탕체",    "궁서",    "궁서체"};
+
+struct ScriptFaces {
+    std::span<const char* const> names;
+    std::array<const char*, 3> families;
+};
+
+const ScriptFaces kScriptFaces[] = {
+    {kJpSans, {"Noto Sans CJK JP", "IPAGothic", "DejaVu Sans"}},
+    {kJpSerif, {"Noto Serif CJK JP", "IPAMincho", "Noto Sans CJK JP"}},
+    {kScSans, {"Noto Sans CJK SC", "WenQuanYi Zen Hei", "DejaVu Sans"}},
+    {kScSerif, {"Noto Serif CJK SC", "Noto Sans CJK SC", "AR PL UMing CN"}},
+    {kTcSans, {"Noto Sans CJK TC", "WenQuanYi Zen Hei", "DejaVu Sans"}},
+    {kTcSerif, {"Noto Serif CJK TC", "Noto Sans CJK TC", "AR PL UMing TW"}},
+    {kKrSans, {"Noto Sans CJK KR", "NanumGothic", "DejaVu Sans"}},
+    {kKrSerif, {"Noto Serif CJK KR", "NanumMyeongjo", "Noto Sans CJK KR"}},
+};
+
+// Hebrew and Arabic faces.
+constexpr Alias kRtlFaces[] = {
+    {"david", {"David CLM", "Frank Ruehl CLM", nullptr}},
+    {"davidtransparent", {"David CLM", nullptr, nullptr}},
+    {"frankruehl", {"Frank Ruehl CLM", "David CLM", nullptr}},
+    {"miriam", {"Miriam CLM", "Simple CLM", nullptr}},
+    {"miriamtransparent", {"Miriam CLM", nullptr, nullptr}},
+    {"miriamfixed", {"Miriam Mono CLM", nullptr, nullptr}},
+    {"narkisim", {"Nachlieli CLM", "Simple CLM", nullptr}},
+    {"rod", {"Simple CLM", nullptr, nullptr}},
+    {"aharoni", {"Aharoni CLM", nullptr, nullptr}},
+    {"gisha", {"Simple CLM", "Miriam CLM", nullptr}},
+    {"levenimmt", {"Simple CLM", "Miriam CLM", nullptr}},
+    {"arabictypesetting", {"KacstBook", "KacstOne", "Noto Naskh Arabic"}},
+    {"simplifiedarabic", {"KacstBook", "KacstOne", "Noto Naskh Arabic"}},
+    {"simplifiedarabicfixed", {"KacstOffice", "KacstBook", nullptr}},
+    {"traditionalarabic", {"KacstNaskh", "KacstBook", "Noto Naskh Arabic"}},
+    {"arabictransparent", {"KacstBook", "KacstOne", nullptr}},
+    {"andalus", {"KacstBook", "KacstOne", nullptr}},
+    {"sakkalmajalla", {"KacstNaskh", "KacstBook", nullptr}},
+    {"tahomaarabic", {"KacstOne", "KacstBook", nullptr}},
+};
+
+// The stand-ins for a face of these scripts, or null.
+const std::array<const char*, 3>* ScriptFamilies(const std::string& key) {
+    for (const ScriptFaces& s : kScriptFaces)
+        for (const char* name : s.names)
+            if (key == name)
+                return &s.families;
+    for (const Alias& a : kRtlFaces)
+        if (key == a.windowsName)
+            return &a.families;
+    return nullptr;
+}
 
 // Windows faces with a free look-alike file made to the same metrics, found in the
 // look-alike folders rather than through fontconfig (which leaves raster fonts out).
@@ -212,6 +285,8 @@ private:
                        FindAlias(std::begin(kSimilarFaces), std::end(kSimilarFaces), key);
                    s && FirstInstalled(s->families)) {
             chosen = FirstInstalled(s->families);
+        } else if (const auto* script = ScriptFamilies(key); script && FirstInstalled(*script)) {
+            chosen = FirstInstalled(*script);
         } else {
             const auto& defaults = hint == FontHint::Roman    ? kRomanDefaults
                                    : hint == FontHint::Modern ? kModernDefaults
@@ -268,6 +343,55 @@ private:
         return match;
     }
 
+public:
+    // An installed font that has the character, preferring the default sans families.
+    FontMatch MatchForCharacter(char32_t c, int weight, bool italic) {
+        std::lock_guard lock(m_mutex);
+        auto key = std::make_tuple(uint32_t(c), weight, italic);
+        if (auto it = m_charCache.find(key); it != m_charCache.end())
+            return it->second;
+        FontMatch match;
+        int wanted = weight <= 0 ? 400 : std::clamp(weight, 1, 1000);
+        FcPattern* pattern = FcPatternCreate();
+        FcCharSet* set = FcCharSetCreate();
+        FcCharSetAddChar(set, FcChar32(c));
+        FcPatternAddCharSet(pattern, FC_CHARSET, set);
+        FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(wanted));
+        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+        FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcPattern* found = FcFontMatch(nullptr, pattern, &result);
+        if (found) {
+            FcCharSet* has = nullptr;
+            FcChar8* file = nullptr;
+            FcChar8* name = nullptr;
+            int index = 0;
+            // The best match may still lack the character; then there is none.
+            if (FcPatternGetCharSet(found, FC_CHARSET, 0, &has) == FcResultMatch &&
+                FcCharSetHasChar(has, FcChar32(c)) &&
+                FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch) {
+                match.file = reinterpret_cast<const char*>(file);
+                if (FcPatternGetInteger(found, FC_INDEX, 0, &index) == FcResultMatch)
+                    match.index = index;
+                if (FcPatternGetString(found, FC_FAMILY, 0, &name) == FcResultMatch)
+                    match.family = reinterpret_cast<const char*>(name);
+                int foundWeight = FC_WEIGHT_REGULAR;
+                FcPatternGetInteger(found, FC_WEIGHT, 0, &foundWeight);
+                match.syntheticBold = wanted >= 600 && foundWeight < FC_WEIGHT_DEMIBOLD;
+            }
+            FcPatternDestroy(found);
+        }
+        FcCharSetDestroy(set);
+        FcPatternDestroy(pattern);
+        if (m_charCache.size() < 65536)
+            m_charCache.emplace(key, match);
+        return match;
+    }
+
+private:
+    std::map<std::tuple<uint32_t, int, bool>, FontMatch> m_charCache;
     std::mutex m_mutex;
     bool m_loaded = false;
     std::set<std::string> m_families;
@@ -296,6 +420,10 @@ bool IsFontLoadable(const std::string& family) {
 
 FontMatch MatchFont(const std::string& family, int weight, bool italic, FontHint hint) {
     return Service().Match(family, weight, italic, hint);
+}
+
+FontMatch MatchFontForCharacter(char32_t c, int weight, bool italic) {
+    return Service().MatchForCharacter(c, weight, italic);
 }
 
 FontHint HintFromPitchAndFamily(unsigned pitchAndFamily) {

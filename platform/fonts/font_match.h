@@ -48,6 +48,10 @@ bool IsFontLoadable(const std::string& family);
 FontMatch MatchFont(const std::string& family, int weight, bool italic,
                     FontHint hint = FontHint::Any);
 
+/// An installed font that has the character c (for text its face lacks), at the weight and
+/// slant asked for. file is empty when no installed font has it. Cached; safe from any thread.
+FontMatch MatchFontForCharacter(char32_t c, int weight, bool italic);
+
 /// The hint that a LOGFONT's lfPitchAndFamily byte carries.
 FontHint HintFromPitchAndFamily(unsigned pitchAndFamily);
 
