@@ -66,10 +66,11 @@ constexpr Alias kSimilarFaces[] = {
 // Faces of East Asian, Hebrew and Arabic Windows, by their English and their own names, with
 // free fonts of the same script and style (sans for Gothic and Hei, serif for Mincho, Song
 // and Ming). Names are lower case without blanks; full-width letters stay as they are.
-constexpr const char* kJpSans[] = {"msgothic",       "mspgothic", "msuigothic", "meiryo",
-                                   "meiryoui",       "yugothic",  "yugothicui", "ｍｓゴシック",
-                                   "ｍｓｐゴシック", "メイリオ",  "游ゴシック", "ＭＳゴシック",
-                                   "ＭＳＰゴシック"};
+// MS Gothic sets Latin letters at half the width of its ideographs, one width for all.
+constexpr const char* kJpMono[] = {"msgothic", "ｍｓゴシック", "ＭＳゴシック"};
+constexpr const char* kJpSans[] = {"mspgothic",  "msuigothic",    "meiryo",         "meiryoui",
+                                   "yugothic",   "yugothicui",    "ｍｓｐゴシック", "メイリオ",
+                                   "游ゴシック", "ＭＳＰゴシック"};
 constexpr const char* kJpSerif[] = {"msmincho",   "mspmincho", "yumincho", "ｍｓ明朝",
                                     "ｍｓｐ明朝", "游明朝",    "ＭＳ明朝", "ＭＳＰ明朝"};
 constexpr const char* kScSans[] = {
@@ -90,7 +91,8 @@ struct ScriptFaces {
 };
 
 const ScriptFaces kScriptFaces[] = {
-    {kJpSans, {"Noto Sans CJK JP", "IPAGothic", "DejaVu Sans"}},
+    {kJpMono, {"Noto Sans Mono CJK JP", "IPAGothic", "Noto Sans CJK JP"}},
+    {kJpSans, {"Noto Sans CJK JP", "IPAPGothic", "DejaVu Sans"}},
     {kJpSerif, {"Noto Serif CJK JP", "IPAMincho", "Noto Sans CJK JP"}},
     {kScSans, {"Noto Sans CJK SC", "WenQuanYi Zen Hei", "DejaVu Sans"}},
     {kScSerif, {"Noto Serif CJK SC", "Noto Sans CJK SC", "AR PL UMing CN"}},

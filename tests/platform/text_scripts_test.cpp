@@ -73,7 +73,8 @@ TEST(TextScripts, EastAsianFacesMapToFontsOfTheirScript) {
     if (!qm::fonts::IsFontLoadable("Noto Sans CJK JP"))
         GTEST_SKIP() << "fonts-noto-cjk not installed";
     EXPECT_EQ(qm::fonts::MatchFont("MS Mincho", 400, false).family, "Noto Serif CJK JP");
-    EXPECT_EQ(qm::fonts::MatchFont("ＭＳ ゴシック", 400, false).family, "Noto Sans CJK JP");
+    EXPECT_EQ(qm::fonts::MatchFont("ＭＳ ゴシック", 400, false).family, "Noto Sans Mono CJK JP");
+    EXPECT_EQ(qm::fonts::MatchFont("MS PGothic", 400, false).family, "Noto Sans CJK JP");
     EXPECT_EQ(qm::fonts::MatchFont("SimSun", 400, false).family, "Noto Serif CJK SC");
     EXPECT_EQ(qm::fonts::MatchFont("PMingLiU", 400, false).family, "Noto Serif CJK TC");
     EXPECT_EQ(qm::fonts::MatchFont("Malgun Gothic", 400, false).family, "Noto Sans CJK KR");
