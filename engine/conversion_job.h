@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/pause_gate.h"
@@ -36,6 +37,9 @@ struct ConversionJobRecord {
     int32_t FinalHeight = 0;
     /// Why the last file failed ("not a metafile", "PNG writer: ..."); empty after a success.
     std::string FailureReason;
+    /// The outputs written so far in this run, by their normal form: a second file whose
+    /// output name comes out the same fails instead of replacing the first one's output.
+    std::unordered_set<std::string> OutputsOfRun;
 };
 
 /// What the worker reports. FilesStarted and CurrentFile are read and written under

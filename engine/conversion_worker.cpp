@@ -53,7 +53,8 @@ bool SetLastWriteTime(const std::string& path, int64_t fileTime) {
     struct timespec times[2] = {};
     times[0].tv_nsec = UTIME_OMIT; // last access stays as it is
     times[1].tv_sec = static_cast<time_t>(fileTime);
-    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+    // The output is a file we just wrote; a link put there since is not followed.
+    return utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 } // namespace
@@ -122,6 +123,7 @@ void CreateOutputSubfolders() {
 
 int32_t RunConversionWorker(WorkerContext& ctx) {
     ConversionJobRecord& job = ctx.job;
+    job.OutputsOfRun.clear();
     const bool diagnostics = job.ConsoleRun == 1 && job.RunMode == "DEBUG";
     int32_t started = 0;
     int32_t converted = 0;

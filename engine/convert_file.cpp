@@ -112,7 +112,20 @@ bool ConvertFileSteps(ConversionJobRecord& job, const SettingsRecord& s) {
 
     job.OutputPath = BuildOutputPath(job, s);
     job.TempPath = BuildTempPath(job);
-    return WriteImage(dib.get(), job, s, &job.FailureReason);
+    if (!OutputPathInFolder(job.OutputPath, job.OutputFolder)) {
+        job.FailureReason = "the output name " + job.OutputPath + " leaves the output folder";
+        return false;
+    }
+    // The first file to reach a name keeps it; a later one would silently replace its output.
+    const std::string name = NormalPath(job.OutputPath);
+    if (job.OutputsOfRun.count(name)) {
+        job.FailureReason = "output name already used in this run: " + job.OutputPath;
+        return false;
+    }
+    if (!WriteImage(dib.get(), job, s, &job.FailureReason))
+        return false;
+    job.OutputsOfRun.insert(name);
+    return true;
 }
 
 } // namespace

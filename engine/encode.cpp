@@ -10,6 +10,8 @@
 
 #include "core/formats.h"
 #include "core/text_case.h"
+#include "engine/file_output.h"
+#include "engine/staged_output.h"
 #include "engine/writer_bmp.h"
 #include "engine/writer_devil.h"
 #include "engine/writer_ico.h"
@@ -168,8 +170,7 @@ FIBITMAP* FitForFreeImageWriter(FIBITMAP* dib, OutputFormatKind kind, int32_t fl
 bool SaveWithFreeImage(FIBITMAP* dib, const OutputFormat& format, const ConversionJobRecord& job) {
     Bitmap copy;
     FIBITMAP* source = FitForFreeImageWriter(dib, format.kind, job.SaveFlags, copy);
-    return source && FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.FormatCode), source,
-                                    job.OutputPath.c_str(), job.SaveFlags) != FALSE;
+    return source && SaveFreeImageFile(job.FormatCode, source, job.OutputPath, job.SaveFlags);
 }
 
 } // namespace
@@ -262,7 +263,6 @@ namespace {
 
 bool WriteByFormat(FIBITMAP* dib, const OutputFormat& format, const ConversionJobRecord& job,
                    const SettingsRecord& s) {
-    // The DevIL writer goes through a temporary file and cleans up after itself.
     if (format.writer == FormatWriter::Devil)
         return WriteWithDevil(dib, job);
     bool ok = false;
@@ -282,12 +282,15 @@ bool WriteByFormat(FIBITMAP* dib, const OutputFormat& format, const ConversionJo
                                                            : J2kContainer::Codestream);
     else
         ok = SaveWithFreeImage(dib, format, job);
-    if (!ok)
-        RemovePartialOutput(job.OutputPath);
     return ok;
 }
 
 } // namespace
+
+bool WriteImageFile(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRecord& s) {
+    const OutputFormat* format = FindOutputFormat(job.FormatId);
+    return format && dib && !job.OutputPath.empty() && WriteByFormat(dib, *format, job, s);
+}
 
 bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRecord& s,
                 std::string* reason) {
@@ -303,8 +306,18 @@ bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRec
         return fail("no picture to write");
     if (job.OutputPath.empty())
         return fail("no output name");
-    if (!WriteByFormat(dib, *format, job, s))
+    if (const std::string problem = OutputNameProblem(job); !problem.empty())
+        return fail(problem);
+    // Written beside the output under a temporary name, then renamed over it.
+    StagedOutput staged(job.OutputPath, job.FormatId);
+    if (staged.Path().empty())
+        return fail(staged.Error());
+    ConversionJobRecord toTemporary = job;
+    toTemporary.OutputPath = staged.Path();
+    if (!WriteByFormat(dib, *format, toTemporary, s))
         return fail("cannot write " + job.OutputPath);
+    if (!staged.Commit())
+        return fail(staged.Error());
     return true;
 }
 

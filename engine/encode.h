@@ -30,11 +30,19 @@ FIBITMAP* ReduceDepth(FIBITMAP* dib, int32_t targetDepth, std::string_view forma
 /// job.SourceDepth and the format's allowed depths; then converts as above. Null on failure.
 FIBITMAP* ReduceDepth(FIBITMAP* dib, ConversionJobRecord& job);
 
-/// Writes the bitmap to job.OutputPath in job.FormatId with the job's code and flags. True when
-/// the file was written; on failure no partial output file is left behind and, when reason is
-/// given, *reason names the writer and its cause. The bitmap stays owned by the caller.
+/// Writes the bitmap to job.OutputPath in job.FormatId with the job's code and flags: into a
+/// temporary file beside it, renamed over the name once every write and the close succeeded.
+/// A link at the name is replaced, not followed; a folder, a special file or the input file at
+/// the name fails. True when the file was written; on failure nothing is left behind (an
+/// earlier file at the name stays as it was) and, when reason is given, *reason names the
+/// writer and its cause. The bitmap stays owned by the caller.
 bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRecord& s,
                 std::string* reason = nullptr);
+
+/// The writer alone: writes straight to job.OutputPath, without the temporary file and the
+/// checks above. False when the format refuses the bitmap or any write or the close fails; a
+/// failed file is left for the caller to remove.
+bool WriteImageFile(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRecord& s);
 
 /// Removes a file that a failed write may have left; true when nothing is left at path.
 bool RemovePartialOutput(const std::string& path);

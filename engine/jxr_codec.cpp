@@ -1,7 +1,11 @@
 #include "engine/jxr_codec.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "engine/file_output.h"
 
 // libjxr's glue header defines min and max as macros; they must not reach the code below.
 #include <JXRGlue.h>
@@ -50,6 +54,50 @@ void SetCodecParameters(CWMIStrCodecParam& p, const PKPixelFormatGUID& format, i
     p.uiDefaultQPIndexAlpha = qp;
 }
 
+// A write stream for the encoder over a CheckedFile, so that a short write fails the encode
+// and the caller learns of a failed flush or close.
+CheckedFile* StreamFile(WMPStream* me) {
+    return static_cast<CheckedFile*>(me->state.pvObj);
+}
+ERR CloseStream(WMPStream** me) {
+    std::free(*me); // the file itself is closed by its owner
+    *me = nullptr;
+    return WMP_errSuccess;
+}
+Bool StreamAtEnd(WMPStream*) {
+    return FALSE;
+}
+ERR ReadNothing(WMPStream*, void*, size_t) {
+    return WMP_errFileIO;
+}
+ERR WriteStream(WMPStream* me, const void* data, size_t size) {
+    return size == 0 || StreamFile(me)->Write(data, size, 1) == 1 ? WMP_errSuccess : WMP_errFileIO;
+}
+ERR SetStreamPos(WMPStream* me, size_t at) {
+    return StreamFile(me)->Seek(static_cast<long>(at), SEEK_SET) ? WMP_errSuccess : WMP_errFileIO;
+}
+ERR GetStreamPos(WMPStream* me, size_t* at) {
+    const long pos = StreamFile(me)->Tell();
+    if (pos < 0)
+        return WMP_errFileIO;
+    *at = static_cast<size_t>(pos);
+    return WMP_errSuccess;
+}
+
+WMPStream* CheckedStream(CheckedFile& file) {
+    auto* stream = static_cast<WMPStream*>(std::calloc(1, sizeof(WMPStream)));
+    if (!stream)
+        return nullptr;
+    stream->state.pvObj = &file;
+    stream->Close = CloseStream;
+    stream->EOS = StreamAtEnd;
+    stream->Read = ReadNothing;
+    stream->Write = WriteStream;
+    stream->SetPos = SetStreamPos;
+    stream->GetPos = GetStreamPos;
+    return stream;
+}
+
 } // namespace
 
 unsigned JxrRowBytes(JxrPixelFormat format, unsigned width) {
@@ -70,11 +118,11 @@ bool EncodeJxrFile(const std::string& path, const JxrImage& image, int quality) 
     PKFactory* factory = nullptr;
     PKCodecFactory* codecs = nullptr;
     PKImageEncode* encoder = nullptr;
-    WMPStream* stream = nullptr;
+    CheckedFile file(path);
+    WMPStream* stream = file.IsOpen() ? CheckedStream(file) : nullptr;
     bool ok =
-        !Failed(PKCreateFactory(&factory, PK_SDK_VERSION)) &&
+        stream && !Failed(PKCreateFactory(&factory, PK_SDK_VERSION)) &&
         !Failed(PKCreateCodecFactory(&codecs, WMP_SDK_VERSION)) &&
-        !Failed(factory->CreateStreamFromFilename(&stream, path.c_str(), "wb")) &&
         !Failed(codecs->CreateCodec(&IID_PKImageWmpEncode, reinterpret_cast<void**>(&encoder)));
     // From here on the encoder owns the stream.
     ok = ok && !Failed(encoder->Initialize(encoder, stream, &params, sizeof params));
@@ -93,7 +141,7 @@ bool EncodeJxrFile(const std::string& path, const JxrImage& image, int quality) 
         codecs->Release(&codecs);
     if (factory)
         factory->Release(&factory);
-    return ok;
+    return file.Close() && ok;
 }
 
 bool DecodeJxrFile(const std::string& path, JxrImage& image) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 #include <random>
 
 namespace qm {
@@ -103,6 +104,19 @@ std::string ExpandToken(std::string_view text, std::string_view token,
 
 std::string BuildOutputPath(const ConversionJobRecord& job, const SettingsRecord& s) {
     return Folder(job, s.Advanced.KeepSubfolders) + BuildFileName(job, s);
+}
+
+std::string NormalPath(const std::string& path) {
+    return std::filesystem::path(path).lexically_normal().string();
+}
+
+bool OutputPathInFolder(const std::string& path, const std::string& folder) {
+    const std::filesystem::path normal = std::filesystem::path(path).lexically_normal();
+    if (!normal.has_filename())
+        return false;
+    const std::filesystem::path below =
+        normal.lexically_relative(std::filesystem::path(folder).lexically_normal());
+    return !below.empty() && *below.begin() != ".." && *below.begin() != ".";
 }
 
 std::string BuildFileName(const ConversionJobRecord& job, const SettingsRecord& s) {

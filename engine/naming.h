@@ -19,6 +19,13 @@ inline constexpr std::string_view NameTokens[] = {
 /// OutputFolder, then InputSubfolder when subfolders are kept, then BuildFileName.
 std::string BuildOutputPath(const ConversionJobRecord& job, const SettingsRecord& s);
 
+/// The path with "." and ".." resolved and repeated "/" joined, without touching the disk.
+std::string NormalPath(const std::string& path);
+
+/// True when path names a file below folder once "." and ".." are resolved lexically (a mask
+/// such as "../%filename%.%ext%" leaves it; "sub/%filename%.%ext%" stays in it).
+bool OutputPathInFolder(const std::string& path, const std::string& folder);
+
 /// The file name made from Advanced/Filename Mask for the job's current file. Literal text of
 /// the mask comes out in lower case; an empty mask counts as "%filename%.%ext%". Never fails.
 std::string BuildFileName(const ConversionJobRecord& job, const SettingsRecord& s);

@@ -5,14 +5,12 @@
 #include <IL/il.h>
 #include <IL/ilu.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <mutex>
-#include <sys/stat.h>
 #include <vector>
 
 #include "core/formats.h"
-#include "engine/naming.h"
+#include "engine/file_output.h"
 
 namespace qm {
 namespace {
@@ -22,20 +20,34 @@ static_assert(DevilPcxCode == IL_PCX && DevilDdsCode == IL_DDS && DevilPsdCode =
 // DevIL keeps one current image per process.
 std::mutex DevilLock;
 
-// Deletes an existing file, making it writable first.
-bool DeleteExisting(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0)
-        return errno == ENOENT;
-    chmod(path.c_str(), st.st_mode | S_IWUSR);
-    return std::remove(path.c_str()) == 0;
-}
+// DevIL's file writes go through these, so that a short write or a failed close fails the
+// save: its own writer does not check them. Set only while DevilLock is held.
+CheckedFile* g_devilFile = nullptr;
+bool g_devilFileFailed = false;
 
-std::string TemporaryPath(const ConversionJobRecord& job) {
-    if (!job.TempPath.empty())
-        return job.TempPath;
-    const std::string folder = job.OutputPath.substr(0, job.OutputPath.rfind('/') + 1);
-    return folder + RandomLetters("pirelo", "") + "." + job.FormatId;
+ILHANDLE ILAPIENTRY OpenForDevil(ILconst_string path) {
+    g_devilFile = new CheckedFile(path);
+    g_devilFileFailed = !g_devilFile->IsOpen();
+    return g_devilFileFailed ? nullptr : g_devilFile;
+}
+void ILAPIENTRY CloseForDevil(ILHANDLE handle) {
+    auto* file = static_cast<CheckedFile*>(handle);
+    if (!file->Close())
+        g_devilFileFailed = true;
+    delete file;
+    g_devilFile = nullptr;
+}
+ILint ILAPIENTRY PutcForDevil(ILubyte c, ILHANDLE handle) {
+    return static_cast<CheckedFile*>(handle)->Write(&c, 1, 1) == 1 ? c : IL_EOF;
+}
+ILint ILAPIENTRY SeekForDevil(ILHANDLE handle, ILint offset, ILint origin) {
+    return static_cast<CheckedFile*>(handle)->Seek(offset, origin) ? 0 : -1;
+}
+ILint ILAPIENTRY TellForDevil(ILHANDLE handle) {
+    return static_cast<ILint>(static_cast<CheckedFile*>(handle)->Tell());
+}
+ILint ILAPIENTRY WriteForDevil(const void* data, ILuint size, ILuint count, ILHANDLE handle) {
+    return static_cast<ILint>(static_cast<CheckedFile*>(handle)->Write(data, size, count));
 }
 
 // The picture as packed bottom-up BGR or BGRA rows, as ilTexImage wants them.
@@ -58,18 +70,26 @@ std::vector<uint8_t> RawPixels(FIBITMAP* dib, unsigned channels) {
 }
 
 bool SaveCurrentImage(ILuint image, FIBITMAP* dib, const std::vector<uint8_t>& pixels,
-                      unsigned channels, const ConversionJobRecord& job, const std::string& temp) {
+                      unsigned channels, const ConversionJobRecord& job) {
     ilBindImage(image);
     const ILubyte depth = static_cast<ILubyte>(ilGetInteger(IL_IMAGE_DEPTH));
     if (!ilTexImage(FreeImage_GetWidth(dib), FreeImage_GetHeight(dib), depth ? depth : 1,
                     static_cast<ILubyte>(channels), channels == 4 ? IL_BGRA : IL_BGR,
                     IL_UNSIGNED_BYTE, const_cast<uint8_t*>(pixels.data())))
         return false;
-    if (job.FormatCode == DevilDdsCode && !iluBuildMipmaps())
+    if (job.FormatId == "dds" && !iluBuildMipmaps())
         return false;
     // Building mipmaps leaves a level bound; the save must see the base image.
     ilBindImage(image);
-    return ilSave(static_cast<ILenum>(job.FormatCode), temp.c_str()) != IL_FALSE;
+    ilSetWrite(OpenForDevil, CloseForDevil, PutcForDevil, SeekForDevil, TellForDevil,
+               WriteForDevil);
+    g_devilFileFailed = false;
+    const bool saved =
+        ilSave(static_cast<ILenum>(job.FormatCode), job.OutputPath.c_str()) != IL_FALSE;
+    if (g_devilFile) // a writer that returned without closing
+        CloseForDevil(g_devilFile);
+    ilResetWrite();
+    return saved && !g_devilFileFailed;
 }
 
 } // namespace
@@ -91,20 +111,12 @@ bool WriteWithDevil(FIBITMAP* dib, const ConversionJobRecord& job) {
     const std::vector<uint8_t> pixels = RawPixels(dib, channels);
     if (pixels.empty())
         return false;
-    const std::string temp = TemporaryPath(job);
-
     std::lock_guard<std::mutex> lock(DevilLock);
     ilEnable(IL_FILE_OVERWRITE);
     ILuint image = 0;
     ilGenImages(1, &image);
-    bool ok =
-        DeleteExisting(job.OutputPath) && SaveCurrentImage(image, dib, pixels, channels, job, temp);
+    const bool ok = SaveCurrentImage(image, dib, pixels, channels, job);
     ilDeleteImages(1, &image);
-    ok = ok && std::rename(temp.c_str(), job.OutputPath.c_str()) == 0;
-    if (!ok) {
-        std::remove(temp.c_str());
-        std::remove(job.OutputPath.c_str());
-    }
     return ok;
 }
 

@@ -105,7 +105,7 @@ bool WriteIco(FIBITMAP* dib, const std::string& path) {
 namespace {
 
 bool WriteIcoAsIs(FIBITMAP* dib, const std::string& path) {
-    if (FreeImageTakes(dib) && FreeImage_Save(FIF_ICO, dib, path.c_str(), 0))
+    if (FreeImageTakes(dib) && SaveFreeImageFile(FIF_ICO, dib, path, 0))
         return true;
     const std::vector<uint8_t> data = EncodeIco(dib);
     return !data.empty() && WriteBytesToFile(data, path);

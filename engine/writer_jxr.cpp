@@ -87,8 +87,6 @@ bool WriteJxr(FIBITMAP* dib, const std::string& path, int32_t saveFlags) {
     const bool ok = format && EncodeJxrFile(path, ImageOf(dib, *format), quality);
     if (grey)
         FreeImage_Unload(grey);
-    if (!ok)
-        std::remove(path.c_str());
     return ok;
 }
 

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <new>
 #include <string>
 #include <sys/stat.h>
@@ -295,4 +296,100 @@ TEST_F(WorkerTest, AFailedFileGetsNoTimestampAndDoesNotAdvanceTheCounters) {
     EXPECT_EQ(RunWorker(), 0);
     EXPECT_EQ(m_job.SuccessCounter, 1);
     EXPECT_EQ(m_job.RandomNumber, random);
+}
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+TEST_F(WorkerTest, NamesThatLeaveTheOutputFolderFailAndSubfoldersBelowItWork) {
+    const std::string input = AddGood("first.emf");
+    m_settings.Advanced.FilenameMask = "../%filename%.%ext%";
+    EXPECT_EQ(RunWorker(), 0);
+    EXPECT_FALSE(fs::exists(m_root / "first.png"));
+    ASSERT_EQ(m_errors.size(), 1u);
+    EXPECT_EQ(m_errors[0], input + ": the output name " + m_job.OutputFolder +
+                               "../first.png leaves the output folder");
+    // Down and back up again stays inside; a subfolder below the output folder is fine.
+    fs::create_directories(m_root / "out" / "sub");
+    m_settings.Advanced.FilenameMask = "sub/../sub/./%filename%.%ext%";
+    EXPECT_EQ(RunWorker(), 1);
+    EXPECT_EQ(ReadBackWidth(m_job.OutputFolder + "sub/first.png"), 201u);
+}
+
+TEST_F(WorkerTest, TheInputFileIsNeverTheOutput) {
+    // The mask names the input itself, in the input's own folder.
+    const std::string input = AddGood("first.emf");
+    const std::string before = ReadAll(input);
+    m_job.OutputFolder = (m_root / "in").string() + "/";
+    m_settings.Advanced.FilenameMask = "%filename%.emf";
+    EXPECT_EQ(RunWorker(), 0);
+    EXPECT_EQ(ReadAll(input), before);
+    ASSERT_EQ(m_errors.size(), 1u);
+    EXPECT_EQ(m_errors[0], input + ": PNG writer: the output name " + input + " is the input file");
+    // Nor through a link to it.
+    m_job.OutputFolder = (m_root / "out").string() + "/";
+    fs::create_symlink(input, m_root / "out" / "first.emf");
+    EXPECT_EQ(RunWorker(), 0);
+    EXPECT_EQ(ReadAll(input), before);
+}
+
+TEST_F(WorkerTest, ALinkAtTheOutputNameIsReplacedNotFollowed) {
+    const std::string input = AddGood("first.emf");
+    const std::string victim = (m_root / "victim.txt").string();
+    m_settings.Advanced.FileTimestamp = 1; // the input's time, which is old
+    for (const char* id : {"png", "jxr", "ico", "j2k", "psd", "tiff"}) {
+        std::ofstream(victim) << "keep me";
+        struct timespec times[2] = {{1700000000, 0}, {1700000000, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, victim.c_str(), times, 0), 0);
+        const std::string output = m_job.OutputFolder + "first." + id;
+        fs::create_symlink(victim, output);
+        m_job.FormatId = id;
+        m_job.FormatCode = FormatCode(id);
+        EXPECT_EQ(RunWorker(), 1) << id;
+        EXPECT_EQ(ReadAll(victim), "keep me") << id;
+        EXPECT_EQ(MTime(victim), 1700000000) << id;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(output))) << id;
+        EXPECT_EQ(MTime(output), MTime(input)) << id;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_root / "out"), {}), 6);
+}
+
+TEST_F(WorkerTest, AFifoOrAFolderAtTheOutputNameFailsTheFile) {
+    const std::string input = AddGood("first.emf");
+    const std::string output = m_job.OutputFolder + "first.png";
+    ASSERT_EQ(mkfifo(output.c_str(), 0644), 0);
+    EXPECT_EQ(RunWorker(), 0); // and does not wait for a reader
+    EXPECT_EQ(m_errors.back(),
+              input + ": PNG writer: the output name " + output + " is a special file");
+    EXPECT_TRUE(fs::is_fifo(output));
+    // An empty folder at the name of a file written through DevIL stays.
+    const std::string folder = m_job.OutputFolder + "first.psd";
+    fs::create_directory(folder);
+    m_job.FormatId = "psd";
+    m_job.FormatCode = FormatCode("psd");
+    EXPECT_EQ(RunWorker(), 0);
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_EQ(m_errors.back(), input + ": PSD writer: the output name " + folder + " is a folder");
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_root / "out"), {}), 2); // no leftovers
+}
+
+TEST_F(WorkerTest, TwoInputsWithOneOutputNameConvertTheFirstOnly) {
+    const std::string plain = AddGood("a.emf");
+    const std::string packed = (m_root / "in" / "a.emz").string();
+    ASSERT_EQ(std::system(("gzip -c '" + plain + "' > '" + packed + "'").c_str()), 0);
+    m_inputs[packed];
+    EXPECT_EQ(RunWorker(), 1);
+    EXPECT_EQ(m_errors,
+              std::vector<std::string>{packed + ": output name already used in this run: " +
+                                       m_job.OutputFolder + "a.png"});
+    EXPECT_EQ(ReadBackWidth(m_job.OutputFolder + "a.png"), 201u);
+    // A new run may write the name again.
+    m_inputs.Remove(packed);
+    EXPECT_EQ(RunWorker(), 1);
 }

@@ -12,6 +12,7 @@
 
 #include "core/formats.h"
 #include "encode_readers.h"
+#include "engine/file_output.h"
 #include "engine/naming.h"
 #include "engine/writer_bmp.h"
 #include "engine/writer_ico.h"
@@ -237,10 +238,15 @@ TEST_F(Writers, IconsOfEverySizeUpTo128ReadBack) {
             FreeImage_Unload(back);
             FreeImage_Unload(dib);
         }
-    // Larger than an icon can be: fails and leaves nothing.
+    // Larger than an icon can be: fails, leaves no temporary file, and the icon written last
+    // under the same name stays as it was.
     FIBITMAP* big = MakePicture(300, 20);
     EXPECT_FALSE(WriteImage(big, Job("ico", 32), s));
-    EXPECT_EQ(FilesInFolder(), 0u);
+    EXPECT_EQ(FilesInFolder(), 1u);
+    FIBITMAP* kept = LoadWithFreeImage(Job("ico", 32).OutputPath);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(FreeImage_GetWidth(kept), 128u);
+    FreeImage_Unload(kept);
     FreeImage_Unload(big);
 }
 
@@ -397,4 +403,26 @@ TEST_F(Writers, WritersFitBitmapsFromTheFormatFreeDepthStep) {
         }
         FreeImage_Unload(dib);
     }
+}
+
+TEST_F(Writers, AFullDiskFailsEveryWriter) {
+    // /dev/full takes the file open and refuses every byte, as a full disk does.
+    const std::vector<uint8_t> bytes(100000, 7);
+    EXPECT_FALSE(WriteBytesToFile(bytes, "/dev/full"));
+    for (const char* id : {"png", "tiff", "psd", "dds", "pcx", "jxr", "ico", "bmp", "jpg", "j2k",
+                           "jp2", "tga", "gif", "webp", "exr", "pbm"}) {
+        const int32_t depth = ChooseAutoDepth(id, 32);
+        FIBITMAP* dib = ReduceDepth(MakePicture(64, 48), depth, id);
+        ASSERT_NE(dib, nullptr) << id;
+        ConversionJobRecord job = Job(id, depth);
+        job.OutputPath = "/dev/full";
+        EXPECT_FALSE(WriteImageFile(dib, job, s)) << id;
+        // Through the whole write the special file is refused before anything is written.
+        EXPECT_FALSE(WriteImage(dib, job, s)) << id;
+        FreeImage_Unload(dib);
+    }
+    struct stat st {};
+    ASSERT_EQ(stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_EQ(FilesInFolder(), 0u);
 }
