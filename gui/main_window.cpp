@@ -21,7 +21,10 @@
 #include "core/formats.h"
 #include "core/settings.h"
 #include "engine/conversion_job.h"
+#include "gui/add_input.h"
+#include "gui/main_window_host.h"
 #include "gui/output_folder_history.h"
+#include "gui/start_conversion.h"
 #include "gui/texts.h"
 #include "gui/theme.h"
 #include "gui/window_ids.h"
@@ -139,6 +142,7 @@ QToolBar* MakeSmallToolbar(QWidget* parent, int command, QAction*& action) {
 
 MainWindow::MainWindow() {
     g_mainWindow = this;
+    SetDroppedFolderImport(ImportDroppedFolderWithProgress);
     setObjectName("MainWindow");
     setWindowTitle(Q(TitleWithVersion(ProductTitle, ProgramVersion)));
     setMinimumSize(510, 330);
@@ -338,10 +342,24 @@ void MainWindow::Dispatch(int command) {
         if (FileListHasFocus())
             SelectAllFiles();
         break;
-    case kCmdSelectInputFiles:    // add-input chooser (file list import and export)
-    case kCmdImportInputFiles:    // list import
-    case kCmdExportInputFiles:    // list export
-    case kCmdConvert:             // conversion run with progress
+    case kCmdSelectInputFiles:
+        ShowAddInputChooser(MainWindowHost());
+        break;
+    case kCmdSelectInputFile:
+        AddInputFiles(MainWindowHost());
+        break;
+    case kCmdSelectInputFolder:
+        AddInputFolder(MainWindowHost());
+        break;
+    case kCmdImportInputFiles:
+        ImportInputList(MainWindowHost());
+        break;
+    case kCmdExportInputFiles:
+        ExportInputList(MainWindowHost());
+        break;
+    case kCmdConvert:
+        StartConversion(MainWindowHost());
+        break;
     case kCmdOutputFormatOptions: // Preferences at the Output page
     case kCmdPreferences:         // Preferences
     case kCmdCustomConverter:     // converter search

@@ -32,6 +32,8 @@ enum MenuCommand : int {
     kCmdNew = 0,
     kCmdExit = 3,
     kCmdSelectInputFiles = 4,
+    kCmdSelectInputFile = 5,
+    kCmdSelectInputFolder = 6,
     kCmdSelectOutputFolder = 7,
     kCmdOutputFormatOptions = 8,
     kCmdImportInputFiles = 9,

@@ -56,9 +56,9 @@ protected:
     std::function<void(QDialog*)> onStarted;
 };
 
-// The worker waits before its first unit until the stop question has been answered.
+// The worker is held before its first unit (the gate is closed before the task starts) until
+// the stop question, asked from the close box, has been answered.
 void HoldTheWorkerAndClose(QDialog* window) {
-    ConversionProgress.Pause.Close();
     PostClose(window);
 }
 
@@ -128,6 +128,7 @@ TEST_F(ListTasksTest, StoppingAnExportKeepsTheRowsWrittenSoFar) {
     dialogs.answers = {{QString::fromStdString(path)}};
     boxes.answers = {true, true}; // overwrite, then break
     onStarted = HoldTheWorkerAndClose;
+    ConversionProgress.Pause.Close();
     EXPECT_EQ(ExportInputList(host), 1);
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].text, "Do you want to break the export?");
@@ -140,6 +141,7 @@ TEST_F(ListTasksTest, NoToTheStopQuestionLetsTheExportFinish) {
     dialogs.answers = {{QString::fromStdString(scratch.root + "list.txt")}};
     boxes.answers = {false};
     onStarted = HoldTheWorkerAndClose;
+    ConversionProgress.Pause.Close();
     EXPECT_EQ(ExportInputList(host), 1);
     EXPECT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(host.LastStatus(), "Export complete, entries saved: 2");
@@ -209,12 +211,14 @@ TEST_F(ListTasksTest, StoppingAFolderImportKeepsWhatWasAdded) {
     ConversionJob.InputFolder = scratch.root + "in/";
     boxes.answers = {true};
     onStarted = HoldTheWorkerAndClose;
+    ConversionProgress.Pause.Close();
     EXPECT_EQ(ImportFolderWithProgress(host), 0);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Do you want to break the import?");
     EXPECT_EQ(host.LastStatus(), "Import stopped");
 
     boxes.answers = {false};
+    ConversionProgress.Pause.Close();
     EXPECT_EQ(ImportFolderWithProgress(host), 1);
     EXPECT_EQ(host.LastStatus(), "Import complete, new files added: 1");
 }
