@@ -42,10 +42,36 @@ void* operator new(size_t size) {
         throw std::bad_alloc();
     return p;
 }
+// Every form is replaced, so that no allocation of the sanitizer's own new is freed here.
+void* operator new[](size_t size) {
+    return ::operator new(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return ::operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    return ::operator new(size, std::nothrow);
+}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
 void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
 
