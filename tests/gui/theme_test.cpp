@@ -268,6 +268,9 @@ TEST_F(BuiltThemes, EveryThemeHasEveryImageAtEverySize) {
     for (const auto& [theme, display] : ThemeList) {
         SCOPED_TRACE(theme);
         EXPECT_NE(display, QString::fromStdString(theme));
+        // The name also stands within the first 255 bytes, for readers that look no further.
+        const std::string start = ReadArchiveEntryStart(ThemeArchivePath(theme), "theme.cfg", 255);
+        EXPECT_EQ(CfgValue(QString::fromStdString(start), "Theme", "Name"), display);
         Settings.Interface.UITheme = theme;
         for (int uiSize = 0; uiSize <= 4; ++uiSize) {
             FreeThemeImages();
