@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/settings_file.h"
 #include "core/settings.h"
 #include "gui/theme.h"
 #include "gui/theme_archive.h"
@@ -288,6 +289,16 @@ TEST_F(BuiltThemes, EveryThemeHasEveryImageAtEverySize) {
         EXPECT_EQ(ThemeImage(ImageSet::Buttons, "InFolder").size(), QSize(64, 64));
     }
     EXPECT_FALSE(ApplicationIcon().isNull());
+}
+
+TEST_F(BuiltThemes, ADeletedThemeIsReplacedByTheLastOneAndSavedSo) {
+    ReadSettingsText("[Interface]\r\nUI Theme = deleted\r\nUI Size = 3\r\n", Settings);
+    ASSERT_EQ(Settings.Interface.UITheme, "deleted");
+    LoadTheme(true, true, true);
+    const std::string last = ThemeList.rbegin()->first;
+    EXPECT_EQ(Settings.Interface.UITheme, last);
+    EXPECT_EQ(ThemeImage(ImageSet::ToolbarIcons, "New").width(), 48);
+    EXPECT_NE(SettingsFileText(Settings).find("UI Theme = " + last + "\r\n"), std::string::npos);
 }
 
 TEST_F(BuiltThemes, ImagesAreDrawnNotBlank) {
