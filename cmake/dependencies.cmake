@@ -16,6 +16,7 @@ set_target_properties(FreeImage::FreeImage PROPERTIES IMPORTED_LOCATION ${FREEIM
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+pkg_check_modules(HARFBUZZ REQUIRED IMPORTED_TARGET harfbuzz)
 pkg_check_modules(JXR REQUIRED IMPORTED_TARGET libjxr)
 pkg_check_modules(LIBARCHIVE REQUIRED IMPORTED_TARGET libarchive)
 pkg_check_modules(OPENJPEG REQUIRED IMPORTED_TARGET libopenjp2)

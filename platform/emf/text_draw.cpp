@@ -207,6 +207,60 @@ std::vector<Glyph> MapGlyphs(const TextRequest& req, const Realised& r) {
     return glyphs;
 }
 
+bool IsRightToLeft(char32_t c) {
+    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
+           (c >= 0xFE70 && c <= 0xFEFF);
+}
+
+// Scripts whose glyphs depend on their neighbours: right-to-left ones, Indic, Thai, Lao,
+// Tibetan, Myanmar, Khmer.
+bool NeedsShaping(char32_t c) {
+    return IsRightToLeft(c) || (c >= 0x0900 && c <= 0x0FFF) || (c >= 0x1000 && c <= 0x109F) ||
+           (c >= 0x1780 && c <= 0x17FF);
+}
+
+// Text with characters of those scripts is shaped as a whole with the face that has them:
+// joining forms, ligatures and marks, right to left where the script or ETO_RTLREADING asks.
+// Replaces the glyphs and gives their advances in device pixels; does nothing for other text.
+void ShapeText(const TextRequest& req, const Realised& r, std::vector<Glyph>& glyphs,
+               std::vector<double>& advances) {
+    std::u32string text;
+    bool complex = false, rtl = (req.options & 0x80) != 0;
+    const fonts::FontFace* face = nullptr;
+    for (size_t i = 0; i < req.codes.size(); ++i) {
+        char32_t c = req.codes[i];
+        const size_t at = i;
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < req.codes.size() && req.codes[i + 1] >= 0xDC00 &&
+            req.codes[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (req.codes[i + 1] - 0xDC00);
+            ++i;
+        }
+        text.push_back(c);
+        if (NeedsShaping(c)) {
+            complex = true;
+            rtl = rtl || IsRightToLeft(c);
+            if (!face && at < glyphs.size() && glyphs[at].face && glyphs[at].index)
+                face = glyphs[at].face;
+        }
+    }
+    if (!complex)
+        return;
+    if (!face)
+        face = r.primary.get();
+    if (!face || face->IsBitmap())
+        return;
+    const std::vector<fonts::FontFace::ShapedGlyph> shaped = face->Shape(text, rtl);
+    if (shaped.empty())
+        return;
+    glyphs.clear();
+    advances.clear();
+    const double scale = double(r.ppem) * r.xScale / face->Metrics().unitsPerEm;
+    for (const auto& g : shaped) {
+        glyphs.push_back({face, g.index});
+        advances.push_back(g.advance * scale);
+    }
+}
+
 // A band across the string (underline, strike-out) or the text box, in text space.
 void TextBandPath(cairo_t* cr, const Realised& r, double ox, double oy, double x0, double x1,
                   double y0, double y1) {
@@ -259,10 +313,23 @@ TextResult DrawTextRequest(cairo_t* cr, const TextRequest& req) {
         ox = std::round(ox), oy = std::round(oy);
 
     std::vector<Glyph> glyphs = MapGlyphs(req, r);
+    std::vector<double> shaped; // device pixels, when the text was shaped
+    if (!(req.options & kEtoGlyphIndex) && !r.primary->IsBitmap())
+        ShapeText(req, r, glyphs, shaped);
     const size_t n = glyphs.size();
     double unitX = std::hypot(r.text.a, r.text.b), unitY = std::hypot(r.text.c, r.text.d);
     std::vector<double> advX(n, 0.0), advY(n, 0.0);
-    if (req.dx.size() >= n) {
+    if (!shaped.empty()) {
+        // The record's spacing still sets the string's length.
+        double total = 0, wanted = 0;
+        for (size_t i = 0; i < n; ++i)
+            total += advX[i] = shaped[i] / unitX;
+        for (size_t i = 0; i < req.codes.size() && req.dx.size() >= req.codes.size(); ++i)
+            wanted += req.dx[i];
+        if (wanted > 0 && total > 0)
+            for (double& a : advX)
+                a *= wanted / total;
+    } else if (req.dx.size() >= n) {
         for (size_t i = 0; i < n; ++i)
             advX[i] = req.dx[i];
         if (req.dy.size() >= n)

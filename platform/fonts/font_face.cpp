@@ -5,6 +5,8 @@
 
 #include <cairo-ft.h>
 #include <ft2build.h>
+#include <hb-ft.h>
+#include <hb.h>
 #include FT_FREETYPE_H
 #include FT_GASP_H
 #include FT_TRUETYPE_TABLES_H
@@ -262,6 +264,34 @@ std::shared_ptr<const FontFace> OpenFaceForCharacter(char32_t c, int weight, boo
         return nullptr;
     auto face = OpenFontFace(match);
     return face && !face->IsBitmap() && face->GlyphIndex(c) ? face : nullptr;
+}
+
+std::vector<FontFace::ShapedGlyph> FontFace::Shape(const std::u32string& text, bool rtl) const {
+    std::vector<ShapedGlyph> out;
+    if (m_bitmap || text.empty() || text.size() > (1u << 20))
+        return out;
+    std::lock_guard lock(m_impl->mutex);
+    // HarfBuzz's own OpenType functions on the face's tables, at one unit per font unit.
+    hb_face_t* hbFace = hb_ft_face_create_referenced(m_impl->face);
+    hb_font_t* font = hb_font_create(hbFace);
+    hb_face_destroy(hbFace);
+    const int upem = m_metrics.unitsPerEm;
+    hb_font_set_scale(font, upem, upem);
+    hb_buffer_t* buffer = hb_buffer_create();
+    hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(text.data()), int(text.size()), 0,
+                        int(text.size()));
+    hb_buffer_guess_segment_properties(buffer);
+    hb_buffer_set_direction(buffer, rtl ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+    hb_shape(font, buffer, nullptr, 0);
+    unsigned count = 0;
+    const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
+    const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, &count);
+    out.reserve(count);
+    for (unsigned i = 0; i < count; ++i)
+        out.push_back({info[i].codepoint, pos[i].x_advance, info[i].cluster});
+    hb_buffer_destroy(buffer);
+    hb_font_destroy(font);
+    return out;
 }
 
 } // namespace qm::fonts

@@ -83,6 +83,17 @@ public:
     /// The glyph's pixels at the raster font's own size; empty for outline fonts.
     GlyphBitmap BitmapGlyph(uint32_t index) const;
 
+    /// One glyph of shaped text: the glyph, its advance in font units and the position of the
+    /// character it starts from.
+    struct ShapedGlyph {
+        uint32_t index = 0;
+        int32_t advance = 0;
+        uint32_t cluster = 0;
+    };
+    /// Shapes the text with HarfBuzz (joining forms, ligatures, marks), right to left when
+    /// rtl is set: the glyphs come in drawing order, left to right. Empty for raster fonts.
+    std::vector<ShapedGlyph> Shape(const std::u32string& text, bool rtl) const;
+
 private:
     friend class FaceCache;
     FontFace() = default;

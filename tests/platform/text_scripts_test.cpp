@@ -135,3 +135,31 @@ TEST(TextScripts, TurnedTextIsPlacedByEachAlignment) {
             EXPECT_TRUE(box[0] < x && box[2] >= x - 12); // baseline: descenders cross it
     }
 }
+
+// Hebrew runs right to left: of "lamed shin" the shin is drawn first, at the left.
+TEST(TextScripts, RightToLeftTextIsShapedIntoDrawingOrder) {
+    if (!qm::fonts::IsFontLoadable("David CLM"))
+        GTEST_SKIP() << "culmus not installed";
+    int shinBox[4], pairBox[4];
+    const auto shin = Ink("David", {0x05E9}, 0, kTaBaseline, 20, 120, shinBox);
+    const auto pair = Ink("David", {0x05DC, 0x05E9}, 0, kTaBaseline, 20, 120, pairBox);
+    ASSERT_GE(shinBox[2], 0);
+    EXPECT_EQ(pairBox[0], shinBox[0]);
+    for (int y = 0; y < 200; ++y)
+        for (int x = shinBox[0]; x <= shinBox[2]; ++x)
+            ASSERT_EQ(pair[y * 200 + x], shin[y * 200 + x]) << x << "," << y;
+    EXPECT_GT(pairBox[2], shinBox[2] + 5); // the lamed follows on the right
+}
+
+// Arabic letters join: two behs take their initial and final forms, not two isolated ones.
+TEST(TextScripts, ArabicLettersTakeTheirJoiningForms) {
+    if (!qm::fonts::IsFontLoadable("KacstBook"))
+        GTEST_SKIP() << "fonts-kacst not installed";
+    int one[4], two[4];
+    Ink("Simplified Arabic", {0x0628}, 0, kTaBaseline, 20, 120, one);
+    Ink("Simplified Arabic", {0x0628, 0x0628}, 0, kTaBaseline, 20, 120, two);
+    ASSERT_GE(one[2], 0);
+    ASSERT_GE(two[2], 0);
+    // Joined forms are narrower than two isolated letters side by side.
+    EXPECT_LT(two[2] - two[0], 2 * (one[2] - one[0]));
+}
