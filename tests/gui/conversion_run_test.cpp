@@ -84,10 +84,11 @@ protected:
                 return;
             seen.label = label->text();
             seen.caption = dialog->windowTitle();
-            if (onEnded)
-                onEnded(dialog);
             closer->stop();
-            ok->click();
+            if (onEnded)
+                onEnded(dialog); // closes the dialog its own way
+            else
+                ok->click();
         });
         closer->start(5);
     }
@@ -199,6 +200,23 @@ TEST_F(ConversionRunTest, OneFileRunsTheBarZeroOneTwo) {
     EXPECT_EQ(ConversionJob.SuccessCounter, counter + 1);
     EXPECT_EQ(ConversionJob.InputPath, path);
     EXPECT_TRUE(fs::exists(scratch.root + "out/one.png"));
+}
+
+TEST_F(ConversionRunTest, TheCloseBoxAfterTheRunClosesTheDialogWithoutAsking) {
+    AddMetafile("a.emf");
+    bool fallback = false;
+    onEnded = [&](QDialog* dialog) {
+        dialog->close(); // the close box instead of OK
+        QTimer::singleShot(5000, dialog, [&fallback, dialog] {
+            fallback = true;
+            dialog->findChild<QPushButton*>("ok")->click();
+        });
+    };
+    StartConversion(host);
+    EXPECT_FALSE(fallback);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(host.LastStatus(), "Conversion complete");
 }
 
 TEST_F(ConversionRunTest, FailingFilesShowInTheCountOfACompleteRun) {
