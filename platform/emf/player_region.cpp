@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/emf/player_render.h"
+#include "platform/emf/player_render_detail.h"
 
 namespace qm::emf {
 
@@ -54,6 +55,32 @@ RegionPtr RegionFromMask(cairo_surface_t* mask, int x0, int y0) {
     return MakeRegion(cairo_region_create_rectangles(rects.data(), int(rects.size())));
 }
 
+// Strokes the figures a few hundred points at a time: with round ends and joins the union of
+// the pieces is the stroke of the whole, and cairo's stroker slows down far more than linearly
+// on one path of a million segments.
+void StrokeInPieces(cairo_t* c, const PathData& f) {
+    constexpr size_t kPiecePoints = 256;
+    for (const Polyline& pl : FlattenFigures(f)) {
+        std::vector<PointD> pts = pl.points;
+        if (pl.closed && pts.size() > 1)
+            pts.push_back(pts.front());
+        for (size_t start = 0; start < pts.size(); start += kPiecePoints) {
+            const size_t end = std::min(pts.size(), start + kPiecePoints + 1);
+            if (end - start < 2)
+                continue;
+            auto at = [&](size_t i) {
+                return PointD{detail::ClampCoord(pts[i].x) + 0.5,
+                              detail::ClampCoord(pts[i].y) + 0.5};
+            };
+            cairo_new_path(c);
+            cairo_move_to(c, at(start).x, at(start).y);
+            for (size_t i = start + 1; i < end; ++i)
+                cairo_line_to(c, at(i).x, at(i).y);
+            cairo_stroke(c);
+        }
+    }
+}
+
 } // namespace
 
 RegionPtr SurfaceRegion(const PlayerState& s) {
@@ -81,13 +108,13 @@ RegionPtr RegionFromFigures(const PlayerState& s, const PathData& f, uint32_t fi
     cairo_t* c = cairo_create(mask);
     cairo_set_antialias(c, CAIRO_ANTIALIAS_NONE);
     cairo_translate(c, -x0, -y0);
-    AddFiguresToCairo(c, f);
     if (strokePen) {
         cairo_set_line_width(c, std::max(1, width));
         cairo_set_line_cap(c, CAIRO_LINE_CAP_ROUND);
         cairo_set_line_join(c, CAIRO_LINE_JOIN_ROUND);
-        cairo_stroke(c);
+        StrokeInPieces(c, f);
     } else {
+        AddFiguresToCairo(c, f);
         cairo_set_fill_rule(c, fillRule == FILL_WINDING ? CAIRO_FILL_RULE_WINDING
                                                         : CAIRO_FILL_RULE_EVEN_ODD);
         cairo_fill(c);
