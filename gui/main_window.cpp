@@ -24,6 +24,7 @@
 #include "gui/add_input.h"
 #include "gui/main_window_host.h"
 #include "gui/output_folder_history.h"
+#include "gui/preferences_dialog.h"
 #include "gui/start_conversion.h"
 #include "gui/texts.h"
 #include "gui/theme.h"
@@ -360,14 +361,18 @@ void MainWindow::Dispatch(int command) {
     case kCmdConvert:
         StartConversion(MainWindowHost());
         break;
-    case kCmdOutputFormatOptions: // Preferences at the Output page
-    case kCmdPreferences:         // Preferences
-    case kCmdCustomConverter:     // converter search
-    case kCmdManual:              // user manual
-    case kCmdSendFeedback:        // feedback mail
-    case kCmdVisitHomepage:       // product page
-    case kCmdCheckForNewVersion:  // update check
-    case kCmdAbout:               // About
+    case kCmdOutputFormatOptions:
+        ShowPreferencesFrom(this, true);
+        break;
+    case kCmdPreferences:
+        ShowPreferencesFrom(this, false);
+        break;
+    case kCmdCustomConverter:    // converter search
+    case kCmdManual:             // user manual
+    case kCmdSendFeedback:       // feedback mail
+    case kCmdVisitHomepage:      // product page
+    case kCmdCheckForNewVersion: // update check
+    case kCmdAbout:              // About
     default:
         break;
     }

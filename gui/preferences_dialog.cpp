@@ -10,6 +10,7 @@
 
 #include "app/settings_file.h"
 #include "core/settings.h"
+#include "gui/main_window.h"
 #include "gui/message_box.h"
 #include "gui/preferences_pages.h"
 #include "gui/texts.h"
@@ -152,6 +153,16 @@ PreferencesDialog* ShowPreferences(QWidget* parent, std::function<void()> apply)
     dialog->activateWindow();
     dialog->Tree()->setFocus();
     return dialog;
+}
+
+PreferencesDialog* ShowPreferencesFrom(MainWindow* window, bool onOutputPage) {
+    if (onOutputPage)
+        PreferencesStartPage = kPageOutput;
+    return ShowPreferences(window, [window] {
+        const int32_t reload = InterfaceReload;
+        InterfaceReload = 0;
+        window->RefreshAfterPreferences(reload == 1, reload == 2);
+    });
 }
 
 } // namespace qm::gui

@@ -15,6 +15,7 @@ class QTreeWidget;
 
 namespace qm::gui {
 
+class MainWindow;
 class PreferencesPage;
 
 /// Page shown when the dialog opens: 0 (General) normally; the main window sets 3 (Output)
@@ -63,6 +64,10 @@ private:
 /// Builds the dialog over `parent`, loads it and shows it window-modal (the parent takes no
 /// input while it is open). The dialog deletes itself when it closes. Returns it.
 PreferencesDialog* ShowPreferences(QWidget* parent, std::function<void()> apply = {});
+
+/// The main window's commands "Preferences..." and "Options..." (the latter on the Output
+/// page): the dialog over the main window, whose apply step reads and clears InterfaceReload.
+PreferencesDialog* ShowPreferencesFrom(MainWindow* window, bool onOutputPage);
 
 /// "Reset to Defaults": true for Yes.
 bool AskResetToDefaults();
