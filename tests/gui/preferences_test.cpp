@@ -417,6 +417,7 @@ TEST_F(PreferencesTest, HandEditedValuesOutsideTheChoicesKeepTheDialogWorking) {
     Settings.Frame.SolidLeftColor = "red";
     Settings.Adjustment.ImageGamma = 50.0f;
     Settings.Interface.UITheme = "gone";
+    Settings.Input.RAWToneMapping = 4; // no control: kept through OK
     Open();
     EXPECT_EQ(Find<QComboBox>("Output/Format")->currentIndex(), -1);
     EXPECT_EQ(Find<QComboBox>("Watermark/Font")->currentText(), "Courier");
@@ -431,6 +432,8 @@ TEST_F(PreferencesTest, HandEditedValuesOutsideTheChoicesKeepTheDialogWorking) {
     EXPECT_EQ(Settings.Output.JPGQuality, 1);
     EXPECT_FLOAT_EQ(Settings.Adjustment.ImageGamma, 9.99f);
     EXPECT_EQ(Settings.Frame.SolidLeftColor, "000000");
+    EXPECT_EQ(Settings.Input.RAWToneMapping, 4);
+    EXPECT_EQ(Settings.Input.Format, "emf");
     EXPECT_EQ(reloadSeen, 0);
 }
 
