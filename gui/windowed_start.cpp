@@ -2,14 +2,19 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/startup.h"
 #include "cli/input_collection.h"
 #include "core/settings.h"
 #include "gui/main_window.h"
 #include "gui/theme.h"
+#include "gui/update_check.h"
 
 namespace qm::gui {
 
@@ -26,6 +31,53 @@ void TakeDesktopSize() {
         SetDesktopSize(desktop.width(), desktop.height());
     }
 }
+
+// SIGTERM, SIGINT and SIGHUP (a logout, kill, Ctrl+C in the starting terminal) close the main
+// window as its Close command does, so the window state and the settings are still stored.
+// The handler only writes a byte into a pipe; the event loop reads it.
+int g_closePipe[2] = {-1, -1};
+
+void OnCloseSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(g_closePipe[1], &byte, 1);
+}
+
+class CloseOnSignal {
+public:
+    CloseOnSignal() {
+        if (pipe2(g_closePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        m_notifier = new QSocketNotifier(g_closePipe[0], QSocketNotifier::Read);
+        QObject::connect(m_notifier, &QSocketNotifier::activated, [] {
+            char buffer[16];
+            while (read(g_closePipe[0], buffer, sizeof buffer) > 0) {
+            }
+            QApplication::closeAllWindows();
+            QApplication::quit();
+        });
+        struct sigaction action {};
+        action.sa_handler = OnCloseSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+            sigaction(signal, &action, nullptr);
+    }
+    ~CloseOnSignal() {
+        if (g_closePipe[0] < 0)
+            return;
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+            std::signal(signal, SIG_DFL);
+        delete m_notifier;
+        close(g_closePipe[0]);
+        close(g_closePipe[1]);
+        g_closePipe[0] = g_closePipe[1] = -1;
+    }
+    CloseOnSignal(const CloseOnSignal&) = delete;
+    CloseOnSignal& operator=(const CloseOnSignal&) = delete;
+
+private:
+    QSocketNotifier* m_notifier = nullptr;
+};
 
 } // namespace
 
@@ -51,7 +103,11 @@ void RunWindowedInterface(int& argc, char** argv) {
 
     CreateMainWindow();
     ShowMainWindow();
-    QApplication::exec();
+    AutoUpdateCheck();
+    {
+        const CloseOnSignal closeOnSignal;
+        QApplication::exec();
+    }
 
     RecordWindowState(*TheMainWindow());
     DestroyMainWindow();
