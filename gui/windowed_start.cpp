@@ -44,17 +44,11 @@ void OnCloseSignal(int) {
 
 class CloseOnSignal {
 public:
+    // The handlers go in before the application exists, so a signal during the start is kept
+    // in the pipe and closes the window as soon as the event loop runs.
     CloseOnSignal() {
         if (pipe2(g_closePipe, O_CLOEXEC | O_NONBLOCK) != 0)
             return;
-        m_notifier = new QSocketNotifier(g_closePipe[0], QSocketNotifier::Read);
-        QObject::connect(m_notifier, &QSocketNotifier::activated, [] {
-            char buffer[16];
-            while (read(g_closePipe[0], buffer, sizeof buffer) > 0) {
-            }
-            QApplication::closeAllWindows();
-            QApplication::quit();
-        });
         struct sigaction action {};
         action.sa_handler = OnCloseSignal;
         sigemptyset(&action.sa_mask);
@@ -67,7 +61,6 @@ public:
             return;
         for (const int signal : {SIGTERM, SIGINT, SIGHUP})
             std::signal(signal, SIG_DFL);
-        delete m_notifier;
         close(g_closePipe[0]);
         close(g_closePipe[1]);
         g_closePipe[0] = g_closePipe[1] = -1;
@@ -75,8 +68,19 @@ public:
     CloseOnSignal(const CloseOnSignal&) = delete;
     CloseOnSignal& operator=(const CloseOnSignal&) = delete;
 
-private:
-    QSocketNotifier* m_notifier = nullptr;
+    /// Lets the application's event loop watch the pipe (the notifier belongs to app).
+    void Watch(QApplication& app) {
+        if (g_closePipe[0] < 0)
+            return;
+        auto* notifier = new QSocketNotifier(g_closePipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, [] {
+            char buffer[16];
+            while (read(g_closePipe[0], buffer, sizeof buffer) > 0) {
+            }
+            QApplication::closeAllWindows();
+            QApplication::quit();
+        });
+    }
 };
 
 } // namespace
@@ -93,7 +97,9 @@ void RunWindowedInterface(int& argc, char** argv) {
                    stderr);
         return;
     }
+    CloseOnSignal closeOnSignal;
     QApplication app(argc, argv);
+    closeOnSignal.Watch(app);
     TakeDesktopSize();
     LoadWindowedSettings();
     SetInputFileAddedHook(OnInputFileAdded);
@@ -104,10 +110,7 @@ void RunWindowedInterface(int& argc, char** argv) {
     CreateMainWindow();
     ShowMainWindow();
     AutoUpdateCheck();
-    {
-        const CloseOnSignal closeOnSignal;
-        QApplication::exec();
-    }
+    QApplication::exec();
 
     RecordWindowState(*TheMainWindow());
     DestroyMainWindow();

@@ -26,6 +26,16 @@ namespace {
 
 const std::string kProgram = std::string(QM_BINARY_DIR) + "/quellmark";
 
+// True when the process has a handler for SIGTERM (the SigCgt mask of /proc/PID/status).
+bool CatchesSigterm(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.starts_with("SigCgt:"))
+            return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+    return false;
+}
+
 class ProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -90,10 +100,11 @@ protected:
             _exit(127);
         }
         setenv("XDG_RUNTIME_DIR", Path("run").c_str(), 1);
+        // Ready when it holds the instance lock and catches SIGTERM (the windowed start).
         const std::string title = qm::TitleWithVersion(qm::ProductTitle, qm::ProgramVersion);
         for (int i = 0; i < 200; ++i) {
             const int lock = qm::AcquireInstance(title);
-            if (lock == qm::AnotherInstanceRuns)
+            if (lock == qm::AnotherInstanceRuns && CatchesSigterm(m_windowed))
                 return true;
             qm::ReleaseInstance(lock);
             if (waitpid(m_windowed, nullptr, WNOHANG) == m_windowed) {
