@@ -289,6 +289,8 @@ void MainWindow::BuildGadgets() {
     m_folderLabel = new QLabel(Text("General", "Output Folder"), m_content);
     m_folderLabel->setObjectName("OutputFolderLabel");
     m_folderLabel->setGeometry(10, kPanelTop + 15, 380, 20);
+    // The chooser below starts 15 pixels down: the text keeps to the top of its 20.
+    m_folderLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_folderCombo = new QComboBox(m_content);
     m_folderCombo->setObjectName("OutputFolderCombo");
     m_folderCombo->setEditable(false);
@@ -298,6 +300,7 @@ void MainWindow::BuildGadgets() {
     m_formatLabel = new QLabel(Text("General", "Output Format"), m_content);
     m_formatLabel->setObjectName("OutputFormatLabel");
     m_formatLabel->setGeometry(10, kPanelTop + 55, 380, 20);
+    m_formatLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_formatCombo = new QComboBox(m_content);
     m_formatCombo->setObjectName("OutputFormatCombo");
     m_formatCombo->setEditable(false);

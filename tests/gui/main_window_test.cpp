@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -19,6 +22,7 @@
 #include "gui/main_window.h"
 #include "gui/output_folder_history.h"
 #include "gui/texts.h"
+#include "gui/theme.h"
 #include "gui/window_ids.h"
 
 namespace fs = std::filesystem;
@@ -372,4 +376,48 @@ TEST_F(MainWindowTest, MenusAndToolbarsCarryTheirNumbersAndTexts) {
     EXPECT_EQ(m_window->ToolbarAction(kCmdSelectOutputFolder)->toolTip(),
               "Select Output Folder...");
     EXPECT_EQ(m_window->ToolbarAction(kCmdCopy), nullptr);
+}
+
+// Pictures of the main window for the documentation: written to $QM_SCREENSHOT_DIR, or to
+// screenshots/ in the build folder. Each theme the build packs, with a few example inputs.
+TEST_F(MainWindowTest, PicturesOfTheMainWindow) {
+    const char* dir = std::getenv("QM_SCREENSHOT_DIR");
+    const QString folder = dir ? QString(dir) : QString(QM_BINARY_DIR "/screenshots");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    SetThemeFolders({QM_BINARY_DIR "/gfx/"});
+    ListThemes();
+    struct Picture {
+        const char* theme;
+        int uiSize;
+        QSize size;
+        const char* name;
+    };
+    const Picture pictures[] = {
+        {"handdrawn", 2, QSize(640, 420), "main_window"},
+        {"tango", 2, QSize(640, 420), "main_window_tango_large"},
+        {"handdrawn", 4, QSize(510, 330), "main_window_minimum_huge"},
+    };
+    for (const Picture& picture : pictures) {
+        if (ThemeList.find(picture.theme) == ThemeList.end())
+            continue;
+        Settings.Interface.UITheme = picture.theme;
+        Settings.Interface.UISize = picture.uiSize;
+        LoadTheme(true, true, true);
+        DestroyMainWindow();
+        m_window = CreateMainWindow();
+        ShowMainWindow();
+        ConversionJob.InputFolder = "/home/ann/charts/";
+        AddRows({"/home/ann/charts/2026/sales.emf", "/home/ann/charts/2026/costs.emf",
+                 "/home/ann/charts/logo.emz", "/home/ann/charts/floorplan.emf"});
+        m_window->FileList()->topLevelItem(1)->setSelected(true);
+        m_window->resize(picture.size);
+        Settle();
+        // Everything of the content area is inside the window at every icon size.
+        const QWidget* content = m_window->Gadget(kContentArea);
+        EXPECT_LE(content->mapTo(m_window, QPoint(0, content->height())).y(),
+                  m_window->statusBar()->y());
+        EXPECT_TRUE(m_window->grab().save(folder + "/" + picture.name + ".png"));
+    }
+    SetThemeFolders({});
+    FreeThemeImages();
 }
