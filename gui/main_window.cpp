@@ -184,7 +184,10 @@ QAction* MainWindow::AddMenuItem(QMenu* menu, int command, const char* key, cons
 }
 
 void MainWindow::BuildMenus() {
+    // A rebuild (new theme) replaces the menus and their items.
     menuBar()->clear();
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
+        menu->deleteLater();
     m_menuActions.clear();
     auto addMenu = [this](const char* key, const auto& items) {
         QMenu* menu = menuBar()->addMenu(Text("Menu", key));

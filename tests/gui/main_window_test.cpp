@@ -352,6 +352,41 @@ TEST_F(MainWindowTest, WindowStateAtExitKeepsTheNormalPlaceWhenMaximisedOrMinimi
     EXPECT_EQ(Settings.Window.Y, normal.Y);
 }
 
+TEST_F(MainWindowTest, ANewIconSizeRebuildsTheToolbarAndKeepsTheLayout) {
+    // The built themes, when there are any: the toolbar then grows with its icons.
+    SetThemeFolders({QM_BINARY_DIR "/gfx/"});
+    ListThemes();
+    Settings.Interface.UITheme = "handdrawn";
+    Settings.Interface.UISize = 0;
+    m_window->RefreshAfterPreferences(true, false);
+    m_window->resize(800, 500);
+    Settle();
+    const int before = Settings.ToolbarHeight;
+    Settings.Interface.UISize = 4;
+    m_window->RefreshAfterPreferences(false, true);
+    Settle();
+    EXPECT_EQ(m_window->MainToolbar()->iconSize(), QSize(64, 64));
+    EXPECT_EQ(Settings.ToolbarHeight, m_window->MainToolbar()->sizeHint().height());
+    if (!ThemeImage(ImageSet::ToolbarIcons, "New").isNull()) {
+        EXPECT_GE(Settings.ToolbarHeight, before + 48);
+    }
+    ExpectLayoutFor(*m_window, 800);
+    const int t = Settings.MenuHeight + Settings.ToolbarHeight + Settings.StatusBarHeight;
+    EXPECT_EQ(m_window->Gadget(kOutputFormatCombo)->y(), 500 - t - 39);
+
+    // A new theme rebuilds menus and toolbars; the commands keep their numbers.
+    Settings.Output.Format = "jpg";
+    m_window->RefreshAfterPreferences(true, false);
+    Settle();
+    ASSERT_NE(m_window->MenuAction(kCmdCopy), nullptr);
+    EXPECT_EQ(m_window->MenuAction(kCmdCopy)->text(), "Copy");
+    EXPECT_EQ(m_window->SelectedFormatId(), "jpg");
+    EXPECT_EQ(m_window->MainToolbar()->actions().size(), 12);
+    ExpectLayoutFor(*m_window, 800);
+    SetThemeFolders({});
+    FreeThemeImages();
+}
+
 TEST_F(MainWindowTest, MenusAndToolbarsCarryTheirNumbersAndTexts) {
     const std::pair<int, const char*> items[] = {
         {kCmdNew, "New"},         {kCmdSelectInputFiles, "Add Input Files..."},
