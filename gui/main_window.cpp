@@ -206,13 +206,25 @@ void MainWindow::BuildMenus() {
     addMenu("Converter", kConverterItems);
     addMenu("Help", kHelpItems);
 
-    // Pop-up menu 1 of the file list shares the Edit menu's items.
+    // Pop-up menu 1 of the file list: the Edit menu's items, shortcut texts shown but not bound
+    // twice. It opens only from the list, so its commands act on the list.
     delete m_popup;
     m_popup = new QMenu(this);
-    m_popup->addAction(m_menuActions[kCmdCopy]);
-    m_popup->addAction(m_menuActions[kCmdDelete]);
-    m_popup->addSeparator();
-    m_popup->addAction(m_menuActions[kCmdSelectAll]);
+    for (const MenuItem& item : kEditItems) {
+        if (item.command < 0) {
+            m_popup->addSeparator();
+            continue;
+        }
+        const QString shortcut = QKeySequence(item.shortcut).toString(QKeySequence::NativeText);
+        QAction* action = m_popup->addAction(ThemeIcon(ImageSet::MenuIcons, item.icon),
+                                             Text("Menu", item.key) + "\t" + shortcut);
+        const int command = item.command;
+        action->setData(command);
+        connect(action, &QAction::triggered, this, [this, command] {
+            m_fileList->setFocus();
+            Dispatch(command);
+        });
+    }
 }
 
 void MainWindow::BuildMainToolbar() {

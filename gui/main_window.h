@@ -67,6 +67,8 @@ public:
     QToolButton* ConvertButton() const { return m_convertButton; }
     /// The menu item of a command number, or null.
     QAction* MenuAction(int command) const;
+    /// Pop-up menu 1 of the file list.
+    QMenu* FileListPopup() const { return m_popup; }
     /// The main toolbar's button of a command number, or null.
     QAction* ToolbarAction(int command) const;
     /// The text of the status bar's one field.

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -274,6 +275,17 @@ TEST_F(MainWindowTest, CopyJoinsTheSelectedPathsOnlyWhileTheListHasTheFocus) {
     FocusFileList();
     ASSERT_TRUE(list->hasFocus());
     m_window->Dispatch(kCmdCopy);
+    EXPECT_EQ(QApplication::clipboard()->text(), "/in/a.emf\r\n/in/c.emf");
+
+    // The file list's pop-up menu acts on the list wherever the focus was.
+    m_window->OutputFormatCombo()->setFocus();
+    Settle();
+    QApplication::clipboard()->setText("before");
+    const QList<QAction*> popup = m_window->FileListPopup()->actions();
+    ASSERT_EQ(popup.size(), 4);
+    EXPECT_EQ(popup[0]->text(), "Copy\tCtrl+C");
+    EXPECT_TRUE(popup[2]->isSeparator());
+    popup[0]->trigger();
     EXPECT_EQ(QApplication::clipboard()->text(), "/in/a.emf\r\n/in/c.emf");
 
     // Nothing selected: the clipboard keeps what it held.
