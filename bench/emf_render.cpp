@@ -1,5 +1,6 @@
 // Development tool: renders metafiles through the player to PNG, sized as a conversion does
-// (play rectangle from the frame, white surface one pixel larger).
+// (play rectangle from the frame, white surface one pixel larger), and prints the work units
+// each playback spent.
 //   emf_render [--emfplus=auto|never|prefer] IN.emf OUT.png [IN2.emf OUT2.png ...]
 #include <cairo.h>
 
@@ -44,11 +45,13 @@ int RenderOne(const char* in, const char* out) {
     target.width = w + 1;
     target.height = h + 1;
     target.stride = cairo_image_surface_get_stride(s);
-    const bool ok = PlayEnhMetaFile(data, target, {0, 0, w, h}, g_emfPlus);
+    const PlayResult played = PlayMetafile(data, target, {0, 0, w, h}, g_emfPlus);
+    const bool ok = played.outcome == PlayOutcome::Played;
     cairo_surface_mark_dirty(s);
     const bool written = cairo_surface_write_to_png(s, out) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(s);
-    std::printf("%s %s %dx%d\n", ok && written ? "ok" : "FAIL", in, w + 1, h + 1);
+    std::printf("%s %s %dx%d work %llu\n", ok && written ? "ok" : "FAIL", in, w + 1, h + 1,
+                static_cast<unsigned long long>(played.work));
     return ok && written ? 0 : 1;
 }
 

@@ -62,7 +62,7 @@ std::string SizeText(int64_t width, int64_t height) {
 // draws top-down, so we play into it as a top-down surface and flip the rows afterwards. That
 // keeps one buffer per file instead of a surface plus a copy.
 bool PlayInto(FIBITMAP* dib, std::span<const uint8_t> data, int32_t width, int32_t height,
-              emfplus::EmfPlusMode emfPlus) {
+              emfplus::EmfPlusMode emfPlus, std::string* reason) {
     const unsigned pitch = FreeImage_GetPitch(dib);
     const unsigned rows = FreeImage_GetHeight(dib);
     BYTE* bits = FreeImage_GetBits(dib);
@@ -74,9 +74,18 @@ bool PlayInto(FIBITMAP* dib, std::span<const uint8_t> data, int32_t width, int32
     surface.height = static_cast<int>(rows);
     surface.stride = static_cast<int>(pitch);
     const emf::RectL play{0, 0, width, height};
-    if (!emf::PlayEnhMetaFile(data, surface, play, emfPlus))
+    const emf::PlayOutcome outcome = emf::PlayMetafile(data, surface, play, emfPlus).outcome;
+    if (outcome != emf::PlayOutcome::Played) {
+        SetReason(reason, outcome == emf::PlayOutcome::BudgetReached
+                              ? "playback budget reached: the picture asks for too much work"
+                              : "playback failed");
         return false;
-    return FreeImage_FlipVertical(dib) != FALSE;
+    }
+    if (!FreeImage_FlipVertical(dib)) {
+        SetReason(reason, "out of memory while flipping the picture");
+        return false;
+    }
+    return true;
 }
 
 // The fourth byte of a device surface is undefined; the picture is opaque.
@@ -113,25 +122,16 @@ FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data, std::string* reason,
         return nullptr;
     }
 
-    FIBITMAP* dib = FreeImage_Allocate(width + 1, height + 1, 32);
+    // The handle releases the surface on every way out, exceptions included.
+    Bitmap dib(FreeImage_Allocate(width + 1, height + 1, 32));
     if (!dib) {
         SetReason(reason, "out of memory for a picture of " + SizeText(width + 1, height + 1));
         return nullptr;
     }
-    bool played = false;
-    try {
-        played = PlayInto(dib, data, width, height, emfPlus);
-    } catch (...) {
-        FreeImage_Unload(dib); // the caller sees the exception, not a lost surface
-        throw;
-    }
-    if (!played) {
-        SetReason(reason, "playback failed");
-        FreeImage_Unload(dib);
+    if (!PlayInto(dib.get(), data, width, height, emfPlus, reason))
         return nullptr;
-    }
-    MakeOpaque(dib);
-    return dib;
+    MakeOpaque(dib.get());
+    return dib.release();
 }
 
 FIBITMAP* RasteriseMetafileFile(const std::string& path, std::string* reason,

@@ -1,7 +1,6 @@
 // Playback: the record loop and the dispatch of each record to its handler.
 #include "platform/emf/emf_player.h"
 
-#include <chrono>
 #include <memory>
 
 #include "platform/emf/player_bitmap.h"
@@ -13,7 +12,7 @@ namespace qm::emf {
 
 namespace {
 
-constexpr std::chrono::milliseconds kPlaybackBudget{4500};
+constexpr uint64_t kRecordWork = 64; // the cost of a record beyond its bytes
 
 // Returns false when the record is malformed and playback must stop.
 bool PlayRecord(PlayerState& s, const RecordView& r) {
@@ -125,35 +124,41 @@ void SetOpaque(const Surface& t) {
 
 } // namespace
 
-bool PlayEnhMetaFile(std::span<const uint8_t> data, const Surface& target, const RectL& play,
-                     emfplus::EmfPlusMode emfPlus) {
+PlayResult PlayMetafile(std::span<const uint8_t> data, const Surface& target, const RectL& play,
+                        emfplus::EmfPlusMode emfPlus, uint64_t workBudget) {
+    PlayResult result;
     EmfHeaderInfo header;
     if (!ReadEmfHeader(data, header))
-        return false;
+        return result;
     if (!target.pixels || target.width <= 0 || target.height <= 0 ||
         target.stride < target.width * 4 || target.stride % 4 != 0)
-        return false;
+        return result;
+    result.outcome = PlayOutcome::Played;
     {
         PlayerState state(header, target, play);
         if (cairo_status(state.cr) != CAIRO_STATUS_SUCCESS)
-            return false;
+            return {};
         // EMF+ playback draws from the EMF+ records and lets the plain ones draw only where
         // a GetDC record hands over to them.
         std::unique_ptr<emfplus::EmfPlusPlayer> plus;
         if (emfplus::ShouldPlayEmfPlus(emfplus::ScanEmfPlus(data), emfPlus))
             plus = std::make_unique<emfplus::EmfPlusPlayer>(state);
-        // Hostile files can ask for endless full-surface work; playback ends at a deadline.
-        const auto deadline = std::chrono::steady_clock::now() + kPlaybackBudget;
+        // Hostile files can ask for endless full-surface work: playback ends at a work budget
+        // that does not depend on the machine or its load.
+        state.workBudget = workBudget;
         size_t offset = 0;
-        for (uint32_t count = 1; data.size() - offset >= 8; ++count) {
-            if (count % 64 == 0 && std::chrono::steady_clock::now() > deadline)
+        while (data.size() - offset >= 8) {
+            if (state.BudgetReached()) {
+                result.outcome = PlayOutcome::BudgetReached;
                 break;
+            }
             RecordView r;
             r.type = LoadU32(data.data() + offset);
             r.size = LoadU32(data.data() + offset + 4);
             if (r.size < 8 || r.size % 4 != 0 || r.size > data.size() - offset)
                 break;
             r.data = data.data() + offset;
+            state.ChargeWork(kRecordWork + r.size);
             if (plus && r.type != EMR_HEADER && r.type != EMR_EOF) {
                 if (emfplus::IsEmfPlusComment({r.data, r.size}))
                     plus->PlayComment(r);
@@ -164,9 +169,18 @@ bool PlayEnhMetaFile(std::span<const uint8_t> data, const Surface& target, const
             }
             offset += r.size;
         }
+        // The last record may have used up the budget on its own.
+        if (state.BudgetReached())
+            result.outcome = PlayOutcome::BudgetReached;
+        result.work = state.work;
     }
     SetOpaque(target);
-    return true;
+    return result;
+}
+
+bool PlayEnhMetaFile(std::span<const uint8_t> data, const Surface& target, const RectL& play,
+                     emfplus::EmfPlusMode emfPlus) {
+    return PlayMetafile(data, target, play, emfPlus).outcome == PlayOutcome::Played;
 }
 
 } // namespace qm::emf

@@ -54,11 +54,35 @@ struct Surface {
     int stride = 0; // bytes per row
 };
 
+/// How a playback ended.
+enum class PlayOutcome : uint8_t {
+    Played,        // up to the end-of-file record (or the first record that cannot be read)
+    NotPlayable,   // nothing drawn: the data is not a metafile or the target is unusable
+    BudgetReached, // stopped part way: the file asked for more work than the budget allows
+};
+
+/// The work a playback may do, in units that do not depend on the machine: every record costs
+/// its size in bytes plus 64, and every drawing the device pixels it may touch (its bounding
+/// box on the surface; a wide line its length times its width; a character a square of the
+/// font's height). The most demanding of our sample files needs 6e8, a picture covering the
+/// largest surface four times 1.1e9; the budget is 1.7e10, about 15 s of drawing.
+inline constexpr uint64_t DefaultPlayWorkBudget = uint64_t{1} << 34;
+
+struct PlayResult {
+    PlayOutcome outcome = PlayOutcome::NotPlayable;
+    uint64_t work = 0; // units spent
+};
+
 /// Plays the metafile into the surface so that its frame maps onto the play rectangle, as the
 /// system's playback does. Records the player does not know are skipped; playback stops at the
-/// first record that cannot be read safely, keeping what was drawn. False when the data is
-/// not a readable metafile (nothing drawn). emfPlus decides whether the EMF+ records of the
-/// metafile are played instead of its plain ones.
+/// first record that cannot be read safely, keeping what was drawn, and at the work budget
+/// (then the picture is incomplete and the outcome says so). emfPlus decides whether the EMF+
+/// records of the metafile are played instead of its plain ones.
+PlayResult PlayMetafile(std::span<const uint8_t> data, const Surface& target, const RectL& play,
+                        emfplus::EmfPlusMode emfPlus = emfplus::EmfPlusMode::Auto,
+                        uint64_t workBudget = DefaultPlayWorkBudget);
+
+/// PlayMetafile with the default budget; true only when the whole picture was played.
 bool PlayEnhMetaFile(std::span<const uint8_t> data, const Surface& target, const RectL& play,
                      emfplus::EmfPlusMode emfPlus = emfplus::EmfPlusMode::Auto);
 

@@ -125,7 +125,16 @@ SourceRect SourceFrom(const XForm& xf, double x, double y, double cx, double cy)
 // EMR_BITBLT, EMR_STRETCHBLT, EMR_MASKBLT.
 // Blits into the player's surface, with the selected brush as the pattern when the raster
 // operation may use one. Always true: a surface that can't be reached just draws nothing.
+// Charges the pixels of a destination parallelogram's bounding box.
+void ChargeDest(PlayerState& s, const DestArea& d) {
+    const double xs[] = {d.x, d.x + d.ux, d.x + d.vx, d.x + d.ux + d.vx};
+    const double ys[] = {d.y, d.y + d.uy, d.y + d.vy, d.y + d.uy + d.vy};
+    s.ChargeBox(*std::min_element(xs, xs + 4), *std::min_element(ys, ys + 4),
+                *std::max_element(xs, xs + 4) + 1, *std::max_element(ys, ys + 4) + 1);
+}
+
 bool DrawBlit(PlayerState& s, BlitRequest& req, bool withPattern) {
+    ChargeDest(s, req.dest);
     PatternTile tile;
     if (withPattern) {
         tile = BrushTile(s);
@@ -243,6 +252,7 @@ bool PlayAlphaOrTransparent(PlayerState& s, const RecordView& r) {
         return true;
     DestArea dest = LogicalArea(s, r.I32(24), r.I32(28), r.I32(32), r.I32(36));
     SourceRect src = SourceFrom(ReadXForm(r, 52), r.I32(44), r.I32(48), r.I32(100), r.I32(104));
+    ChargeDest(s, dest);
     SurfaceAccess access(s);
     if (!access.Usable())
         return true;
@@ -277,16 +287,22 @@ bool PlayGradientFill(PlayerState& s, const RecordView& r) {
     SurfaceAccess access(s);
     if (!access.Usable())
         return true;
-    for (uint32_t t = 0; t < nTri; ++t) {
+    for (uint32_t t = 0; t < nTri && !s.BudgetReached(); ++t) {
         size_t p = at + size_t(t) * indexSize;
         uint32_t a = r.U32(p), b = r.U32(p + 4);
         if (a >= nVer || b >= nVer)
             continue;
         if (mode == 2) {
             uint32_t c = r.U32(p + 8);
-            if (c < nVer)
-                GradientTriangle(access.Target(), v[a], v[b], v[c]);
+            if (c >= nVer)
+                continue;
+            s.ChargeBox(std::min({v[a].x, v[b].x, v[c].x}), std::min({v[a].y, v[b].y, v[c].y}),
+                        std::max({v[a].x, v[b].x, v[c].x}) + 1,
+                        std::max({v[a].y, v[b].y, v[c].y}) + 1);
+            GradientTriangle(access.Target(), v[a], v[b], v[c]);
         } else if (mode <= 1) {
+            s.ChargeBox(std::min(v[a].x, v[b].x), std::min(v[a].y, v[b].y),
+                        std::max(v[a].x, v[b].x) + 1, std::max(v[a].y, v[b].y) + 1);
             GradientRect(access.Target(), v[a], v[b], mode == 1);
         }
     }

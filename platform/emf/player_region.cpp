@@ -215,6 +215,10 @@ void CombineClip(PlayerState& s, const RegionPtr& rgn, uint32_t mode) {
 void FillRegion(PlayerState& s, const RegionPtr& rgn, const Brush& brush) {
     if (!rgn || brush.style == BS_NULL)
         return;
+    cairo_rectangle_int_t extents;
+    cairo_region_get_extents(rgn.get(), &extents);
+    s.ChargeBox(extents.x, extents.y, double(extents.x) + extents.width,
+                double(extents.y) + extents.height);
     PaintWithRop(s, [&](cairo_t* c) {
         if (!SetBrushSource(s, c, brush))
             return;

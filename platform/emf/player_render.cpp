@@ -8,6 +8,8 @@
 namespace qm::emf {
 
 using detail::AddRects;
+using detail::ChargeFigures;
+using detail::ChargeRects;
 using detail::Integral;
 using detail::LineRuns;
 using detail::RasterFigures;
@@ -143,6 +145,7 @@ void FillFigures(PlayerState& s, const PathData& f, const Brush& brush, bool wit
         FillDeviceRectsWithBrush(s, rects, brush);
         return;
     }
+    ChargeFigures(s, f, 0);
     PaintWithRop(s, [&](cairo_t* c) {
         if (!SetBrushSource(s, c, brush))
             return;
@@ -165,6 +168,7 @@ void FillDeviceRectsWithBrush(PlayerState& s, const std::vector<cairo_rectangle_
                               const Brush& brush) {
     if (rects.empty() || brush.style == BS_NULL)
         return;
+    ChargeRects(s, rects);
     PaintWithRop(s, [&](cairo_t* c) {
         if (!SetBrushSource(s, c, brush))
             return;
@@ -179,6 +183,7 @@ void FillDeviceRects(PlayerState& s, const std::vector<cairo_rectangle_int_t>& r
                      ColorRef color) {
     if (rects.empty())
         return;
+    ChargeRects(s, rects);
     PaintWithRop(s, [&](cairo_t* c) {
         cairo_new_path(c);
         AddRects(c, rects);

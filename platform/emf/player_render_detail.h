@@ -77,6 +77,24 @@ private:
 /// The pixels a one-pixel pen would set along the figures (dashes per runs.dash).
 void RasterFigures(const PlayerState& s, const PathData& f, LineRuns& runs);
 
+/// Charges the pixels the figures' bounding box (grown by margin) may touch.
+inline void ChargeFigures(PlayerState& s, const PathData& f, double margin) {
+    if (f.points.empty())
+        return;
+    double x0 = f.points[0].x, y0 = f.points[0].y, x1 = x0, y1 = y0;
+    for (const PointD& p : f.points) {
+        x0 = std::min(x0, p.x), x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+    }
+    s.ChargeBox(x0 - margin, y0 - margin, x1 + margin + 1, y1 + margin + 1);
+}
+
+/// Charges the pixels of the rectangles.
+inline void ChargeRects(PlayerState& s, const std::vector<cairo_rectangle_int_t>& rects) {
+    for (const auto& r : rects)
+        s.ChargeBox(r.x, r.y, double(r.x) + r.width, double(r.y) + r.height);
+}
+
 inline void AddRects(cairo_t* cr, const std::vector<cairo_rectangle_int_t>& rects) {
     for (const auto& r : rects)
         cairo_rectangle(cr, r.x, r.y, r.width, r.height);

@@ -130,4 +130,12 @@ const GdiObject* PlayerState::Object(uint32_t index) const {
     return nullptr;
 }
 
+void PlayerState::ChargeBox(double x0, double y0, double x1, double y1) {
+    // NaN boxes fail every comparison and charge nothing; they draw nothing either.
+    const double w = std::min<double>(std::max(x0, x1), width) - std::max(0.0, std::min(x0, x1));
+    const double h = std::min<double>(std::max(y0, y1), height) - std::max(0.0, std::min(y0, y1));
+    if (w > 0 && h > 0)
+        ChargeWork(static_cast<uint64_t>(std::ceil(w) * std::ceil(h)));
+}
+
 } // namespace qm::emf

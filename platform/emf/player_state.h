@@ -196,6 +196,18 @@ public:
     int width = 0;
     int height = 0;
     uint64_t patternPixels = 0; // pattern-brush pixels decoded so far (memory budget)
+    // Work done so far, in units that do not depend on the machine: record bytes read and
+    // device pixels a drawing may touch. Playback ends once it reaches workBudget.
+    uint64_t work = 0;
+    uint64_t workBudget = UINT64_MAX;
+
+    /// Adds units of work (saturating).
+    void ChargeWork(uint64_t units) {
+        work = units > UINT64_MAX - work ? UINT64_MAX : work + units;
+    }
+    /// Adds the pixels of a device box, clipped to the surface, as work.
+    void ChargeBox(double x0, double y0, double x1, double y1);
+    bool BudgetReached() const { return work >= workBudget; }
 
     /// Window/viewport mapping: page space (after the world transform) -> reference pixels.
     XForm PageTransform() const;

@@ -255,6 +255,19 @@ void FillWideRoundLine(cairo_t* cr, const PathData& f, int width) {
     }
 }
 
+// Charges a wide line as its length times its width (control points bound a curve's length),
+// each segment at most the whole surface.
+void ChargeWideLine(PlayerState& s, const PathData& f, int width) {
+    const double surface = double(s.width) * s.height;
+    for (size_t i = 1; i < f.points.size(); ++i) {
+        const double length =
+            std::hypot(f.points[i].x - f.points[i - 1].x, f.points[i].y - f.points[i - 1].y);
+        const double pixels = std::min((length + width) * (width + 1.0), surface);
+        if (pixels > 0) // NaN points charge nothing
+            s.ChargeWork(static_cast<uint64_t>(pixels));
+    }
+}
+
 } // namespace
 
 void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen) {
@@ -265,6 +278,7 @@ void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen) {
         StrokeCosmetic(s, f, pen);
         return;
     }
+    ChargeWideLine(s, f, width);
     const bool geometric = (pen.style & PS_GEOMETRIC) != 0;
     std::vector<double> dash;
     if (geometric)

@@ -6,6 +6,7 @@
 #include "platform/emf/text_draw.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace qm::emf {
 namespace {
@@ -72,7 +73,19 @@ void AppendPathFromCairo(PlayerState& s, cairo_t* cr) {
 }
 
 // Draws one string and moves the current position when the alignment asks for it.
+// Charges each character as a square cell of the font's height in device pixels (a default
+// height counts as 32), at most the whole surface.
+void ChargeText(PlayerState& s, const TextRequest& req) {
+    const Affine& m = req.toDevice;
+    const double scale = std::sqrt(std::fabs(m.xx * m.yy - m.xy * m.yx));
+    const double side = (req.font.height == 0 ? 32.0 : std::abs(double(req.font.height))) * scale;
+    const double cell = std::min((side + 1) * (side + 1), double(s.width) * s.height);
+    if (cell > 0)
+        s.ChargeWork(static_cast<uint64_t>(cell * double(req.codes.size() + 1)));
+}
+
 void Output(PlayerState& s, TextRequest& req) {
+    ChargeText(s, req);
     bool updateCp = (req.align & kTaUpdateCp) != 0;
     if (updateCp) {
         req.refX = s.dc.currentPos.x;

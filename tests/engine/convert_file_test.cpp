@@ -11,6 +11,7 @@
 #include "core/formats.h"
 #include "engine/rasterise.h"
 #include "tests/engine/test_metafile.h"
+#include "tests/platform/emf_builder.h"
 
 using namespace qm;
 namespace fs = std::filesystem;
@@ -265,4 +266,17 @@ TEST(Samples, TheBundledRectanglesSampleIsTheTestMetafile) {
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
                                      std::istreambuf_iterator<char>());
     EXPECT_EQ(bytes, test::TwoRectangles().Bytes());
+}
+
+TEST(Rasterise, APictureThatAsksForTooMuchWorkFails) {
+    // 4096 x 4096 pixels, each rectangle asking for all of them (the clip keeps the actual
+    // drawing small): 1100 of them are beyond the playback budget.
+    emf::testing::EmfBuilder b(4095, 4095);
+    b.Record(39, {1, 0, 0x0000FF, 0}).Record(37, {1}); // red brush
+    b.Record(30, {0, 0, 1, 1});                        // EMR_INTERSECTCLIPRECT
+    for (int i = 0; i < 1100; ++i)
+        b.Record(43, {0, 0, 4095, 4095}); // EMR_RECTANGLE
+    std::string reason;
+    EXPECT_EQ(RasteriseMetafile(b.Finish(), &reason), nullptr);
+    EXPECT_EQ(reason, "playback budget reached: the picture asks for too much work");
 }

@@ -539,3 +539,48 @@ TEST(EmfPlayer, SmallEllipsesFollowTheSystemsMidpointWalk) {
     EXPECT_EQ(rows(20, 1, 12, 7), "...yyyyyy.../.yyccccccyy./yccccccccccy/yccccccccccy/"
                                   "yccccccccccy/.yyccccccyy./...yyyyyy.../");
 }
+
+namespace {
+
+// count full-picture rectangles on a w x h picture, all clipped to its top-left pixel: each
+// asks for the whole surface, little of which is drawn.
+std::vector<uint8_t> ClippedFills(int w, int h, int count) {
+    EmfBuilder b = RedBrush(w, h);
+    b.Record(kIntersectClip, {0, 0, 1, 1});
+    for (int i = 0; i < count; ++i)
+        b.Record(kRectangle, {0, 0, w, h});
+    return b.Finish();
+}
+
+PlayResult PlayWithBudget(const std::vector<uint8_t>& data, int w, int h, uint64_t budget) {
+    std::vector<uint32_t> pixels(size_t(w + 1) * (h + 1), 0xFFFFFFFFu);
+    Surface s{pixels.data(), w + 1, h + 1, (w + 1) * 4};
+    return PlayMetafile(data, s, {0, 0, w, h}, emfplus::EmfPlusMode::Auto, budget);
+}
+
+} // namespace
+
+TEST(EmfPlayBudget, WorkIsCountedTheSameOnEveryRunAndStopsPlayback) {
+    const std::vector<uint8_t> data = ClippedFills(99, 99, 50);
+    const PlayResult full = PlayWithBudget(data, 99, 99, DefaultPlayWorkBudget);
+    EXPECT_EQ(full.outcome, PlayOutcome::Played);
+    // Each rectangle counts its 100 x 100 pixels, whatever the clip leaves of it.
+    EXPECT_GE(full.work, 50u * 100 * 100);
+    EXPECT_LT(full.work, 60u * 100 * 100);
+    EXPECT_EQ(PlayWithBudget(data, 99, 99, DefaultPlayWorkBudget).work, full.work);
+
+    const PlayResult cut = PlayWithBudget(data, 99, 99, 20 * 100 * 100);
+    EXPECT_EQ(cut.outcome, PlayOutcome::BudgetReached);
+    EXPECT_LT(cut.work, full.work);
+    EXPECT_FALSE(PlayEnhMetaFile(data, Surface{}, {0, 0, 99, 99}));
+}
+
+TEST(EmfPlayBudget, WideLinesCountTheirLengthNotTheirBox) {
+    // A diagonal line across a large picture touches few of its pixels.
+    EmfBuilder b(2000, 2000);
+    b.Record(kCreatePen, {1, 0, 5, 5, 0}).Record(kSelect, {1});
+    b.Record(kMoveTo, {0, 0}).Record(kLineTo, {1999, 1999});
+    const PlayResult r = PlayWithBudget(b.Finish(), 1999, 1999, DefaultPlayWorkBudget);
+    EXPECT_EQ(r.outcome, PlayOutcome::Played);
+    EXPECT_LT(r.work, 2000u * 2000 / 10);
+}
