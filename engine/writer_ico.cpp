@@ -21,9 +21,11 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 
 bool WriteIcoAsIs(FIBITMAP* dib, const std::string& path);
 
+// FreeImage writes square icons of 16 to 256 pixels, but declares 16-bit ones as bit fields
+// without the masks, which other readers reject: those go through our own container.
 bool FreeImageTakes(FIBITMAP* dib) {
     const unsigned w = FreeImage_GetWidth(dib);
-    return w == FreeImage_GetHeight(dib) && w >= 16 && w <= 256;
+    return w == FreeImage_GetHeight(dib) && w >= 16 && w <= 256 && FreeImage_GetBPP(dib) != 16;
 }
 
 } // namespace

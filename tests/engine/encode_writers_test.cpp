@@ -219,6 +219,32 @@ TEST(Rle8, EncodesRunsAndLiteralsOfEveryLength) {
     EXPECT_EQ(out, (std::vector<uint8_t>{255, 3, 255, 3, 90, 3}));
 }
 
+TEST_F(Writers, SixteenBitIconsAreFiveFiveFiveWithoutMasks) {
+    // Other readers take a compression of 3 (bit fields) in an icon as masks that are not
+    // there; 5-5-5 pixels need no masks.
+    for (unsigned side : {16u, 32u, 37u}) {
+        FIBITMAP* dib = ReduceDepth(MakePicture(side, side), 16, "ico");
+        const ConversionJobRecord job = Job("ico", 16);
+        ASSERT_TRUE(WriteImage(dib, job, s)) << side;
+        const std::vector<uint8_t> bytes = ReadFileBytes(job.OutputPath);
+        ASSERT_GE(bytes.size(), 62u);
+        const auto le32 = [&](size_t at) {
+            return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 |
+                   uint32_t(bytes[at + 2]) << 16 | uint32_t(bytes[at + 3]) << 24;
+        };
+        EXPECT_EQ(le32(22 + 16), 0u) << side;                        // biCompression: BI_RGB
+        EXPECT_EQ(bytes[22 + 14] | bytes[22 + 15] << 8, 16) << side; // biBitCount
+        const size_t rows = (side * 2 + 3) / 4 * 4 * side, mask = (side + 31) / 32 * 4 * side;
+        EXPECT_EQ(bytes.size(), 22 + 40 + rows + mask) << side;
+        // Read back by FreeImage, not by the writer that made it (DevIL reads no 16-bit icons).
+        FIBITMAP* back = LoadWithFreeImage(job.OutputPath);
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(MaxChannelDifference(dib, back), 0) << side;
+        FreeImage_Unload(back);
+        FreeImage_Unload(dib);
+    }
+}
+
 TEST_F(Writers, IconsOfEverySizeUpTo128ReadBack) {
     const std::pair<unsigned, unsigned> sizes[] = {{1, 1},   {5, 3},     {3, 5},    {16, 16},
                                                    {64, 48}, {128, 100}, {128, 128}};
