@@ -1,5 +1,6 @@
 #include "cli/console_batch.h"
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -65,6 +66,13 @@ bool CompleteFolder(std::string& folder, const char* incorrect, const char* inva
     return false;
 }
 
+// The current folder, ending in "/"; "./" when it cannot be read.
+std::string CurrentFolder() {
+    std::error_code error;
+    const std::string folder = std::filesystem::current_path(error).string();
+    return error || folder.empty() ? "./" : folder.ends_with('/') ? folder : folder + "/";
+}
+
 bool CheckInput(bool debug) {
     ConversionJobRecord& job = ConversionJob;
     if (debug)
@@ -86,8 +94,11 @@ bool CheckOutput(bool debug) {
     ConversionJobRecord& job = ConversionJob;
     if (job.OutputFolder.empty()) {
         if (job.InputFolder.empty()) {
+            // The output goes beside the input file; a bare file name lies in the current
+            // folder, which the folder rules below would otherwise take as the program's.
             const size_t slash = job.InputPath.rfind('/');
-            job.OutputFolder = slash == std::string::npos ? "" : job.InputPath.substr(0, slash + 1);
+            job.OutputFolder =
+                slash == std::string::npos ? CurrentFolder() : job.InputPath.substr(0, slash + 1);
         } else {
             job.OutputFolder = job.InputFolder;
         }

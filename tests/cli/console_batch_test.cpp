@@ -341,15 +341,16 @@ TEST_F(ConsoleBatchTest, RelativeFoldersResolveBelowTheProgramFolder) {
     EXPECT_TRUE(LoadsAs(programFolder + name + "/in/p.bmp", FIF_BMP, 2, 1));
     fs::remove_all(programFolder + name);
 
-    // A bare file name is read from the current folder; its output goes beside the program.
+    // A bare file name is read from the current folder, and its output goes beside it there,
+    // not into the program's (possibly system) folder.
     const fs::path previous = fs::current_path();
     test::MetafileBuilder(20, 10).Write(m_root + name + ".emf");
     fs::current_path(m_root);
     const Lines bare = RunQuiet({"-i", name + ".emf"});
     fs::current_path(previous);
     EXPECT_EQ(bare, Lines{});
-    EXPECT_TRUE(LoadsAs(programFolder + name + ".bmp", FIF_BMP, 2, 1));
-    EXPECT_FALSE(fs::exists(m_root + name + ".bmp"));
+    EXPECT_TRUE(LoadsAs(m_root + name + ".bmp", FIF_BMP, 2, 1));
+    EXPECT_FALSE(fs::exists(programFolder + name + ".bmp"));
     fs::remove(programFolder + name + ".bmp");
 }
 
