@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 #include "core/formats.h"
 #include "core/text_case.h"
@@ -82,12 +83,40 @@ bool PathTooLong(const std::string& path) {
     return true;
 }
 
+// One entry of a folder listing: its name and the type the listing reports.
+struct FolderEntry {
+    std::string name;
+    unsigned char type = DT_UNKNOWN;
+};
+
+bool IsDotEntry(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// The entries of a folder sorted by the bytes of their names, so that the order of processing
+// and %n% numbering do not depend on the file system; "." and ".." left out. Empty when the
+// folder cannot be read.
+std::vector<FolderEntry> SortedEntries(const std::string& folder) {
+    std::vector<FolderEntry> entries;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr)
+        return entries;
+    while (const dirent* entry = readdir(dir))
+        if (!IsDotEntry(entry->d_name))
+            entries.push_back({entry->d_name, entry->d_type});
+    closedir(dir);
+    // std::string compares bytes as unsigned values: the byte order of the UTF-8 names.
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return entries;
+}
+
 // Adds one listing entry (a file or a whole subfolder) found in folder.
-int AddListedEntry(const std::string& folder, const dirent& entry, VisitedFolders& visited) {
-    const std::string path = folder + entry.d_name;
+int AddListedEntry(const std::string& folder, const FolderEntry& entry, VisitedFolders& visited) {
+    const std::string path = folder + entry.name;
     if (PathTooLong(path))
         return 0;
-    switch (KindOf(path, entry.d_type)) {
+    switch (KindOf(path, entry.type)) {
     case EntryKind::Folder:
         return ScanFolderOnce(path + "/", visited);
     case EntryKind::File:
@@ -98,21 +127,12 @@ int AddListedEntry(const std::string& folder, const dirent& entry, VisitedFolder
     return 0;
 }
 
-bool IsDotEntry(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
 int ScanFolderOnce(const std::string& folder, VisitedFolders& visited) {
     if (!Visit(folder, visited))
         return 0;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr)
-        return 0;
     int count = 0;
-    while (const dirent* entry = readdir(dir))
-        if (!IsDotEntry(entry->d_name))
-            count += AddListedEntry(folder, *entry, visited);
-    closedir(dir);
+    for (const FolderEntry& entry : SortedEntries(folder))
+        count += AddListedEntry(folder, entry, visited);
     return count;
 }
 
@@ -269,19 +289,13 @@ void ImportFolder() {
     const std::string folder = ConversionJob.InputFolder;
     int added = 0;
     VisitedFolders visited;
-    DIR* dir = folder.empty() || !Visit(folder, visited) ? nullptr : opendir(folder.c_str());
-    if (dir != nullptr) {
+    if (!folder.empty() && Visit(folder, visited)) {
+        const std::vector<FolderEntry> entries = SortedEntries(folder);
         int32_t started = 0;
-        while (PassBetweenUnits()) {
-            const dirent* entry = readdir(dir);
-            if (entry == nullptr)
-                break;
-            if (IsDotEntry(entry->d_name))
-                continue;
+        for (size_t i = 0; i < entries.size() && PassBetweenUnits(); ++i) {
             PublishStarted(++started);
-            added += AddListedEntry(folder, *entry, visited);
+            added += AddListedEntry(folder, entries[i], visited);
         }
-        closedir(dir);
     }
     PublishAdded(added);
 }

@@ -93,6 +93,25 @@ TEST_F(InputCollectionTest, FolderImportWalksSubfoldersAndRecordsThem) {
     EXPECT_EQ(Entries(), expected);
 }
 
+TEST_F(InputCollectionTest, FoldersAreWalkedInTheByteOrderOfTheNames) {
+    // Created out of order; the listing's own order depends on the file system.
+    const std::vector<std::string> names = {
+        "m.emf",    "B.emf",  "a.emf",  "z/1.emf", "z/0.emf", "\xC3\xA9.emf", "_.emf", "Z.emf",
+        "ab/c.emf", "a0.emf", "10.emf", "9.emf",   "k.emf",   "y.emf",        "c.emf", "x.emf"};
+    for (const std::string& name : names)
+        Write(name);
+    ConversionJob.InputFolder = m_root;
+    ImportFolder();
+    std::vector<std::string> order;
+    InputList.ForEach([&](const std::string& path, const InputEntry&) {
+        order.push_back(path.substr(m_root.size()));
+    });
+    const std::vector<std::string> expected = {
+        "10.emf", "9.emf", "B.emf", "Z.emf", "_.emf", "a.emf",   "a0.emf",  "ab/c.emf",
+        "c.emf",  "k.emf", "m.emf", "x.emf", "y.emf", "z/0.emf", "z/1.emf", "\xC3\xA9.emf"};
+    EXPECT_EQ(order, expected);
+}
+
 TEST_F(InputCollectionTest, SymbolicLinkLoopsAreWalkedOnce) {
     Write("top.emf");
     Write("sub/deep/p.emf");
