@@ -88,6 +88,16 @@ Faces FacesFor(const Font& f) {
     return out;
 }
 
+bool IsRightToLeft(char32_t c) {
+    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
+           (c >= 0xFE70 && c <= 0xFEFF);
+}
+
+bool NeedsShaping(char32_t c) {
+    return IsRightToLeft(c) || (c >= 0x0900 && c <= 0x0FFF) || (c >= 0x1000 && c <= 0x109F) ||
+           (c >= 0x1780 && c <= 0x17FF);
+}
+
 struct PlacedGlyph {
     const fonts::FontFace* face = nullptr;
     uint32_t index = 0;
@@ -199,6 +209,29 @@ void EmfPlusPlayer::DrawString(uint16_t flags, std::span<const uint8_t> data) {
                 }
                 items.push_back(it);
             }
+            auto ShapeLine = [](const std::vector<Item>& items, size_t a, size_t b, double size,
+                                double tracking, bool rtl, std::vector<PlacedGlyph>& glyphs,
+                                std::vector<double>& advances) {
+                std::u32string line;
+                const fonts::FontFace* face = nullptr;
+                bool complex = false;
+                for (size_t i = a; i < b; ++i) {
+                    line.push_back(items[i].c);
+                    if (NeedsShaping(items[i].c)) {
+                        complex = true;
+                        rtl = rtl || IsRightToLeft(items[i].c);
+                        if (!face && items[i].glyph)
+                            face = items[i].face;
+                    }
+                }
+                if (!complex || !face)
+                    return;
+                const double scale = size / face->Metrics().unitsPerEm * tracking;
+                for (const auto& g : face->Shape(line, rtl)) {
+                    glyphs.push_back({face, g.index, 0, 0});
+                    advances.push_back(g.advance * scale);
+                }
+            };
             // Lines: explicit breaks, then wrapping at blanks within the available width.
             std::vector<std::pair<size_t, size_t>> lines;
             size_t start = 0;
@@ -237,9 +270,18 @@ void EmfPlusPlayer::DrawString(uint16_t flags, std::span<const uint8_t> data) {
                 size_t visibleEnd = b;
                 while (visibleEnd > a && items[visibleEnd - 1].c == U' ')
                     --visibleEnd;
+                // Lines with right-to-left or complex-script characters are shaped whole.
+                std::vector<PlacedGlyph> shapedLine;
+                std::vector<double> shapedAdvance;
+                ShapeLine(items, a, visibleEnd, size, format.tracking, rtl, shapedLine,
+                          shapedAdvance);
                 double width = 0;
-                for (size_t i = a; i < visibleEnd; ++i)
-                    width += items[i].advance;
+                if (!shapedLine.empty())
+                    for (double adv : shapedAdvance)
+                        width += adv;
+                else
+                    for (size_t i = a; i < visibleEnd; ++i)
+                        width += items[i].advance;
                 uint32_t align = format.alignment;
                 if (rtl && align != 1)
                     align = 2 - align;
@@ -249,7 +291,11 @@ void EmfPlusPlayer::DrawString(uint16_t flags, std::span<const uint8_t> data) {
                 else if (align == 2)
                     x = rect.w > 0 ? rect.x + rect.w - trail - width : rect.x - width;
                 const double y = top + li * lineHeight + ascent;
-                for (size_t i = a; i < visibleEnd; ++i) {
+                for (size_t i = 0; i < shapedLine.size(); ++i) {
+                    placed.push_back({shapedLine[i].face, shapedLine[i].index, x, y});
+                    x += shapedAdvance[i];
+                }
+                for (size_t i = a; i < visibleEnd && shapedLine.empty(); ++i) {
                     if (items[i].face && items[i].c != U' ')
                         placed.push_back({items[i].face, items[i].glyph, x, y});
                     x += items[i].advance;

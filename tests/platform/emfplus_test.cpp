@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/emfplus/emfplus.h"
+#include "platform/fonts/font_match.h"
 #include "tests/platform/emfplus_builder.h"
 
 namespace qm::emf::testing {
@@ -207,6 +208,47 @@ TEST(EmfPlusRobustness, BrokenRecordsAndObjectsAreSkipped) {
     const Picture p = Play(emf.Finish());
     EXPECT_TRUE(p.played);
     EXPECT_EQ(p.At(15, 15), 0xFF0000u);
+}
+
+} // namespace
+} // namespace qm::emf::testing
+
+namespace qm::emf::testing {
+namespace {
+
+Picture PlayString(const std::u16string& face, const std::u16string& text) {
+    EmfBuilder emf(200, 60);
+    PlusBuilder b;
+    b.PageTransform(2, 1.0f);
+    PlusData font;
+    font.U32(0xDBC01002).F(30).U32(2).I32(0).U32(0).U32(uint32_t(face.size())).Text(face);
+    b.Record(0x4008, 0x0600 | 2, font);
+    b.Record(0x401C, 0x8000 | 2,
+             PlusData()
+                 .U32(0xFF000000u)
+                 .U32(0xFFFFFFFFu)
+                 .U32(uint32_t(text.size()))
+                 .Rect(10, 5, 180, 50)
+                 .Text(text));
+    b.EndOfFile().Flush(emf);
+    return Play(emf.Finish());
+}
+
+TEST(EmfPlusText, HebrewStringsAreShapedRightToLeft) {
+    if (!fonts::IsFontLoadable("David CLM"))
+        GTEST_SKIP() << "culmus not installed";
+    const Picture shin = PlayString(u"David", u"\u05E9");
+    const Picture pair = PlayString(u"David", u"\u05DC\u05E9"); // lamed, shin
+    int left = shin.width, right = -1;
+    for (int y = 0; y < shin.height; ++y)
+        for (int x = 0; x < shin.width; ++x)
+            if ((shin.At(x, y) & 0xFF) < 128)
+                left = std::min(left, x), right = std::max(right, x);
+    ASSERT_GE(right, 0);
+    // The shin, drawn first, sits at the start of the line in both.
+    for (int y = 0; y < shin.height; ++y)
+        for (int x = left; x <= right; ++x)
+            ASSERT_EQ(pair.At(x, y), shin.At(x, y)) << x << "," << y;
 }
 
 } // namespace
