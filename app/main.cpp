@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #ifdef QM_WITH_GUI
+#include "gui/uninstall_window.h"
 #include "gui/windowed_start.h"
 #endif
 
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     windowed.captureScreenshots = [&](const std::string& folder) {
         qm::gui::CaptureScreenshots(argc, argv, folder);
     };
+    windowed.showUninstallFeedback = [&] { qm::gui::RunUninstallFeedback(argc, argv); };
     return qm::RunProgram(argc, argv, windowed);
 #else
     return qm::RunProgram(argc, argv);

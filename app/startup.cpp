@@ -36,6 +36,7 @@ int RunProgram(int argc, char** argv, const WindowedFrontEnd& windowed) {
     const std::vector<std::string> params(argv + (argc > 0 ? 1 : 0), argv + argc);
     WindowCommands windowCommands;
     windowCommands.captureScreenshots = windowed.captureScreenshots;
+    windowCommands.showUninstallFeedback = windowed.showUninstallFeedback;
     int exitCode = 0;
     if (RunCommandLine(programPath, params, LoadProfile, exitCode, &windowCommands) == 0 &&
         windowed.run)

@@ -14,6 +14,8 @@ struct WindowedFrontEnd {
     std::function<void()> run;
     /// Screenshot mode (-T): the folder parameter as given (may be empty).
     std::function<void(const std::string& folder)> captureScreenshots;
+    /// -U: the uninstall feedback window, run to its end.
+    std::function<void()> showUninstallFeedback;
 };
 
 /// Runs the program with its parameters; returns the process exit code (always 0). A second

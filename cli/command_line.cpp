@@ -297,6 +297,11 @@ int RunCommandLine(std::string_view programPath, const std::vector<std::string>&
 
     const std::string title = TitleWithVersion(ProductTitle, ProgramVersion);
     const std::string first = OptionNameAt(params, 0);
+    if (first == "-U") {
+        if (windowCommands && windowCommands->showUninstallFeedback)
+            windowCommands->showUninstallFeedback();
+        return 1;
+    }
     if (first == "-T") {
         ConversionJob.RunMode = "T";
         if (windowCommands && windowCommands->captureScreenshots)

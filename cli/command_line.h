@@ -61,6 +61,8 @@ CommandLineState ParseCommandLine(const std::vector<std::string>& params, Settin
 struct WindowCommands {
     /// -T: screenshot mode with the value of parameter 1 (the folder, possibly empty).
     std::function<void(const std::string& folder)> captureScreenshots;
+    /// -U: the uninstall feedback window, run to its end.
+    std::function<void()> showUninstallFeedback;
 };
 
 /// Runs the console front end over the program parameters (without the program name).

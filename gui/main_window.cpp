@@ -21,13 +21,17 @@
 #include "core/formats.h"
 #include "core/settings.h"
 #include "engine/conversion_job.h"
+#include "gui/about_window.h"
 #include "gui/add_input.h"
+#include "gui/find_converter_window.h"
+#include "gui/help_commands.h"
 #include "gui/main_window_host.h"
 #include "gui/output_folder_history.h"
 #include "gui/preferences_dialog.h"
 #include "gui/start_conversion.h"
 #include "gui/texts.h"
 #include "gui/theme.h"
+#include "gui/update_check.h"
 #include "gui/window_ids.h"
 
 namespace qm::gui {
@@ -385,12 +389,24 @@ void MainWindow::Dispatch(int command) {
     case kCmdPreferences:
         ShowPreferencesFrom(this, false);
         break;
-    case kCmdCustomConverter:    // converter search
-    case kCmdManual:             // user manual
-    case kCmdSendFeedback:       // feedback mail
-    case kCmdVisitHomepage:      // product page
-    case kCmdCheckForNewVersion: // update check
-    case kCmdAbout:              // About
+    case kCmdCustomConverter:
+        ShowFindConverter(this);
+        break;
+    case kCmdManual:
+        OpenUserManual();
+        break;
+    case kCmdSendFeedback:
+        SendFeedback();
+        break;
+    case kCmdVisitHomepage:
+        VisitHomepage();
+        break;
+    case kCmdCheckForNewVersion:
+        CheckForUpdates();
+        break;
+    case kCmdAbout:
+        ShowAbout(this);
+        break;
     default:
         break;
     }
@@ -589,6 +605,8 @@ void ShowMainWindow() {
     MainWindow* window = g_mainWindow;
     if (!window)
         return;
+    // NewFileList empties the job, the run mode with it: note screenshot mode first.
+    const bool screenshotMode = ConversionJob.RunMode == "T";
     FillFormatCombo(window->OutputFormatCombo(), true);
     window->NewFileList();
     if (Settings.Window.IsMaximized == 1)
@@ -596,6 +614,8 @@ void ShowMainWindow() {
     else
         window->show();
     window->LayoutMainWindow();
+    if (!screenshotMode)
+        AutoUpdateCheck();
 }
 
 void FillFormatCombo(QComboBox* combo, bool withDescriptions) {

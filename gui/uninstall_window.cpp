@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
+#include <cstdio>
 #include <memory>
 
 #include "core/catalogue.h"
 #include "core/vendor_addresses.h"
 #include "gui/centre_window.h"
 #include "gui/texts.h"
+#include "gui/windowed_start.h"
 #include "platform/shell/shell_open.h"
 
 namespace qm::gui {
@@ -41,13 +43,16 @@ void ShowUninstallFeedback() {
     window.exec();
 }
 
-int RunUninstallFeedback(int argc, char** argv) {
+void RunUninstallFeedback(int& argc, char** argv) {
+    if (!DisplayAvailable()) {
+        std::fputs("quellmark: no display to open the window on (DISPLAY is not set)\n", stderr);
+        return;
+    }
     std::unique_ptr<QApplication> app;
     if (!QApplication::instance())
         app = std::make_unique<QApplication>(argc, argv);
     LoadCatalogue();
     ShowUninstallFeedback();
-    return 0;
 }
 
 } // namespace qm::gui

@@ -28,7 +28,7 @@ private:
 void ShowUninstallFeedback();
 
 /// The whole -U run: a QApplication when none exists yet, the catalogue, then
-/// ShowUninstallFeedback. Returns the exit code (0).
-int RunUninstallFeedback(int argc, char** argv);
+/// ShowUninstallFeedback. Without a display it prints one line on standard error instead.
+void RunUninstallFeedback(int& argc, char** argv);
 
 } // namespace qm::gui

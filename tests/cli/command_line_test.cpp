@@ -191,6 +191,24 @@ TEST(RunCommandLine, ConsoleRunPrintsTheBannerUnlessQuiet) {
     EXPECT_EQ(quiet, std::vector<std::string>{"Error: Invalid input file"});
 }
 
+TEST(RunCommandLine, UninstallFeedbackGoesToTheWindowsOrEndsQuietly) {
+    std::vector<std::string> lines;
+    ConsoleCapture capture([&](std::string_view line) { lines.emplace_back(line); });
+    int exitCode = -1;
+    EXPECT_EQ(RunCommandLine("quellmark", {"-U"}, {}, exitCode), 1);
+
+    int shown = 0;
+    WindowCommands commands;
+    commands.showUninstallFeedback = [&] { ++shown; };
+    EXPECT_EQ(RunCommandLine("quellmark", {"-u", "-i", "/tmp/x.emf"}, {}, exitCode, &commands), 1);
+    EXPECT_EQ(shown, 1);
+    // Only the first parameter counts.
+    EXPECT_EQ(RunCommandLine("quellmark", {"-o", "/tmp", "-U"}, {}, exitCode, &commands), 0);
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(exitCode, 0);
+}
+
 TEST(RunCommandLine, ScreenshotModeGoesToTheWindowsOrEndsQuietly) {
     std::vector<std::string> lines;
     ConsoleCapture capture([&](std::string_view line) { lines.emplace_back(line); });
