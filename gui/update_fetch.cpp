@@ -8,6 +8,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace qm::gui {
@@ -73,17 +77,55 @@ int ConnectWithin(const addrinfo& address, int ms) {
     return -1;
 }
 
-// Resolves the host and tries its addresses in turn until one connects; -1 when none does
-// within the connect limit.
-int OpenConnection(const UpdateUrlParts& parts, int limitMs) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
+ResolverFunction g_resolver = getaddrinfo;
+
+// What a name lookup hands back; shared with the lookup's thread, which may outlive the wait.
+struct Lookup {
+    std::mutex lock;
+    std::condition_variable finished;
+    bool done = false;
+    bool abandoned = false;
     addrinfo* found = nullptr;
-    const std::string port = std::to_string(parts.port);
-    if (getaddrinfo(parts.host.c_str(), port.c_str(), &hints, &found) != 0 || !found)
-        return -1;
+};
+
+// Looks up the host on a thread of its own, so that a resolver that does not answer holds the
+// window no longer than `limitMs`; a lookup given up frees its own result when it ends.
+addrinfo* ResolveWithin(const UpdateUrlParts& parts, int limitMs) {
+    auto lookup = std::make_shared<Lookup>();
+    std::thread([lookup, host = parts.host, port = std::to_string(parts.port),
+                 resolve = g_resolver] {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        if (resolve(host.c_str(), port.c_str(), &hints, &found) != 0)
+            found = nullptr;
+        std::lock_guard<std::mutex> hold(lookup->lock);
+        if (lookup->abandoned) {
+            if (found)
+                freeaddrinfo(found);
+            return;
+        }
+        lookup->found = found;
+        lookup->done = true;
+        lookup->finished.notify_one();
+    }).detach();
+    std::unique_lock<std::mutex> hold(lookup->lock);
+    if (!lookup->finished.wait_for(hold, std::chrono::milliseconds(limitMs),
+                                   [&] { return lookup->done; })) {
+        lookup->abandoned = true;
+        return nullptr;
+    }
+    return lookup->found;
+}
+
+// Resolves the host and tries its addresses in turn until one connects; -1 when none does
+// within the connect limit, which covers the lookup too.
+int OpenConnection(const UpdateUrlParts& parts, int limitMs) {
     const Clock::time_point start = Clock::now();
+    addrinfo* found = ResolveWithin(parts, limitMs);
+    if (!found)
+        return -1;
     int fd = -1;
     for (const addrinfo* a = found; a && fd < 0; a = a->ai_next) {
         const int left = limitMs - MillisecondsSince(start);
@@ -134,6 +176,10 @@ size_t ReceiveAnswer(int fd, std::vector<char>& buffer, Clock::time_point start,
 }
 
 } // namespace
+
+void SetResolverForTests(ResolverFunction resolver) {
+    g_resolver = resolver ? resolver : getaddrinfo;
+}
 
 bool SplitUpdateUrl(std::string_view url, UpdateUrlParts& parts) {
     parts = {};

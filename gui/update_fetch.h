@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+struct addrinfo;
+
 namespace qm::gui {
 
 /// The parts of the update URL the request needs.
@@ -32,7 +34,7 @@ std::string VersionFromAnswer(std::string_view answer);
 
 /// Time limits of one fetch, in milliseconds; tests shorten them.
 struct FetchLimits {
-    int connectMs = 10000; // to stand the connection, all addresses together
+    int connectMs = 10000; // to look up the host and stand the connection
     int waitMs = 10000;    // from the sent request to the end of the answer
     int pollMs = 20;       // one wait for data
 };
@@ -45,5 +47,10 @@ inline constexpr size_t UpdateAnswerSize = 2048;
 /// an answer without an empty line).
 std::string FetchUpdateInfo(std::string_view url, std::string_view agent,
                             const FetchLimits& limits = {});
+
+/// The name lookup (getaddrinfo's signature); tests put a slow one in place, nullptr puts
+/// getaddrinfo back. A lookup that outlives the connect limit is given up, not waited for.
+using ResolverFunction = int (*)(const char*, const char*, const ::addrinfo*, ::addrinfo**);
+void SetResolverForTests(ResolverFunction resolver);
 
 } // namespace qm::gui

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <netdb.h>
+#include <thread>
 
 #include "app/settings_file.h"
 #include "core/vendor_addresses.h"
@@ -167,6 +169,26 @@ TEST(FetchUpdateInfo, AConnectThatIsNeverAnsweredEndsAtTheConnectLimit) {
     for (const int fd : fillers)
         close(fd);
     close(listener);
+}
+
+int SlowResolver(const char*, const char*, const addrinfo*, addrinfo** found) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    *found = nullptr;
+    return EAI_AGAIN;
+}
+
+TEST(FetchUpdateInfo, ANameLookupThatDoesNotAnswerEndsAtTheConnectLimit) {
+    SetResolverForTests(SlowResolver);
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(
+        FetchUpdateInfo("http://updates.example.org/files/pirelo.dat", kAgent, {300, 300, 20}), "");
+    EXPECT_LT(Elapsed(start), 1000);
+    SetResolverForTests(nullptr);
+    // The next fetch looks names up normally again.
+    LoopbackServer server(Answer("261"));
+    EXPECT_EQ(
+        FetchUpdateInfo("http://localhost:" + std::to_string(server.port()) + "/x", kAgent, kShort),
+        "261");
 }
 
 struct CheckCase {
