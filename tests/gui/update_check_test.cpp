@@ -181,14 +181,16 @@ TEST(FetchUpdateInfo, ANameLookupThatDoesNotAnswerEndsAtTheConnectLimit) {
     SetResolverForTests(SlowResolver);
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(
-        FetchUpdateInfo("http://updates.example.org/files/pirelo.dat", kAgent, {300, 300, 20}), "");
-    EXPECT_LT(Elapsed(start), 1000);
+        FetchUpdateInfo("http://updates.example.org/files/pirelo.dat", kAgent, {200, 200, 20}), "");
+    EXPECT_LT(Elapsed(start), 600);
     SetResolverForTests(nullptr);
     // The next fetch looks names up normally again.
     LoopbackServer server(Answer("261"));
     EXPECT_EQ(
         FetchUpdateInfo("http://localhost:" + std::to_string(server.port()) + "/x", kAgent, kShort),
         "261");
+    // Let the abandoned lookup end before the test program does.
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
 }
 
 struct CheckCase {
