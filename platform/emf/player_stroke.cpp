@@ -100,9 +100,22 @@ void RasterLine(PointL a, PointL b, int w, int h, LineRuns& runs) {
             (curOn ? runs.on : runs.off).push_back(cur);
         have = false;
     };
+    // The minor step of pixel i is (2 * i * m + n - 1 + tieUp) / (2 * n), rounded down; it is
+    // carried from pixel to pixel (m <= n, so it grows by at most one).
+    int64_t stepQ = 0, stepR = 0;
+    if (lo <= hi) {
+        const int64_t first = 2 * lo * m + n - 1 + tieUp;
+        stepQ = first / (2 * n);
+        stepR = first % (2 * n);
+    }
     for (int64_t i = lo; i <= hi; ++i) {
         const int64_t mj = major0 + smaj * i;
-        const int64_t mn = minor0 + smin * ((2 * i * m + n - 1 + tieUp) / (2 * n));
+        const int64_t mn = minor0 + smin * stepQ;
+        stepR += 2 * m;
+        if (stepR >= 2 * n) {
+            stepR -= 2 * n;
+            ++stepQ;
+        }
         if (mn < 0 || mn >= minLimit)
             continue;
         const bool on = runs.IsOn(runs.dashPos + i);

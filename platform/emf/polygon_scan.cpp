@@ -129,7 +129,6 @@ void ScanPolygons(const std::vector<ScanRing>& rings, bool winding, int width, i
     std::vector<int> sums;
     size_t next = 0;
     for (int64_t y = edges.front().yTop; y < height; ++y) {
-        std::erase_if(active, [y](const Crossing& c) { return c.yBottom <= y; });
         while (next < edges.size() && edges[next].yTop <= y)
             active.emplace_back(edges[next++], y);
         if (active.empty()) {
@@ -149,8 +148,14 @@ void ScanPolygons(const std::vector<ScanRing>& rings, bool winding, int width, i
             for (const Crossing& c : active)
                 row.Cross(c.x, winding ? c.dir : 1);
         }
+        // On to the next row in one pass: edges that end here leave, the others step.
+        size_t kept = 0;
         for (Crossing& c : active)
-            c.NextRow();
+            if (c.yBottom > y + 1) {
+                c.NextRow();
+                active[kept++] = c;
+            }
+        active.erase(active.begin() + static_cast<std::ptrdiff_t>(kept), active.end());
     }
 }
 
