@@ -106,6 +106,9 @@ void RunWindowedInterface(int& argc, char** argv) {
     FreeThemeImages();
     ListThemes();
     LoadTheme(true, true, true);
+    // The program's own icon on every window, and the desktop entry that task bars match.
+    QApplication::setWindowIcon(ApplicationIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("quellmark"));
 
     CreateMainWindow();
     ShowMainWindow();
