@@ -10,6 +10,7 @@
 #include "engine/colour.h"
 #include "engine/encode.h"
 #include "engine/frame.h"
+#include "engine/library_messages.h"
 #include "engine/naming.h"
 #include "engine/rasterise.h"
 #include "engine/transform.h"
@@ -100,6 +101,8 @@ Bitmap RunImageSteps(Bitmap dib, ConversionJobRecord& job, const SettingsRecord&
 namespace {
 
 bool ConvertFileSteps(ConversionJobRecord& job, const SettingsRecord& s) {
+    // Libraries report into the failure reason, never on the console.
+    RouteLibraryMessages();
     Bitmap dib(RasteriseMetafileFile(job.InputPath, &job.FailureReason,
                                      emfplus::EmfPlusMode(s.Input.EMFPlusPlayback)));
     if (!dib)

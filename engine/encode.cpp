@@ -11,12 +11,15 @@
 #include "core/formats.h"
 #include "core/text_case.h"
 #include "engine/file_output.h"
+#include "engine/library_messages.h"
 #include "engine/staged_output.h"
 #include "engine/writer_bmp.h"
 #include "engine/writer_devil.h"
 #include "engine/writer_ico.h"
 #include "engine/writer_j2k.h"
 #include "engine/writer_jxr.h"
+#include "engine/writer_png.h"
+#include "engine/writer_webp.h"
 
 namespace qm {
 namespace {
@@ -272,6 +275,12 @@ bool WriteByFormat(FIBITMAP* dib, const OutputFormat& format, const ConversionJo
         ok = WriteShortPaletteBmp(dib, job.OutputPath, job.SaveFlags) > 0;
     else if (bmp && rle && FreeImage_GetBPP(dib) == 8)
         ok = WritePaletteBmp(dib, job.OutputPath, job.SaveFlags, false) > 0;
+    else if (format.kind == OutputFormatKind::Png && FreeImage_GetBPP(dib) == 32 &&
+             FreeImage_GetImageType(dib) == FIT_BITMAP)
+        ok = WritePngWithAlpha(dib, job.OutputPath, job.SaveFlags); // keeps an opaque alpha
+    else if (format.kind == OutputFormatKind::Webp && FreeImage_GetBPP(dib) == 32 &&
+             FreeImage_GetImageType(dib) == FIT_BITMAP)
+        ok = WriteWebpWithAlpha(dib, job.OutputPath, job.SaveFlags);
     else if (format.writer == FormatWriter::JpegXr)
         ok = WriteJxr(dib, job.OutputPath, job.SaveFlags);
     else if (format.writer == FormatWriter::Icon)
@@ -314,8 +323,13 @@ bool WriteImage(FIBITMAP* dib, const ConversionJobRecord& job, const SettingsRec
         return fail(staged.Error());
     ConversionJobRecord toTemporary = job;
     toTemporary.OutputPath = staged.Path();
-    if (!WriteByFormat(dib, *format, toTemporary, s))
-        return fail("cannot write " + job.OutputPath);
+    // The libraries' own messages say why a write failed.
+    RouteLibraryMessages();
+    ClearLibraryMessages();
+    if (!WriteByFormat(dib, *format, toTemporary, s)) {
+        const std::string messages = LibraryMessages();
+        return fail("cannot write " + job.OutputPath + (messages.empty() ? "" : ": " + messages));
+    }
     if (!staged.Commit())
         return fail(staged.Error());
     return true;

@@ -1,5 +1,7 @@
 #include "engine/writer_j2k.h"
 
+#include "engine/library_messages.h"
+
 #include "engine/file_output.h"
 #include <FreeImage.h>
 
@@ -172,6 +174,9 @@ bool Encode(opj_image_t* image, int32_t saveFlags, J2kContainer container, Memor
         opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, OPJ_FALSE));
     if (!codec || !stream)
         return false;
+    const auto note = [](const char* message, void*) { NoteLibraryMessage("OpenJPEG", message); };
+    opj_set_error_handler(codec.get(), note, nullptr);
+    opj_set_warning_handler(codec.get(), note, nullptr);
     opj_stream_set_user_data(stream.get(), &out, nullptr);
     opj_stream_set_write_function(stream.get(), WriteBytes);
     opj_stream_set_skip_function(stream.get(), SkipBytes);

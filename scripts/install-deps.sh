@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-wine fonts-noto-cjk culmus fonts-kacst
   qt6-base-dev librsvg2-bin tango-icon-theme xvfb xauth xdg-utils libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev libfuzzer-14-dev clang-format
+  locales
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -22,4 +23,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=900 \
     --no-install-recommends "${missing[@]}"
+fi
+# A locale with a decimal comma, so that the test of number parsing under such a locale runs
+# instead of being skipped.
+if ! locale -a 2>/dev/null | grep -qiE '^de_DE\.utf-?8$'; then
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

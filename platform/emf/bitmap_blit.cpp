@@ -293,18 +293,23 @@ void TransparentBlit(const PixelTarget& target, const DestArea& dest, const DibI
     });
 }
 
-PatternTile HatchTile(uint32_t hatch, uint32_t foreground, uint32_t background,
-                      bool transparentBackground) {
-    static const uint8_t kHatches[6][8] = {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0x00},
+const uint8_t* HatchRows(uint32_t hatch) {
+    // Horizontal lines on the fourth row, vertical ones in the fifth column.
+    static const uint8_t kHatches[6][8] = {{0x00, 0x00, 0x00, 0xff, 0x00, 0x00, 0x00, 0x00},
                                            {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08},
                                            {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},
                                            {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},
-                                           {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0xff, 0x08},
+                                           {0x08, 0x08, 0x08, 0xff, 0x08, 0x08, 0x08, 0x08},
                                            {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81}};
+    return kHatches[hatch < 6 ? hatch : 0];
+}
+
+PatternTile HatchTile(uint32_t hatch, uint32_t foreground, uint32_t background,
+                      bool transparentBackground) {
     PatternTile tile;
     tile.width = tile.height = 8;
     tile.pixels.assign(64, 0);
-    const uint8_t* rows = kHatches[hatch < 6 ? hatch : 0];
+    const uint8_t* rows = HatchRows(hatch);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
             tile.pixels[y * 8 + x] = (rows[y] & (0x80 >> x))

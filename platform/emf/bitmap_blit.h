@@ -84,6 +84,10 @@ void GradientRect(const PixelTarget& target, const GradientVertex& a, const Grad
 void GradientTriangle(const PixelTarget& target, const GradientVertex& a, const GradientVertex& b,
                       const GradientVertex& c);
 
+/// The eight rows of a hatch style (HS_*; unknown styles give HS_HORIZONTAL's), top row first,
+/// bit 7 the leftmost pixel. Shape fills and pattern blits both take their hatches from here.
+const uint8_t* HatchRows(uint32_t hatch);
+
 /// The 8x8 tile of a hatch style (HS_*): foreground where the hatch lines run.
 PatternTile HatchTile(uint32_t hatch, uint32_t foreground, uint32_t background,
                       bool transparentBackground);

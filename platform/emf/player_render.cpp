@@ -1,6 +1,7 @@
 // Brushes and fills: hatches and patterns, scan-converted polygons, rectangle fills.
 #include <climits>
 
+#include "platform/emf/bitmap_blit.h"
 #include "platform/emf/player_render.h"
 #include "platform/emf/player_render_detail.h"
 #include "platform/emf/polygon_scan.h"
@@ -20,12 +21,7 @@ bool SetBrushSource(const PlayerState& s, cairo_t* cr, const Brush& brush) {
         return false;
     cairo_surface_t* img = nullptr;
     if (brush.style == BS_HATCHED && brush.hatch <= HS_DIAGCROSS) {
-        static const uint8_t kHatches[6][8] = {{0x00, 0x00, 0x00, 0xff, 0x00, 0x00, 0x00, 0x00},
-                                               {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08},
-                                               {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},
-                                               {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},
-                                               {0x08, 0x08, 0x08, 0xff, 0x08, 0x08, 0x08, 0x08},
-                                               {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81}};
+        const uint8_t* rows = HatchRows(brush.hatch);
         img = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
         cairo_surface_flush(img);
         uint8_t* data = cairo_image_surface_get_data(img);
@@ -35,7 +31,7 @@ bool SetBrushSource(const PlayerState& s, cairo_t* cr, const Brush& brush) {
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x)
                 reinterpret_cast<uint32_t*>(data + y * stride)[x] =
-                    (kHatches[brush.hatch][y] & (0x80 >> x)) ? fg : bg;
+                    (rows[y] & (0x80 >> x)) ? fg : bg;
         cairo_surface_mark_dirty(img);
     } else if ((brush.style == BS_PATTERN || brush.style == BS_DIBPATTERN ||
                 brush.style == BS_DIBPATTERNPT) &&

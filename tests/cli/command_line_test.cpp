@@ -150,8 +150,12 @@ TEST(HelpText, FillsTheProgramNameAndFormats) {
     EXPECT_EQ(help[0], " ");
     EXPECT_EQ(help[1], "Usage: pirelocmd -i <filename> [options]");
     EXPECT_EQ(help[3], "  pirelocmd -i example.emf");
-    EXPECT_EQ(help[5], "  pirelocmd -i c:\\tmp\\example.emf -o d:\\converted");
-    EXPECT_EQ(help[8], "  pirelocmd -i c:\\tmp\\ -o d:\\converted -c bmp --jpg-quality=95");
+    // Example paths are this system's: no drive letters or backslashes.
+    EXPECT_EQ(help[4], "  pirelocmd -i /tmp/example.emf");
+    EXPECT_EQ(help[5], "  pirelocmd -i /tmp/example.emf -o /converted");
+    EXPECT_EQ(help[8], "  pirelocmd -i /tmp/ -o /converted -c bmp --jpg-quality=95");
+    for (const std::string& line : help)
+        EXPECT_EQ(line.find('\\'), std::string::npos) << line;
     EXPECT_EQ(help[15],
               "  -c STR, --conversion=STR  Set output extension, STR = (jpg | bmp | ...)");
     EXPECT_EQ(help[37], "  -v, --version             Display version information and exit");

@@ -77,11 +77,9 @@ protected:
     std::string folder;
 };
 
-// The depth a reader reports for what was written at a depth.
-unsigned ReadBackDepth(const std::string& id, unsigned depth) {
-    // FreeImage stores 32-bit pictures without transparency as RGB.
-    if ((id == "png" || id == "webp") && depth == 32)
-        return 24;
+// The depth a reader reports for what was written at a depth: the same, 32-bit PNG and WebP
+// included (their alpha channel is written even when every pixel is opaque).
+unsigned ReadBackDepth(const std::string&, unsigned depth) {
     return depth;
 }
 

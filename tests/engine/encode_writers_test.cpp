@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/formats.h"
 #include "encode_readers.h"
@@ -217,6 +219,80 @@ TEST(Rle8, EncodesRunsAndLiteralsOfEveryLength) {
     std::vector<uint8_t> long_run(600, 3);
     EncodeRle8Row(long_run.data(), 600, out);
     EXPECT_EQ(out, (std::vector<uint8_t>{255, 3, 255, 3, 90, 3}));
+}
+
+TEST_F(Writers, LibraryMessagesStayOffTheConsoleAndNameTheCause) {
+    FIBITMAP* dib = MakePicture();
+    FIBITMAP* floats = FreeImage_ConvertToRGBF(dib);
+    // libtiff warns about deflate and LogLuv TIFFs; none of it may reach standard error.
+    std::fflush(stderr);
+    const int saved = dup(2);
+    FILE* capture = std::tmpfile();
+    ASSERT_NE(capture, nullptr);
+    dup2(fileno(capture), 2);
+    for (const auto& [compression, depth] : {std::pair{4, 24}, {5, 24}, {8, 96}}) {
+        s.Output.TIFFCompression = compression;
+        EXPECT_TRUE(WriteImage(depth == 96 ? floats : dib, Job("tiff", depth), s)) << compression;
+    }
+    std::string reason;
+    EXPECT_FALSE(WriteImage(floats, Job("gif", 96), s, &reason));
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::fseek(capture, 0, SEEK_END);
+    EXPECT_EQ(std::ftell(capture), 0) << "the libraries printed on standard error";
+    std::fclose(capture);
+    // The failed write's reason carries what the library said.
+    EXPECT_TRUE(reason.starts_with("GIF writer: cannot write ")) << reason;
+    EXPECT_NE(reason.find(".gif: "), std::string::npos) << reason;
+    FreeImage_Unload(floats);
+    FreeImage_Unload(dib);
+}
+
+TEST_F(Writers, ThirtyTwoBitPngKeepsItsAlphaChannelWhenOpaque) {
+    FIBITMAP* dib = MakePicture(); // every pixel opaque
+    for (int interlaced : {0, 1}) {
+        s.Output.PNGInterlaced = interlaced;
+        const ConversionJobRecord job = Job("png", 32);
+        ASSERT_TRUE(WriteImage(dib, job, s));
+        const ImageInfo png = ReadWithLibpng(job.OutputPath);
+        EXPECT_TRUE(png.ok);
+        EXPECT_EQ(png.bpp, 32u) << "RGBA, 8 bits each";
+        EXPECT_EQ(png.width, 37u);
+        FIBITMAP* back = LoadWithFreeImage(job.OutputPath);
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(FreeImage_GetBPP(back), 32u);
+        EXPECT_EQ(MaxChannelDifference(dib, back), 0);
+        FreeImage_Unload(back);
+    }
+    FreeImage_Unload(dib);
+}
+
+TEST_F(Writers, ThirtyTwoBitWebpDeclaresItsAlphaChannelWhenOpaque) {
+    FIBITMAP* dib = MakePicture();
+    FIBITMAP* rgb = FreeImage_ConvertTo24Bits(dib);
+    for (int quality : {100, 80}) { // lossless, lossy
+        s.Output.WEBPQuality = quality;
+        const ConversionJobRecord job = Job("webp", 32);
+        ASSERT_TRUE(WriteImage(dib, job, s)) << quality;
+        FIBITMAP* back = LoadWithFreeImage(job.OutputPath);
+        ASSERT_NE(back, nullptr) << quality;
+        EXPECT_EQ(FreeImage_GetBPP(back), 32u) << quality;
+        // The colours are those of the same picture written without alpha.
+        const ConversionJobRecord plain = Job("webp", 24);
+        ASSERT_TRUE(WriteImage(rgb, plain, s)) << quality;
+        FIBITMAP* plainBack = LoadWithFreeImage(plain.OutputPath);
+        EXPECT_EQ(MaxChannelDifference(plainBack, back), 0) << quality;
+        if (quality == 100) {
+            EXPECT_EQ(MaxChannelDifference(dib, back), 0);
+        }
+        for (unsigned x = 0; x < FreeImage_GetWidth(back); ++x)
+            ASSERT_EQ(FreeImage_GetScanLine(back, 0)[x * 4 + FI_RGBA_ALPHA], 255) << quality;
+        FreeImage_Unload(plainBack);
+        FreeImage_Unload(back);
+    }
+    FreeImage_Unload(rgb);
+    FreeImage_Unload(dib);
 }
 
 TEST_F(Writers, SixteenBitIconsAreFiveFiveFiveWithoutMasks) {

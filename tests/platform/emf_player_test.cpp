@@ -584,3 +584,26 @@ TEST(EmfPlayBudget, WideLinesCountTheirLengthNotTheirBox) {
     EXPECT_EQ(r.outcome, PlayOutcome::Played);
     EXPECT_LT(r.work, 2000u * 2000 / 10);
 }
+
+TEST(EmfHatches, ShapeFillsAndPatternBlitsDrawTheSameHatch) {
+    // The same hatched brush fills a rectangle (left) and a PATCOPY blit (right).
+    for (int32_t hatch = 0; hatch <= 5; ++hatch) {
+        EmfBuilder b(40, 16);
+        b.Record(kCreateBrush, {1, 2, 0x000000, hatch}).Record(kSelect, {1});
+        b.Record(kSelect, {int32_t(0x80000008)}); // NULL_PEN
+        b.Record(kRectangle, {0, 0, 17, 17});
+        const int32_t one = 0x3F800000; // 1.0f
+        b.Record(76, {0, 0, 39,  15, 24, 0, 16, 16, 0x00F00021, 0, 0, one,
+                      0, 0, one, 0,  0,  0, 0,  0,  0,          0, 0}); // EMR_BITBLT, pattern only
+        const auto p = Play(b.Finish());
+        ASSERT_TRUE(p.played);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 8; ++x)
+                ASSERT_EQ(p.At(x, y), p.At(24 + x, y))
+                    << "hatch " << hatch << " at " << x << "," << y;
+        if (hatch == 0) { // HS_HORIZONTAL: the fourth row of every eight
+            EXPECT_EQ(p.At(2, 3), kBlack);
+            EXPECT_EQ(p.At(2, 6), kWhite);
+        }
+    }
+}
