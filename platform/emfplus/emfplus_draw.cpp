@@ -140,9 +140,21 @@ RectF Normalised(RectF r) {
     return r;
 }
 
+// Cairo keeps device coordinates in 24.8 fixed point; figures that reach beyond it cannot be
+// drawn faithfully and can cost seconds to flatten, so they are left out.
+constexpr double kMaxDeviceCoordinate = 4e6;
+
+bool WithinDeviceRange(cairo_t* cr, double x, double y) {
+    cairo_user_to_device(cr, &x, &y);
+    return std::fabs(x) < kMaxDeviceCoordinate && std::fabs(y) < kMaxDeviceCoordinate;
+}
+
 } // namespace
 
 void AddPathToCairo(cairo_t* cr, const PathGeom& path) {
+    for (const PointF& p : path.points)
+        if (!WithinDeviceRange(cr, p.x, p.y))
+            return;
     const size_t n = std::min(path.points.size(), path.types.size());
     bool open = false;
     for (size_t i = 0; i < n; ++i) {
@@ -168,7 +180,10 @@ void AddPathToCairo(cairo_t* cr, const PathGeom& path) {
 }
 
 void AddArcToCairo(cairo_t* cr, const RectF& rect, double start, double sweep, bool pie) {
-    if (rect.w == 0 || rect.h == 0 || !std::isfinite(start) || !std::isfinite(sweep))
+    if (rect.w == 0 || rect.h == 0 || !std::isfinite(start) || !std::isfinite(sweep) ||
+        !WithinDeviceRange(cr, rect.x, rect.y) || !WithinDeviceRange(cr, rect.x + rect.w, rect.y) ||
+        !WithinDeviceRange(cr, rect.x, rect.y + rect.h) ||
+        !WithinDeviceRange(cr, rect.x + rect.w, rect.y + rect.h))
         return;
     const double a = rect.w / 2, b = rect.h / 2;
     sweep = std::clamp(sweep, -360.0, 360.0);
@@ -208,8 +223,11 @@ void AddArcToCairo(cairo_t* cr, const RectF& rect, double start, double sweep, b
 void AddCurveToCairo(cairo_t* cr, const std::vector<PointF>& pts, double tension, bool closed,
                      size_t offset, size_t segments) {
     const size_t n = pts.size();
-    if (n < 2 || !std::isfinite(tension))
+    if (n < 2 || !std::isfinite(tension) || std::fabs(tension) > 100)
         return;
+    for (const PointF& p : pts)
+        if (!WithinDeviceRange(cr, p.x, p.y))
+            return;
     const double t = tension / 3.0;
     auto at = [&](long i) -> const PointF& {
         if (closed)
@@ -553,6 +571,9 @@ void EmfPlusPlayer::DrawingRecord(uint16_t type, uint16_t flags, std::span<const
             StrokeShape(
                 objectId,
                 [&](cairo_t* cr) {
+                    for (const PointF& p : pts)
+                        if (!WithinDeviceRange(cr, p.x, p.y))
+                            return;
                     cairo_move_to(cr, pts[0].x, pts[0].y);
                     for (size_t i = 1; i + 2 < pts.size(); i += 3)
                         cairo_curve_to(cr, pts[i].x, pts[i].y, pts[i + 1].x, pts[i + 1].y,
