@@ -11,6 +11,7 @@
 
 #include "core/formats.h"
 #include "engine/file_output.h"
+#include "engine/library_messages.h"
 
 namespace qm {
 namespace {
@@ -77,7 +78,7 @@ bool SaveCurrentImage(ILuint image, FIBITMAP* dib, const std::vector<uint8_t>& p
                     static_cast<ILubyte>(channels), channels == 4 ? IL_BGRA : IL_BGR,
                     IL_UNSIGNED_BYTE, const_cast<uint8_t*>(pixels.data())))
         return false;
-    if (job.FormatId == "dds" && !iluBuildMipmaps())
+    if (job.FormatCode == DevilDdsCode && !iluBuildMipmaps())
         return false;
     // Building mipmaps leaves a level bound; the save must see the base image.
     ilBindImage(image);
@@ -115,7 +116,11 @@ bool WriteWithDevil(FIBITMAP* dib, const ConversionJobRecord& job) {
     ilEnable(IL_FILE_OVERWRITE);
     ILuint image = 0;
     ilGenImages(1, &image);
+    ilGetError(); // errors of an earlier file are not this one's
     const bool ok = SaveCurrentImage(image, dib, pixels, channels, job);
+    // DevIL keeps its errors for asking; they become part of the failure reason.
+    for (ILenum error = ilGetError(); !ok && error != IL_NO_ERROR; error = ilGetError())
+        NoteLibraryMessage("DevIL", iluErrorString(error));
     ilDeleteImages(1, &image);
     return ok;
 }

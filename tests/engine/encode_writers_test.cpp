@@ -15,8 +15,10 @@
 #include "core/formats.h"
 #include "encode_readers.h"
 #include "engine/file_output.h"
+#include "engine/library_messages.h"
 #include "engine/naming.h"
 #include "engine/writer_bmp.h"
+#include "engine/writer_devil.h"
 #include "engine/writer_ico.h"
 
 using namespace qm;
@@ -246,6 +248,16 @@ TEST_F(Writers, LibraryMessagesStayOffTheConsoleAndNameTheCause) {
     EXPECT_TRUE(reason.starts_with("GIF writer: cannot write ")) << reason;
     EXPECT_NE(reason.find(".gif: "), std::string::npos) << reason;
     FreeImage_Unload(floats);
+    FreeImage_Unload(dib);
+}
+
+TEST_F(Writers, DevilErrorsBecomePartOfTheReason) {
+    FIBITMAP* dib = MakePicture();
+    ConversionJobRecord job = Job("pcx", 24);
+    job.OutputPath = folder + "missing/out.pcx"; // a folder that is not there
+    ClearLibraryMessages();
+    EXPECT_FALSE(WriteWithDevil(dib, job));
+    EXPECT_TRUE(LibraryMessages().starts_with("DevIL: ")) << LibraryMessages();
     FreeImage_Unload(dib);
 }
 
