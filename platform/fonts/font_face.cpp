@@ -263,7 +263,22 @@ std::shared_ptr<const FontFace> OpenFaceForCharacter(char32_t c, int weight, boo
     if (match.file.empty())
         return nullptr;
     auto face = OpenFontFace(match);
-    return face && !face->IsBitmap() && face->GlyphIndex(c) ? face : nullptr;
+    if (!face || face->IsBitmap() || !face->GlyphIndex(c))
+        return nullptr;
+    // Callers keep plain pointers to these faces while they draw: hold them for the process.
+    static std::mutex mutex;
+    static std::map<std::pair<std::string, int>, std::shared_ptr<const FontFace>> held;
+    std::lock_guard lock(mutex);
+    auto& slot = held[{match.file, match.index * 4 + (match.syntheticBold ? 1 : 0) +
+                                       (match.syntheticItalic ? 2 : 0)}];
+    static std::vector<std::shared_ptr<const FontFace>> replaced;
+    if (slot && slot != face && cairo_font_face_status(slot->CairoFace()) != CAIRO_STATUS_SUCCESS) {
+        replaced.push_back(slot); // a face in cairo's error state gives way to a fresh one
+        slot = nullptr;
+    }
+    if (!slot)
+        slot = face;
+    return slot;
 }
 
 std::vector<FontFace::ShapedGlyph> FontFace::Shape(const std::u32string& text, bool rtl) const {
