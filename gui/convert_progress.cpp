@@ -1,6 +1,5 @@
 #include "gui/convert_progress.h"
 
-#include <QCloseEvent>
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QLabel>
@@ -15,6 +14,7 @@
 #include "engine/conversion_job.h"
 #include "engine/conversion_worker.h"
 #include "gui/message_box.h"
+#include "gui/stoppable_dialog.h"
 #include "gui/texts.h"
 #include "gui/worker_thread.h"
 
@@ -26,23 +26,6 @@ constexpr int kPollMilliseconds = 15;
 constexpr int kLabelWidth = 280;
 
 std::function<void(QDialog*)> g_startedHook;
-
-class ProgressDialog final : public QDialog {
-public:
-    explicit ProgressDialog(QWidget* owner) : QDialog(owner) {}
-    std::function<void()> onClose;
-
-protected:
-    void closeEvent(QCloseEvent* event) override {
-        event->ignore();
-        if (onClose)
-            onClose();
-    }
-    void reject() override {
-        if (onClose)
-            onClose();
-    }
-};
 
 class ConvertRun {
 public:
@@ -221,7 +204,7 @@ private:
     }
 
     RunHost& m_host;
-    ProgressDialog m_dialog;
+    StoppableDialog m_dialog;
     QLabel* m_label = nullptr;
     QProgressBar* m_bar = nullptr;
     QPushButton* m_button = nullptr;

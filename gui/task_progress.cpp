@@ -1,6 +1,5 @@
 #include "gui/task_progress.h"
 
-#include <QCloseEvent>
 #include <QEventLoop>
 #include <QProgressBar>
 #include <QTimer>
@@ -14,6 +13,7 @@
 #include "cli/line_feeds.h"
 #include "engine/conversion_job.h"
 #include "gui/message_box.h"
+#include "gui/stoppable_dialog.h"
 #include "gui/texts.h"
 #include "gui/window_ids.h"
 #include "gui/worker_thread.h"
@@ -87,24 +87,6 @@ void DeliverAddedFiles() {
         for (const std::string& path : added)
             g_windowHook(path);
 }
-
-// The window's close box and Escape key ask the task to stop instead of closing it.
-class TaskWindow final : public QDialog {
-public:
-    explicit TaskWindow(QWidget* owner) : QDialog(owner) {}
-    std::function<void()> onClose;
-
-protected:
-    void closeEvent(QCloseEvent* event) override {
-        event->ignore();
-        if (onClose)
-            onClose();
-    }
-    void reject() override {
-        if (onClose)
-            onClose();
-    }
-};
 
 class TaskRun {
 public:
@@ -255,7 +237,7 @@ private:
     ProgressTask m_task;
     TaskLook m_look;
     RunHost& m_host;
-    TaskWindow m_window;
+    StoppableDialog m_window;
     QProgressBar* m_bar = nullptr;
     std::vector<std::string> m_rows;
     int m_maximum = 0;
