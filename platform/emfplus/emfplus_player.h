@@ -80,6 +80,8 @@ private:
 
     // Transforms.
     double UnitToPixels(uint32_t unit, bool vertical = false) const;
+    /// A font's em size in world units: its own unit, or the page unit and scale.
+    double FontSize(const Font& font) const;
     cairo_matrix_t PageMatrix() const;
     /// World units -> target pixels.
     cairo_matrix_t DeviceMatrix() const;

@@ -145,6 +145,13 @@ void SetTextOptions(cairo_t* cr, bool antialias) {
 
 } // namespace
 
+double EmfPlusPlayer::FontSize(const Font& font) const {
+    if (font.unit == kUnitWorld)
+        return font.emSize;
+    return font.emSize * UnitToPixels(font.unit) /
+           (m_state.pageScale * UnitToPixels(m_state.pageUnit));
+}
+
 void EmfPlusPlayer::DrawString(uint16_t flags, std::span<const uint8_t> data) {
     Reader r(data);
     const uint32_t brushId = r.U32();
@@ -164,10 +171,7 @@ void EmfPlusPlayer::DrawString(uint16_t flags, std::span<const uint8_t> data) {
     const Faces faces = FacesFor(*font);
     if (!faces.primary)
         return;
-    const double size = font->unit == kUnitWorld
-                            ? font->emSize
-                            : font->emSize * UnitToPixels(font->unit) /
-                                  (m_state.pageScale * UnitToPixels(m_state.pageUnit));
+    const double size = FontSize(*font);
     if (!std::isfinite(size) || size <= 0 || size > 1e6)
         return;
     const fonts::FontMetrics& metrics = faces.primary->Metrics();
@@ -354,10 +358,7 @@ void EmfPlusPlayer::DrawDriverString(uint16_t flags, std::span<const uint8_t> da
     const Faces faces = FacesFor(*font);
     if (!faces.primary)
         return;
-    const double size = font->unit == kUnitWorld
-                            ? font->emSize
-                            : font->emSize * UnitToPixels(font->unit) /
-                                  (m_state.pageScale * UnitToPixels(m_state.pageUnit));
+    const double size = FontSize(*font);
     if (!std::isfinite(size) || size <= 0 || size > 1e6)
         return;
     const bool cmapLookup = (options & 1) != 0;
