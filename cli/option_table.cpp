@@ -307,6 +307,9 @@ std::vector<SettingOption> BuildTable() {
     t.push_back(KeywordOption("--EMFPLUS", 22, [](SettingsRecord& s, std::string_view v) {
         s.Input.EMFPlusPlayback = ParseKeyword(KeywordTable::EmfPlusPlayback, v);
     }));
+    // How many files are converted at once; 0 for one per processor core.
+    t.push_back(IntegerOption(
+        "--THREADS", [](SettingsRecord& s, std::string_view v) { s.Advanced.Threads = Int(v); }));
     t.push_back(KeywordOption("--FILE-TIMESTAMP", 21, [](SettingsRecord& s, std::string_view v) {
         s.Advanced.FileTimestamp = Byte(ParseKeyword(KeywordTable::FileTimestamp, v));
     }));

@@ -206,7 +206,7 @@ bool EchoAndCheckImageOperations(const SettingsRecord& s, bool debug) {
     if (adv.FileTimestamp == 2)
         echo.Number("Custom Timestamp: ", adv.CustomTimestamp);
     echo.Number("Keep Subfolders: ", adv.KeepSubfolders);
-    return true;
+    return Echo::Passed(CheckThreads(s));
 }
 
 } // namespace qm

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "core/formats.h"
+#include "engine/conversion_worker.h"
 #include "engine/watermark.h"
 
 namespace qm {
@@ -49,6 +50,11 @@ std::string CheckWidth(const SettingsRecord& s) {
 
 std::string CheckHeight(const SettingsRecord& s) {
     return Failed(s.Transform.ImageHeight != 0, "Error: Invalid height value");
+}
+
+std::string CheckThreads(const SettingsRecord& s) {
+    return Failed(s.Advanced.Threads >= 0 && s.Advanced.Threads <= MaxConversionThreads,
+                  "Error: Invalid threads value");
 }
 
 std::string CheckBrightness(const SettingsRecord& s) {

@@ -33,6 +33,10 @@ std::string CheckBrightness(const SettingsRecord& s);
 std::string CheckContrast(const SettingsRecord& s);
 std::string CheckGamma(const SettingsRecord& s);
 
+/// "Error: Invalid threads value" unless Advanced/Threads is 0 (one per core) to
+/// MaxConversionThreads.
+std::string CheckThreads(const SettingsRecord& s);
+
 /// "Error: Invalid watermark font" unless the watermark font loads: Watermark/Font names an
 /// installed family or one of its metric-compatible substitutes (a family found only by fallback
 /// does not count) and Watermark/Font Size is above 0. The loaded font stays for the conversion.

@@ -187,6 +187,9 @@ struct AdvancedGroup {
     int8_t OutFoldersHistory = 1;
     int8_t OutFoldersNumber = 5;
     int8_t KeepSubfolders = 1;
+    // Not persisted; set by the console option --THREADS (and profiles): the number of files
+    // converted at once, 0 for one per processor core.
+    int32_t Threads = 0;
 };
 
 struct FileGroup {

@@ -1,5 +1,6 @@
 #include "engine/conversion_worker.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -65,6 +66,12 @@ void SetWorkerLineWriter(LineWriter writer) {
 
 void SetWorkerErrorWriter(LineWriter writer) {
     WorkerErrorWriter() = std::move(writer);
+}
+
+int32_t ConversionThreadCount(int32_t requested) {
+    if (requested <= 0)
+        requested = static_cast<int32_t>(std::thread::hardware_concurrency());
+    return std::clamp(requested, 1, MaxConversionThreads);
 }
 
 std::string FailureLine(const ConversionJobRecord& job) {

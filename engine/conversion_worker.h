@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -11,6 +12,13 @@
 #include "engine/conversion_job.h"
 
 namespace qm {
+
+/// The most files a run converts at once.
+inline constexpr int32_t MaxConversionThreads = 256;
+
+/// The number of files a run converts at once for a requested count: the count itself, or one
+/// per processor core for 0 (at least 1, at most MaxConversionThreads).
+int32_t ConversionThreadCount(int32_t requested);
 
 /// Writes one diagnostic line (without its line end).
 using LineWriter = std::function<void(std::string_view)>;
@@ -32,6 +40,9 @@ struct WorkerContext {
     const SettingsRecord& settings;
     LineWriter writeLine;
     LineWriter writeError; // failure lines; none written when empty
+    /// How many files are converted at once; unset takes settings.Advanced.Threads. 0 means
+    /// one per processor core. The results are the same for every count.
+    std::optional<int32_t> threads = std::nullopt;
 };
 
 /// The failure line of the job's last file: "<InputPath>: <FailureReason>".

@@ -140,6 +140,8 @@ TEST_F(ConsoleBatchTest, ValueChecksJustOutsideAndJustInside) {
         {{"--gamma=0.009"}, {"--gamma=0.01"}, "Error: Invalid gamma value"},
         {{"--gamma=10"}, {"--gamma=9.99"}, "Error: Invalid gamma value"},
         {{"--gamma=0,5"}, {"--gamma=0.5"}, "Error: Invalid gamma value"},
+        {{"--threads=-1"}, {"--threads=0"}, "Error: Invalid threads value"},
+        {{"--threads=257"}, {"--threads=256"}, "Error: Invalid threads value"},
         {{"--wm-text=x", "--wm-font=No Such Face 4711"},
          {"--wm-text=x", "--wm-font=Arial"},
          "Error: Invalid watermark font"},

@@ -130,6 +130,16 @@ TEST(SettingOptions, EmfPlusPlaybackTakesItsThreeKeywords) {
     EXPECT_EQ(s.Input.EMFPlusPlayback, 0);
 }
 
+TEST(SettingOptions, ThreadsIsACountThatIsNotKeptInTheConfiguration) {
+    SettingsRecord s;
+    ResetSettings(s, 1);
+    EXPECT_EQ(s.Advanced.Threads, 0);
+    EXPECT_TRUE(ApplySettingOption("--THREADS", "4", s));
+    EXPECT_EQ(s.Advanced.Threads, 4);
+    ResetSettings(s, 1);
+    EXPECT_EQ(s.Advanced.Threads, 0);
+}
+
 TEST(SettingOptions, TheLaterWatermarkOptionDecidesTheKind) {
     SettingsRecord s;
     ApplySettingOption("--WM-IMAGE", "/tmp/logo.png", s);
