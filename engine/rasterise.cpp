@@ -58,6 +58,29 @@ std::string SizeText(int64_t width, int64_t height) {
     return std::to_string(width) + " x " + std::to_string(height) + " pixels";
 }
 
+// Copies a row of device pixels with every alpha byte set: the fourth byte of a device surface
+// is undefined, and the picture is opaque.
+void CopyOpaqueRow(uint32_t* to, const uint32_t* from, size_t width) {
+    constexpr uint32_t alpha = uint32_t{0xFF} << (8 * FI_RGBA_ALPHA);
+    for (size_t x = 0; x < width; ++x)
+        to[x] = from[x] | alpha;
+}
+
+// Turns the top-down surface into FreeImage's bottom-up rows and makes it opaque in the same
+// pass over memory (a large picture is far bigger than the caches).
+void FlipAndMakeOpaque(FIBITMAP* dib) {
+    const size_t width = FreeImage_GetWidth(dib);
+    const int rows = static_cast<int>(FreeImage_GetHeight(dib));
+    std::vector<uint32_t> spare(width);
+    for (int top = 0, bottom = rows - 1; top <= bottom; ++top, --bottom) {
+        auto* upper = reinterpret_cast<uint32_t*>(FreeImage_GetScanLine(dib, top));
+        auto* lower = reinterpret_cast<uint32_t*>(FreeImage_GetScanLine(dib, bottom));
+        CopyOpaqueRow(spare.data(), upper, width);
+        CopyOpaqueRow(upper, lower, width);
+        std::memcpy(lower, spare.data(), width * 4);
+    }
+}
+
 // The surface is the bitmap's own pixel buffer: FreeImage keeps rows bottom-up, the player
 // draws top-down, so we play into it as a top-down surface and flip the rows afterwards. That
 // keeps one buffer per file instead of a surface plus a copy.
@@ -81,22 +104,8 @@ bool PlayInto(FIBITMAP* dib, std::span<const uint8_t> data, int32_t width, int32
                               : "playback failed");
         return false;
     }
-    if (!FreeImage_FlipVertical(dib)) {
-        SetReason(reason, "out of memory while flipping the picture");
-        return false;
-    }
+    FlipAndMakeOpaque(dib);
     return true;
-}
-
-// The fourth byte of a device surface is undefined; the picture is opaque.
-void MakeOpaque(FIBITMAP* dib) {
-    const unsigned width = FreeImage_GetWidth(dib);
-    const unsigned rows = FreeImage_GetHeight(dib);
-    for (unsigned y = 0; y < rows; ++y) {
-        BYTE* line = FreeImage_GetScanLine(dib, static_cast<int>(y));
-        for (unsigned x = 0; x < width; ++x)
-            line[x * 4 + FI_RGBA_ALPHA] = 0xFF;
-    }
 }
 
 } // namespace
@@ -130,7 +139,6 @@ FIBITMAP* RasteriseMetafile(std::span<const uint8_t> data, std::string* reason,
     }
     if (!PlayInto(dib.get(), data, width, height, emfPlus, reason))
         return nullptr;
-    MakeOpaque(dib.get());
     return dib.release();
 }
 
