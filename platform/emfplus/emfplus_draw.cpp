@@ -10,6 +10,8 @@ namespace qm::emfplus {
 namespace {
 
 constexpr uint32_t kMaxPoints = 1u << 22;
+// Above this many dashes in one stroke only those near the surface are made.
+constexpr double kMaxDashes = 1 << 17;
 
 bool Invertible(const cairo_matrix_t& m) {
     const double det = m.xx * m.yy - m.xy * m.yx;
@@ -406,6 +408,8 @@ void EmfPlusPlayer::FillShape(uint16_t flags, uint32_t brushId,
             return;
         cairo_new_path(cr);
         path(cr);
+        if (!ChargePath(cr, 2))
+            return;
         cairo_set_fill_rule(cr, winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
         cairo_fill(cr);
     });
@@ -464,7 +468,8 @@ void EmfPlusPlayer::StrokeWithPen(cairo_t* cr, const Pen& pen) {
         d *= unit;
         total += d;
     }
-    if (!dashes.empty() && total > 0 && dashes.size() <= 1024)
+    const bool dashed = !dashes.empty() && total > 0 && dashes.size() <= 1024;
+    if (dashed)
         cairo_set_dash(cr, dashes.data(), int(dashes.size()), pen.dashOffset * unit);
     auto cap = [](int32_t c) {
         switch (c) {
@@ -490,8 +495,38 @@ void EmfPlusPlayer::StrokeWithPen(cairo_t* cr, const Pen& pen) {
         cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
         break;
     }
-    cairo_set_miter_limit(cr, std::clamp(pen.miterLimit, 1.0, 1000.0));
+    const double miterLimit = std::clamp(pen.miterLimit, 1.0, 1000.0);
+    cairo_set_miter_limit(cr, miterLimit);
+    // Ink reaches half the width from the figure, further at mitred corners and square caps.
+    double wx = cairo_get_line_width(cr), wy = wx;
+    cairo_user_to_device_distance(cr, &wx, &wy);
+    const double margin = std::hypot(wx, wy) / 2 * std::max(miterLimit, 1.5) + 2;
+    if (!ChargePath(cr, margin))
+        return;
+    const double dashCount = dashed ? DashCount(cr, dashes) : 0;
+    if (dashCount > kMaxDashes) {
+        // Far more dashes than a picture can show: only those near the surface are made.
+        m_gdi.ChargeWork(StrokeDashedWithin(cr, SurfaceBox(margin), dashes, pen.dashOffset * unit));
+        return;
+    }
+    m_gdi.ChargeWork(uint64_t(dashCount) * kSegmentWork);
     cairo_stroke(cr);
+}
+
+DeviceBox EmfPlusPlayer::SurfaceBox(double margin) const {
+    return {-margin, -margin, m_gdi.width + margin, m_gdi.height + margin};
+}
+
+bool EmfPlusPlayer::ChargePath(cairo_t* cr, double margin) {
+    m_gdi.ChargeWork(BoundPathToBox(cr, SurfaceBox(margin)));
+    cairo_matrix_t saved;
+    cairo_get_matrix(cr, &saved);
+    cairo_identity_matrix(cr);
+    double x0, y0, x1, y1;
+    cairo_path_extents(cr, &x0, &y0, &x1, &y1);
+    cairo_set_matrix(cr, &saved);
+    m_gdi.ChargeBox(x0 - margin, y0 - margin, x1 + margin, y1 + margin);
+    return !m_gdi.BudgetReached();
 }
 
 void EmfPlusPlayer::StrokeShape(uint32_t penId, const std::function<void(cairo_t*)>& path,

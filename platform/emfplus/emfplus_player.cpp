@@ -1,6 +1,8 @@
 // EMF+ playback: the record loop, objects, transforms, state and clipping.
 #include "platform/emfplus/emfplus_player.h"
 
+#include "platform/emfplus/emfplus_limits.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -271,10 +273,12 @@ bool EmfPlusPlayer::ApplyClip(cairo_surface_t*& mask) {
     cairo_identity_matrix(m_cr);
     for (const ClipNode* n : leaves) {
         cairo_new_path(m_cr);
-        if (n->type == RegionNode::Path)
+        if (n->type == RegionNode::Path) {
             AddPathToCairo(m_cr, n->path);
-        else
+            m_gdi.ChargeWork(BoundPathToBox(m_cr, SurfaceBox(2)));
+        } else {
             cairo_rectangle(m_cr, 0, 0, 0, 0);
+        }
         cairo_set_fill_rule(m_cr, n->winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
         cairo_clip(m_cr);
     }
@@ -284,11 +288,12 @@ bool EmfPlusPlayer::ApplyClip(cairo_surface_t*& mask) {
 
 namespace {
 
-void RenderClipNode(cairo_t* cr, const ClipNode& n, int depth) {
+void RenderClipNode(cairo_t* cr, const ClipNode& n, const DeviceBox& box, int depth) {
     switch (n.type) {
     case RegionNode::Path:
         cairo_new_path(cr);
         AddPathToCairo(cr, n.path);
+        BoundPathToBox(cr, box);
         cairo_set_fill_rule(cr, n.winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
         cairo_fill(cr);
         return;
@@ -303,9 +308,9 @@ void RenderClipNode(cairo_t* cr, const ClipNode& n, int depth) {
     if (!n.left || !n.right || depth > 64)
         return;
     cairo_push_group_with_content(cr, CAIRO_CONTENT_ALPHA);
-    RenderClipNode(cr, *n.left, depth + 1);
+    RenderClipNode(cr, *n.left, box, depth + 1);
     cairo_push_group_with_content(cr, CAIRO_CONTENT_ALPHA);
-    RenderClipNode(cr, *n.right, depth + 1);
+    RenderClipNode(cr, *n.right, box, depth + 1);
     cairo_pop_group_to_source(cr);
     switch (n.type) {
     case RegionNode::And:
@@ -341,7 +346,7 @@ cairo_surface_t* EmfPlusPlayer::ClipMask(const ClipNode& node) {
         }
         cairo_t* cr = cairo_create(s);
         cairo_set_antialias(cr, m_state.antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
-        RenderClipNode(cr, node, 0);
+        RenderClipNode(cr, node, SurfaceBox(2), 0);
         cairo_destroy(cr);
         node.mask = std::shared_ptr<cairo_surface_t>(s, cairo_surface_destroy);
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/emf/player_state.h"
+#include "platform/emfplus/emfplus_limits.h"
 #include "platform/emfplus/emfplus_objects.h"
 
 namespace qm::emfplus {
@@ -95,6 +96,12 @@ private:
     cairo_surface_t* ClipMask(const ClipNode& node);
 
     // Drawing (emfplus_draw.cpp, emfplus_text.cpp).
+    /// The surface in device pixels, grown by margin on every side.
+    DeviceBox SurfaceBox(double margin) const;
+    /// Charges the playback budget for filling cr's current path (its device box, grown by
+    /// margin, and its curves) after bounding the path to the surface. False when the budget
+    /// is used up: then nothing more is drawn.
+    bool ChargePath(cairo_t* cr, double margin);
     void DrawingRecord(uint16_t type, uint16_t flags, std::span<const uint8_t> data);
     /// Runs draw under the clip, antialias mode, compositing and the device matrix.
     void Draw(const std::function<void(cairo_t*)>& draw, bool textAntialias = false);

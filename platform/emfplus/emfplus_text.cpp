@@ -104,8 +104,66 @@ struct PlacedGlyph {
     double x = 0, y = 0;
 };
 
-// Draws the glyphs, one run per face, at the cairo font size set in cr.
+// Glyph sizes FreeType accepts, in device pixels. A size it refuses would leave the shared
+// font face in an error state for good.
+constexpr double kMaxGlyphPixels = 2048;
+constexpr double kMinGlyphPixels = 1.0 / 64;
+constexpr double kOutlineSize = 256; // larger glyphs are outlined at this size and scaled up
+
+// Largest and smallest stretch of the glyphs of a font of this size under cr's matrix.
+void GlyphStretch(cairo_t* cr, double size, double& largest, double& smallest) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    const double e = (m.xx + m.yy) / 2, f = (m.xx - m.yy) / 2, g = (m.yx + m.xy) / 2,
+                 h = (m.yx - m.xy) / 2;
+    const double q = std::hypot(e, h), w = std::hypot(f, g);
+    largest = (q + w) * size;
+    smallest = std::fabs(q - w) * size;
+}
+
+void SetFace(cairo_t* cr, const fonts::FontFace* face, double size) {
+    cairo_set_font_face(cr, face->CairoFace());
+    cairo_set_font_size(cr, size);
+}
+
+// Fills the outlines of a run of glyphs too large for the rasteriser: they are made at a
+// size it takes and scaled up.
+void FillLargeGlyphs(cairo_t* cr, const fonts::FontFace* face, std::vector<cairo_glyph_t> run,
+                     double size, double largest) {
+    const double k = largest / kOutlineSize;
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    m.xx /= k, m.yx /= k, m.xy /= k, m.yy /= k, m.x0 /= k, m.y0 /= k;
+    cairo_t* tmp = cairo_create(cairo_get_target(cr));
+    cairo_set_matrix(tmp, &m);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_get_font_options(cr, options);
+    cairo_set_font_options(tmp, options);
+    cairo_font_options_destroy(options);
+    SetFace(tmp, face, size);
+    cairo_glyph_path(tmp, run.data(), int(run.size()));
+    cairo_identity_matrix(tmp);
+    cairo_path_t* path = cairo_copy_path(tmp);
+    cairo_destroy(tmp);
+    if (path->status == CAIRO_STATUS_SUCCESS) {
+        cairo_get_matrix(cr, &m);
+        cairo_identity_matrix(cr);
+        cairo_scale(cr, k, k);
+        cairo_new_path(cr);
+        cairo_append_path(cr, path);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        cairo_fill(cr);
+        cairo_set_matrix(cr, &m);
+    }
+    cairo_path_destroy(path);
+}
+
+// Draws the glyphs, one run per face, at the font size given in cr's user units.
 void ShowGlyphs(cairo_t* cr, const std::vector<PlacedGlyph>& glyphs, double size) {
+    double largest, smallest;
+    GlyphStretch(cr, size, largest, smallest);
+    if (!(smallest >= kMinGlyphPixels) || !std::isfinite(largest))
+        return; // too small to see
     std::vector<cairo_glyph_t> run;
     for (size_t i = 0; i < glyphs.size();) {
         const fonts::FontFace* face = glyphs[i].face;
@@ -113,24 +171,42 @@ void ShowGlyphs(cairo_t* cr, const std::vector<PlacedGlyph>& glyphs, double size
         size_t j = i;
         for (; j < glyphs.size() && glyphs[j].face == face; ++j)
             run.push_back({glyphs[j].index, glyphs[j].x, glyphs[j].y});
-        if (face) {
-            cairo_set_font_face(cr, face->CairoFace());
-            cairo_set_font_size(cr, size);
+        if (face && largest > kMaxGlyphPixels) {
+            FillLargeGlyphs(cr, face, run, size, largest);
+        } else if (face) {
+            SetFace(cr, face, size);
             cairo_show_glyphs(cr, run.data(), int(run.size()));
         }
         i = j;
     }
 }
 
+// A glyph's advance in cr's user units. Sizes the rasteriser refuses are measured at a size
+// it takes (metrics are not hinted, so advances scale with the size).
 double Advance(cairo_t* cr, const fonts::FontFace* face, uint32_t glyph, double size) {
     if (!face)
         return 0;
-    cairo_set_font_face(cr, face->CairoFace());
-    cairo_set_font_size(cr, size);
+    double largest, smallest;
+    GlyphStretch(cr, size, largest, smallest);
     cairo_glyph_t g{glyph, 0, 0};
-    cairo_text_extents_t ext;
-    cairo_glyph_extents(cr, &g, 1, &ext);
-    return std::isfinite(ext.x_advance) ? ext.x_advance : 0;
+    cairo_text_extents_t ext{};
+    if (largest <= kMaxGlyphPixels && smallest >= kMinGlyphPixels) {
+        SetFace(cr, face, size);
+        cairo_glyph_extents(cr, &g, 1, &ext);
+        return std::isfinite(ext.x_advance) ? ext.x_advance : 0;
+    }
+    cairo_matrix_t fontMatrix, identity;
+    cairo_matrix_init_scale(&fontMatrix, kOutlineSize, kOutlineSize);
+    cairo_matrix_init_identity(&identity);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_get_font_options(cr, options);
+    cairo_scaled_font_t* font =
+        cairo_scaled_font_create(face->CairoFace(), &fontMatrix, &identity, options);
+    cairo_font_options_destroy(options);
+    cairo_scaled_font_glyph_extents(font, &g, 1, &ext);
+    cairo_scaled_font_destroy(font);
+    const double advance = ext.x_advance * size / kOutlineSize;
+    return std::isfinite(advance) ? advance : 0;
 }
 
 void SetTextOptions(cairo_t* cr, bool antialias) {

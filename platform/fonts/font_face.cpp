@@ -271,9 +271,13 @@ std::shared_ptr<const FontFace> OpenFaceForCharacter(char32_t c, int weight, boo
     std::lock_guard lock(mutex);
     auto& slot = held[{match.file, match.index * 4 + (match.syntheticBold ? 1 : 0) +
                                        (match.syntheticItalic ? 2 : 0)}];
+    // A face in cairo's error state gives way to a fresh one; the old one stays alive for
+    // callers still drawing with it. Drawing code keeps sizes in the rasteriser's range, so
+    // this is rare: after a few such faces the broken one is kept (its text stays blank).
     static std::vector<std::shared_ptr<const FontFace>> replaced;
-    if (slot && slot != face && cairo_font_face_status(slot->CairoFace()) != CAIRO_STATUS_SUCCESS) {
-        replaced.push_back(slot); // a face in cairo's error state gives way to a fresh one
+    if (slot && slot != face && cairo_font_face_status(slot->CairoFace()) != CAIRO_STATUS_SUCCESS &&
+        replaced.size() < 64) {
+        replaced.push_back(slot);
         slot = nullptr;
     }
     if (!slot)

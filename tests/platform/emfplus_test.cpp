@@ -253,3 +253,34 @@ TEST(EmfPlusText, HebrewStringsAreShapedRightToLeft) {
 
 } // namespace
 } // namespace qm::emf::testing
+
+namespace qm::emf::testing {
+namespace {
+
+TEST(EmfPlusText, GlyphsLargerThanTheRasteriserTakesAreDrawnFromTheirOutlines) {
+    // An "H" 70,000 pixels high whose left stem covers the whole picture (past the leading
+    // margin of a sixth of an em).
+    EmfBuilder emf(200, 60);
+    PlusBuilder b;
+    b.PageTransform(2, 1.0f);
+    PlusData font;
+    font.U32(0xDBC01002).F(70000).U32(2).I32(0).U32(0).U32(5).Text(u"Arial");
+    b.Record(0x4008, 0x0600 | 2, font);
+    b.Record(0x401C, 0x8000 | 2,
+             PlusData()
+                 .U32(0xFF000000u)
+                 .U32(0xFFFFFFFFu)
+                 .U32(1)
+                 .Rect(-20000, -60000, 100000, 100000)
+                 .Text(u"H"));
+    b.EndOfFile().Flush(emf);
+    const Picture p = Play(emf.Finish());
+    int black = 0;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            black += p.At(x, y) == 0;
+    EXPECT_EQ(black, p.width * p.height);
+}
+
+} // namespace
+} // namespace qm::emf::testing
