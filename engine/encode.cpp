@@ -275,9 +275,8 @@ bool WriteByFormat(FIBITMAP* dib, const OutputFormat& format, const ConversionJo
         ok = WriteShortPaletteBmp(dib, job.OutputPath, job.SaveFlags) > 0;
     else if (bmp && rle && FreeImage_GetBPP(dib) == 8)
         ok = WritePaletteBmp(dib, job.OutputPath, job.SaveFlags, false) > 0;
-    else if (format.kind == OutputFormatKind::Png && FreeImage_GetBPP(dib) == 32 &&
-             FreeImage_GetImageType(dib) == FIT_BITMAP)
-        ok = WritePngWithAlpha(dib, job.OutputPath, job.SaveFlags); // keeps an opaque alpha
+    else if (format.kind == OutputFormatKind::Png && IsTrueColourPngBitmap(dib))
+        ok = WriteTrueColourPng(dib, job.OutputPath, job.SaveFlags); // keeps an opaque alpha
     else if (format.kind == OutputFormatKind::Webp && FreeImage_GetBPP(dib) == 32 &&
              FreeImage_GetImageType(dib) == FIT_BITMAP)
         ok = WriteWebpWithAlpha(dib, job.OutputPath, job.SaveFlags);

@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libfreeimage-dev libfreeimageplus-dev libdevil-dev libjxr-dev libarchive-dev
   libopenjp2-7-dev
-  libpng-dev libjpeg-dev zlib1g-dev libtiff-dev
+  libpng-dev libjpeg-dev zlib1g-dev libtiff-dev libspng-dev libdeflate-dev pngcheck
   libcairo2-dev libfreetype-dev libfontconfig-dev libharfbuzz-dev
   fonts-dejavu-core fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-croscore
   fonts-wine fonts-noto-cjk culmus fonts-kacst
