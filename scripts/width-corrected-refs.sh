@@ -20,6 +20,6 @@ python3 "$root/scripts/avg_width_font.py" $src/LiberationSans-Bold.ttf $fonts/qm
 python3 "$root/scripts/avg_width_font.py" $src/LiberationSans-Italic.ttf $fonts/qm-ariali.ttf Arial Italic 904
 python3 "$root/scripts/avg_width_font.py" $src/LiberationSans-BoldItalic.ttf $fonts/qm-arialbi.ttf Arial "Bold Italic" 983
 "$shared/oracle/render.sh" --probe-fonts Arial
-for set in libemf2svg libuemf pdf-exports pillow; do
+for set in corrupted libemf2svg libuemf pdf-exports pillow; do
   "$shared/oracle/render.sh" "$out/$set" "$shared/corpus/$set" || true
 done

@@ -113,8 +113,20 @@ StrikeChoice ChooseBitmapStrike(const std::vector<BitmapStrike>& strikes, double
             found = true;
         }
     }
-    int size = std::max(sizeOf(strikes[best.strike]), 1);
-    best.scale = static_cast<int>(std::clamp(std::floor(wanted / size), 1.0, 64.0));
+    // Enlargements are measured in cell heights (an em height asks for its internal leading
+    // on top). The next whole multiple is taken when it overshoots by at most a quarter of
+    // the cell, and doubling waits one pixel longer than that.
+    const BitmapStrike& s = strikes[best.strike];
+    const double cell = std::max(s.cellHeight, 1);
+    const double cellWanted = height < 0 ? wanted + s.internalLeading : wanted;
+    double scale = std::isfinite(cellWanted)
+                       ? std::clamp(std::ceil(cellWanted / cell - 1e-9), 1.0, 64.0)
+                       : 1.0;
+    const double overshoot = scale * cell - cellWanted;
+    const int quarter = std::max(s.cellHeight, 1) / 4;
+    if ((scale > 2 && overshoot > quarter) || (scale == 2 && overshoot > quarter - 1))
+        scale -= 1;
+    best.scale = static_cast<int>(scale);
     return best;
 }
 

@@ -44,8 +44,9 @@ struct StrikeChoice {
 
 /// The size the font mapper takes for a logical font height in device pixels (positive: cell
 /// height, negative: em height): the tallest size that is not taller than asked for, else
-/// the shortest. Raster glyphs only grow by whole multiples: a request at least twice the
-/// chosen size enlarges it that many times. strikes must not be empty.
+/// the shortest. Raster glyphs only grow by whole multiples of the cell height: the next
+/// multiple is taken when it is at most a quarter of a cell taller than asked for (a
+/// quarter less one pixel for doubling). strikes must not be empty.
 StrikeChoice ChooseBitmapStrike(const std::vector<BitmapStrike>& strikes, double height);
 
 /// The mask of one glyph of a raster font, in pixels (coverage is 0 or 255, row by row).

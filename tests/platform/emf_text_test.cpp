@@ -320,15 +320,19 @@ namespace {
 using qm::emf::testing::EmfBuilder;
 using qm::emf::testing::Picture;
 
-// EMR_EXTCREATEFONTINDIRECTW for an Arial of the given height into slot 1, selected.
-void AddArial(EmfBuilder& b, int height) {
-    std::vector<int32_t> f = {1, height, 0, 0, 0, 400, 0, 0};
-    const char16_t face[] = u"Arial";
+// EMR_EXTCREATEFONTINDIRECTW for a face (ASCII) of the given height into a slot, selected.
+void AddFont(EmfBuilder& b, const char* face, int height, int32_t slot = 1) {
+    std::vector<int32_t> f = {slot, height, 0, 0, 0, 400, 0, 0};
     std::vector<int32_t> name(16, 0);
-    std::memcpy(name.data(), face, sizeof(face));
+    for (size_t i = 0; face[i] && i < 31; ++i)
+        reinterpret_cast<char16_t*>(name.data())[i] = static_cast<unsigned char>(face[i]);
     f.insert(f.end(), name.begin(), name.end());
     b.Raw(82, f);
-    b.Record(37, {1});
+    b.Record(37, {slot});
+}
+
+void AddArial(EmfBuilder& b, int height) {
+    AddFont(b, "Arial", height);
 }
 
 // EMR_EXTTEXTOUTW of ASCII text at (x, y) with optional spacing array.
@@ -378,6 +382,37 @@ TEST(TextRecords, UpdateCurrentPositionChainsStrings) {
     ASSERT_FALSE(cols.empty());
     EXPECT_NEAR(cols.front(), 10 + 1, 2);
     EXPECT_NEAR(cols.back(), 60 + 3, 2) << "second string starts where the first ended";
+}
+
+TEST(TextRecords, RasterFontDoublesOnlyNearTwiceItsCell) {
+    if (!qm::fonts::MatchFont("Courier", 400, false).bitmap)
+        GTEST_SKIP() << "no look-alike raster fonts installed";
+    // Courier's one size has a 13 px cell and no internal leading: 22 px stays single
+    // (26 would overshoot by 4), 24 px doubles (by 2, within a quarter cell less one).
+    EmfBuilder b(200, 100);
+    b.Record(18, {1}); // SetBkMode TRANSPARENT
+    AddFont(b, "Courier", -13, 1);
+    AddText(b, 10, 10, "H");
+    AddFont(b, "Courier", -22, 2);
+    AddText(b, 60, 10, "H");
+    AddFont(b, "Courier", -24, 3);
+    AddText(b, 110, 10, "H");
+    Picture p = qm::emf::testing::Play(b.Finish());
+    ASSERT_TRUE(p.played);
+    auto inkHeight = [&](int x0, int x1) {
+        int top = p.height, bottom = -1;
+        for (int y = 0; y < p.height; ++y)
+            for (int x = x0; x < x1; ++x)
+                if ((p.At(x, y) & 0xFF) < 128) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        return bottom - top + 1;
+    };
+    int plain = inkHeight(0, 50);
+    ASSERT_GT(plain, 3);
+    EXPECT_EQ(inkHeight(50, 100), plain);
+    EXPECT_EQ(inkHeight(100, 200), 2 * plain);
 }
 
 TEST(TextRecords, OpaqueRectangleAndTruncatedStrings) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <future>
 #include <vector>
 
@@ -108,6 +109,31 @@ TEST(BitmapFonts, MapperPicksTallestSizeNotTallerAndWholeEnlargements) {
     EXPECT_EQ(pick(-33), std::make_pair(2, 2)); // only whole multiples of em 16
     EXPECT_EQ(pick(100), std::make_pair(2, 5));
     EXPECT_EQ(pick(1e9).second, 64); // bounded
+
+    // Enlargements as the reference renderer's recorder measured them (its advances):
+    // the next multiple of the cell is taken when it overshoots by at most a quarter cell,
+    // a quarter less one pixel for doubling. An em height adds the internal leading.
+    EXPECT_EQ(pick(-30), std::make_pair(2, 1)); // cell 34 asked: 40 overshoots by 6
+    EXPECT_EQ(pick(-32), std::make_pair(2, 2)); // 36: by 4, just within
+    EXPECT_EQ(pick(-40), std::make_pair(2, 2)); // 44: 60 overshoots by 16
+    EXPECT_EQ(pick(30), std::make_pair(2, 1));
+    EXPECT_EQ(pick(37), std::make_pair(2, 2));
+    const std::vector<BitmapStrike> courier = {{0, 13, 0, 400}};
+    const std::vector<BitmapStrike> small = {{0, 11, 2, 400}};
+    auto scale = [](const std::vector<BitmapStrike>& s, double h) {
+        return ChooseBitmapStrike(s, h).scale;
+    };
+    EXPECT_EQ(scale(courier, -22), 1);
+    EXPECT_EQ(scale(courier, -24), 2);
+    EXPECT_EQ(scale(courier, -30), 2);
+    EXPECT_EQ(scale(courier, -40), 3);
+    EXPECT_EQ(scale(courier, 37), 3);
+    EXPECT_EQ(scale(small, -18), 1);
+    EXPECT_EQ(scale(small, -20), 2);
+    EXPECT_EQ(scale(small, -30), 3);
+    EXPECT_EQ(scale(small, -40), 4);
+    EXPECT_EQ(scale(small, 30), 2);
+    EXPECT_EQ(scale(small, std::nan("")), 1);
 }
 
 TEST(BitmapFonts, LookAlikeFilesOfWindowsFaces) {
