@@ -2,6 +2,8 @@
 // white surface of its own size. Reports the median and 95th percentile per file (ms).
 //   ./bench/player_bench [--benchmark_filter=...]   (QM_SHARED_DIR overrides the corpus root;
 //   QM_EMFPLUS=never|auto|prefer picks the playback of files with EMF+ records, auto by default)
+// BM_PlayManyRectangleClip plays a metafile of our own: a clip region of many rectangles and
+// thousands of drawings under it, the shape of charts clipped to text or to a plot area.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 
 #include "bench/per_file_times.h"
 #include "platform/emf/emf_player.h"
+#include "tests/platform/emf_builder.h"
 
 namespace {
 
@@ -86,8 +89,55 @@ void BM_PlayPdfExports(benchmark::State& state) {
     PlaySet(state, "pdf-exports");
 }
 
+// A w x h picture clipped to a region of `rects` rectangles (bands of a ring, two per row
+// band, as a region made from an ellipse outline comes out), then `draws` drawings: filled
+// rectangles, ellipses and wide lines, spread over the picture.
+std::vector<uint8_t> ManyRectangleClip(int w, int h, int rects, int draws) {
+    qm::emf::testing::EmfBuilder b(w, h, 4);
+    const int bands = std::max(1, rects / 2), bandH = std::max(1, h / bands);
+    std::vector<int32_t> region;
+    for (int i = 0; i < bands; ++i) {
+        const int y = i * h / bands, inset = (i % 16) * w / 64;
+        region.insert(region.end(), {inset, y, w / 2 - 4, y + bandH});
+        region.insert(region.end(), {w / 2 + 4, y, w - inset, y + bandH});
+    }
+    const int32_t count = int32_t(region.size() / 4);
+    std::vector<int32_t> clip{32 + count * 16, 5, 32, 1, count, count * 16, 0, 0, w, h};
+    clip.insert(clip.end(), region.begin(), region.end());
+    b.Raw(75, clip);                                      // EMR_EXTSELECTCLIPRGN, RGN_COPY
+    b.Record(39, {1, 0, 0x3366CC, 0}).Record(37, {1});    // a solid brush
+    b.Record(38, {2, 0, 3, 0, 0x202020}).Record(37, {2}); // a three-pixel pen
+    for (int i = 0; i < draws; ++i) {
+        const int x = (i * 37) % (w - 40), y = (i * 53) % (h - 40), s = 8 + i % 32;
+        switch (i % 3) {
+        case 0:
+            b.Record(43, {x, y, x + s, y + s}); // EMR_RECTANGLE
+            break;
+        case 1:
+            b.Record(42, {x, y, x + s, y + s / 2}); // EMR_ELLIPSE
+            break;
+        default:
+            b.Record(27, {x, y}).Record(54, {x + s, y + s / 3}); // MOVETOEX, LINETO
+        }
+    }
+    return b.Finish();
+}
+
+void BM_PlayManyRectangleClip(benchmark::State& state) {
+    const int w = 1600, h = 1200;
+    const std::vector<uint8_t> data = ManyRectangleClip(w, h, int(state.range(0)), 3000);
+    std::vector<uint32_t> pixels;
+    for (auto _ : state) {
+        pixels.assign(size_t(w + 1) * (h + 1), 0xFFFFFFFFu);
+        const Surface s{pixels.data(), w + 1, h + 1, (w + 1) * 4};
+        PlayEnhMetaFile(data, s, {0, 0, w, h});
+    }
+    state.counters["clip_rects"] = double(state.range(0));
+}
+
 } // namespace
 
+BENCHMARK(BM_PlayManyRectangleClip)->Arg(2)->Arg(256)->Arg(1200)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlayLibemf2svg)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlayLibuemf)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlayPdfExports)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);

@@ -113,10 +113,11 @@ void PaintWithRop(PlayerState& s, const std::function<void(cairo_t*)>& draw) {
     if (rop == R2_NOP)
         return;
     if (IsCopyMode(rop)) {
-        cairo_save(s.cr);
-        s.ApplyClip(s.cr);
-        draw(s.cr);
-        cairo_restore(s.cr);
+        cairo_t* c = s.ClippedContext();
+        cairo_save(c);
+        cairo_new_path(c);
+        draw(c);
+        cairo_restore(c);
         return;
     }
     // Other mix modes: record the drawing, then replay it band by band over the pixels it

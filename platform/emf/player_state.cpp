@@ -58,6 +58,7 @@ PlayerState::PlayerState(const EmfHeaderInfo& h, const Surface& target, const Re
 }
 
 PlayerState::~PlayerState() {
+    m_clipCache.Reset();
     cairo_destroy(cr);
     cairo_surface_flush(surface);
     cairo_surface_destroy(surface);
@@ -89,29 +90,16 @@ double PlayerState::DeviceWidth(double logical) const {
 }
 
 RegionPtr PlayerState::EffectiveClip() const {
-    if (!dc.metaRegion)
-        return dc.clip;
-    if (!dc.clip)
-        return dc.metaRegion;
-    cairo_region_t* r = cairo_region_copy(dc.clip.get());
-    cairo_region_intersect(r, dc.metaRegion.get());
-    return MakeRegion(r);
+    return m_clipCache.Effective(dc.clip, dc.metaRegion);
 }
 
 void PlayerState::ApplyClip(cairo_t* target) const {
-    const RegionPtr clip = EffectiveClip();
-    if (!clip)
-        return;
-    cairo_new_path(target);
-    const int n = cairo_region_num_rectangles(clip.get());
-    for (int i = 0; i < n; ++i) {
-        cairo_rectangle_int_t r;
-        cairo_region_get_rectangle(clip.get(), i, &r);
-        cairo_rectangle(target, r.x, r.y, r.width, r.height);
-    }
-    if (n == 0)
-        cairo_rectangle(target, 0, 0, 0, 0);
-    cairo_clip(target);
+    if (const RegionPtr clip = EffectiveClip())
+        ClipToRegion(target, clip.get());
+}
+
+cairo_t* PlayerState::ClippedContext() {
+    return m_clipCache.Context(cr, dc.clip, dc.metaRegion);
 }
 
 PathData& PlayerState::EditPath() {

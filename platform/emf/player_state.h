@@ -17,6 +17,7 @@
 
 #include "platform/emf/emf_player.h"
 #include "platform/emf/emf_records.h"
+#include "platform/emf/player_clip_cache.h"
 
 namespace qm::emf {
 
@@ -136,8 +137,8 @@ struct GdiObject {
     LogFontW font;
 };
 
-/// A device-space region; null means "no clipping". Regions are never changed once built.
-using RegionPtr = std::shared_ptr<cairo_region_t>;
+/// A device-space region (RegionPtr); null means "no clipping". Regions are never changed
+/// once built: the clip cache relies on it.
 RegionPtr MakeRegion(cairo_region_t* owned);
 
 /// Figures in device coordinates with their PT_* point types (a Bezier segment is three
@@ -224,12 +225,19 @@ public:
     /// Intersects target's clip with the DC's clip (does nothing when there is none). The
     /// target's user space must be device pixels (identity matrix on the surface).
     void ApplyClip(cairo_t* target) const;
+    /// A context on the target surface with the clip in force already set, kept while the
+    /// clip stays the same; cr itself when there is no clip. Wrap each drawing in cairo_save
+    /// and cairo_restore.
+    cairo_t* ClippedContext();
 
     /// The DC's path for changing (copied first when a saved state shares it).
     PathData& EditPath();
 
     /// Object by table index or stock-object index (0x80000000 | n); null when unknown.
     const GdiObject* Object(uint32_t index) const;
+
+private:
+    mutable ClipCache m_clipCache;
 };
 
 } // namespace qm::emf

@@ -92,17 +92,16 @@ void Output(PlayerState& s, TextRequest& req) {
         req.refY = s.dc.currentPos.y;
     }
     bool inPath = s.dc.path && s.dc.path->recording;
-    cairo_t* cr = s.cr;
+    cairo_t* cr = inPath ? s.cr : s.ClippedContext();
     cairo_save(cr);
+    cairo_new_path(cr);
     TextResult result;
     if (inPath) {
         req.toPath = true;
-        cairo_new_path(cr);
         result = DrawTextRequest(cr, req);
         AppendPathFromCairo(s, cr);
         cairo_new_path(cr);
     } else {
-        s.ApplyClip(cr);
         result = DrawTextRequest(cr, req);
     }
     cairo_restore(cr);
