@@ -2,6 +2,19 @@
 
 namespace qm::emf {
 
+namespace {
+
+// Clips of up to this many rectangles are set whole: cutting them down costs more than it saves.
+constexpr int kFewRects = 32;
+
+cairo_t* ContextLike(cairo_t* plain) {
+    cairo_t* c = cairo_create(cairo_get_target(plain));
+    cairo_set_antialias(c, cairo_get_antialias(plain));
+    return c;
+}
+
+} // namespace
+
 ClipCache::~ClipCache() {
     Reset();
 }
@@ -9,7 +22,9 @@ ClipCache::~ClipCache() {
 void ClipCache::Reset() {
     if (m_context)
         cairo_destroy(m_context);
-    m_context = nullptr;
+    if (m_bounded)
+        cairo_destroy(m_bounded);
+    m_context = m_bounded = nullptr;
     m_clip = m_metaRegion = m_effective = nullptr;
     m_valid = false;
 }
@@ -29,6 +44,7 @@ void ClipCache::Update(const RegionPtr& clip, const RegionPtr& metaRegion) {
         cairo_region_intersect(r, metaRegion.get());
         m_effective = RegionPtr(r, [](cairo_region_t* p) { cairo_region_destroy(p); });
     }
+    m_effectiveRects = m_effective ? cairo_region_num_rectangles(m_effective.get()) : 0;
     m_valid = true;
 }
 
@@ -37,17 +53,30 @@ RegionPtr ClipCache::Effective(const RegionPtr& clip, const RegionPtr& metaRegio
     return m_effective;
 }
 
-cairo_t* ClipCache::Context(cairo_t* plain, const RegionPtr& clip, const RegionPtr& metaRegion) {
+cairo_t* ClipCache::Context(cairo_t* plain, const RegionPtr& clip, const RegionPtr& metaRegion,
+                            const cairo_rectangle_int_t* bounds) {
     Update(clip, metaRegion);
     if (!m_effective)
         return plain;
+    if (bounds && m_effectiveRects > kFewRects)
+        return BoundedContext(plain, *bounds);
     if (!m_context) {
-        // Set up as the plain context is; the clip goes on once for every drawing under it.
-        m_context = cairo_create(cairo_get_target(plain));
-        cairo_set_antialias(m_context, cairo_get_antialias(plain));
+        // The clip goes on once for every drawing under it.
+        m_context = ContextLike(plain);
         ClipToRegion(m_context, m_effective.get());
     }
     return m_context;
+}
+
+cairo_t* ClipCache::BoundedContext(cairo_t* plain, const cairo_rectangle_int_t& bounds) {
+    if (!m_bounded)
+        m_bounded = ContextLike(plain);
+    cairo_region_t* part = cairo_region_copy(m_effective.get());
+    cairo_region_intersect_rectangle(part, &bounds);
+    cairo_reset_clip(m_bounded);
+    ClipToRegion(m_bounded, part);
+    cairo_region_destroy(part);
+    return m_bounded;
 }
 
 void ClipToRegion(cairo_t* target, const cairo_region_t* region) {

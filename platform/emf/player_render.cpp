@@ -142,22 +142,27 @@ void FillFigures(PlayerState& s, const PathData& f, const Brush& brush, bool wit
         return;
     }
     ChargeFigures(s, f, 0);
-    PaintWithRop(s, [&](cairo_t* c) {
-        if (!SetBrushSource(s, c, brush))
-            return;
-        cairo_set_fill_rule(c, s.dc.polyFillMode == FILL_WINDING ? CAIRO_FILL_RULE_WINDING
-                                                                 : CAIRO_FILL_RULE_EVEN_ODD);
-        cairo_new_path(c);
-        AddFiguresToCairo(c, f);
-        cairo_fill(c);
-        if (!outline.on.empty()) {
-            // A second fill with the same source: pixels of both count once, also under
-            // mix modes, which are applied to the combined coverage.
-            cairo_set_fill_rule(c, CAIRO_FILL_RULE_WINDING);
-            AddRects(c, outline.on);
+    cairo_rectangle_int_t bounds;
+    const bool bounded = FigureBounds(f, 2.0, bounds);
+    PaintWithRop(
+        s,
+        [&](cairo_t* c) {
+            if (!SetBrushSource(s, c, brush))
+                return;
+            cairo_set_fill_rule(c, s.dc.polyFillMode == FILL_WINDING ? CAIRO_FILL_RULE_WINDING
+                                                                     : CAIRO_FILL_RULE_EVEN_ODD);
+            cairo_new_path(c);
+            AddFiguresToCairo(c, f);
             cairo_fill(c);
-        }
-    });
+            if (!outline.on.empty()) {
+                // A second fill with the same source: pixels of both count once, also under
+                // mix modes, which are applied to the combined coverage.
+                cairo_set_fill_rule(c, CAIRO_FILL_RULE_WINDING);
+                AddRects(c, outline.on);
+                cairo_fill(c);
+            }
+        },
+        bounded ? &bounds : nullptr);
 }
 
 void FillDeviceRectsWithBrush(PlayerState& s, const std::vector<cairo_rectangle_int_t>& rects,

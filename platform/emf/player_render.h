@@ -28,8 +28,14 @@ std::vector<Polyline> FlattenFigures(const PathData& f);
 void AddFiguresToCairo(cairo_t* cr, const PathData& f, double offset = 0.5);
 
 /// Runs draw on the target with the DC's clip and mix mode (R2_*) applied. draw sets its own
-/// source and fills or strokes in device pixels.
-void PaintWithRop(PlayerState& s, const std::function<void(cairo_t*)>& draw);
+/// source and fills or strokes in device pixels. bounds, when given, must hold every pixel draw
+/// may set (it makes drawings under clips of many rectangles cheaper).
+void PaintWithRop(PlayerState& s, const std::function<void(cairo_t*)>& draw,
+                  const cairo_rectangle_int_t* bounds = nullptr);
+
+/// Device pixels that hold the figures' points grown by margin on every side; false when a
+/// point is not finite (then there are no bounds to give).
+bool FigureBounds(const PathData& f, double margin, cairo_rectangle_int_t& bounds);
 
 /// Sets brush as cr's source (hatches, patterns aligned to the brush origin). False for a
 /// null brush (nothing to paint).

@@ -108,12 +108,33 @@ void detail::PixelRunPainter::Paint(cairo_rectangle_int_t r, uint32_t pixel) {
         PaintRow(x0, x1, y, pixel, checkClip);
 }
 
-void PaintWithRop(PlayerState& s, const std::function<void(cairo_t*)>& draw) {
+bool FigureBounds(const PathData& f, double margin, cairo_rectangle_int_t& bounds) {
+    if (f.points.empty() || !(margin >= 0 && margin < 1.0e6))
+        return false;
+    double x0 = f.points[0].x, y0 = f.points[0].y, x1 = x0, y1 = y0;
+    for (const PointD& p : f.points) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return false;
+        x0 = std::min(x0, p.x), x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+    }
+    // Points are drawn clamped to cairo's coordinate range: so are the bounds.
+    using detail::ClampCoord;
+    const int l = int(std::floor(ClampCoord(x0) - margin));
+    const int t = int(std::floor(ClampCoord(y0) - margin));
+    const int r = int(std::ceil(ClampCoord(x1) + margin));
+    const int b = int(std::ceil(ClampCoord(y1) + margin));
+    bounds = {l, t, r - l + 1, b - t + 1};
+    return true;
+}
+
+void PaintWithRop(PlayerState& s, const std::function<void(cairo_t*)>& draw,
+                  const cairo_rectangle_int_t* bounds) {
     const uint32_t rop = s.dc.rop2;
     if (rop == R2_NOP)
         return;
     if (IsCopyMode(rop)) {
-        cairo_t* c = s.ClippedContext();
+        cairo_t* c = s.ClippedContext(bounds);
         cairo_save(c);
         cairo_new_path(c);
         draw(c);

@@ -98,8 +98,8 @@ void PlayerState::ApplyClip(cairo_t* target) const {
         ClipToRegion(target, clip.get());
 }
 
-cairo_t* PlayerState::ClippedContext() {
-    return m_clipCache.Context(cr, dc.clip, dc.metaRegion);
+cairo_t* PlayerState::ClippedContext(const cairo_rectangle_int_t* bounds) {
+    return m_clipCache.Context(cr, dc.clip, dc.metaRegion, bounds);
 }
 
 PathData& PlayerState::EditPath() {

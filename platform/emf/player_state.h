@@ -227,8 +227,8 @@ public:
     void ApplyClip(cairo_t* target) const;
     /// A context on the target surface with the clip in force already set, kept while the
     /// clip stays the same; cr itself when there is no clip. Wrap each drawing in cairo_save
-    /// and cairo_restore.
-    cairo_t* ClippedContext();
+    /// and cairo_restore. bounds, when given, must hold every pixel the drawing may set.
+    cairo_t* ClippedContext(const cairo_rectangle_int_t* bounds = nullptr);
 
     /// The DC's path for changing (copied first when a saved state shares it).
     PathData& EditPath();

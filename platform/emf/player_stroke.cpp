@@ -305,34 +305,41 @@ void StrokeFigures(PlayerState& s, const PathData& f, const Pen& pen) {
         axisParallel = f.types[i] != PT_BEZIERTO &&
                        (f.points[i].x == f.points[i - 1].x || f.points[i].y == f.points[i - 1].y);
     const double offset = width % 2 == 0 || axisParallel ? 0.5 : 0.0;
-    PaintWithRop(s, [&](cairo_t* c) {
-        if (geometric && pen.brushStyle == BS_HATCHED) {
-            Brush b;
-            b.style = BS_HATCHED;
-            b.color = pen.color;
-            b.hatch = pen.hatch;
-            SetBrushSource(s, c, b);
-        } else {
-            SetColor(c, pen.color);
-        }
-        if (roundLine) {
-            FillWideRoundLine(c, f, width);
-            return;
-        }
-        cairo_new_path(c);
-        AddFiguresToCairo(c, f, offset);
-        cairo_set_line_width(c, width);
-        cairo_set_line_cap(c, capStyle == PS_ENDCAP_SQUARE ? CAIRO_LINE_CAP_SQUARE
-                              : capStyle == PS_ENDCAP_FLAT ? CAIRO_LINE_CAP_BUTT
-                                                           : CAIRO_LINE_CAP_ROUND);
-        cairo_set_line_join(c, joinStyle == PS_JOIN_BEVEL   ? CAIRO_LINE_JOIN_BEVEL
-                               : joinStyle == PS_JOIN_MITER ? CAIRO_LINE_JOIN_MITER
-                                                            : CAIRO_LINE_JOIN_ROUND);
-        cairo_set_miter_limit(c, std::max(1.0, s.dc.miterLimit));
-        if (!dash.empty())
-            cairo_set_dash(c, dash.data(), int(dash.size()), 0);
-        cairo_stroke(c);
-    });
+    // Joins reach at most the miter limit times half the width beyond a point, caps less.
+    cairo_rectangle_int_t bounds;
+    const bool bounded =
+        FigureBounds(f, double(width) * std::max(2.0, s.dc.miterLimit) + 2.0, bounds);
+    PaintWithRop(
+        s,
+        [&](cairo_t* c) {
+            if (geometric && pen.brushStyle == BS_HATCHED) {
+                Brush b;
+                b.style = BS_HATCHED;
+                b.color = pen.color;
+                b.hatch = pen.hatch;
+                SetBrushSource(s, c, b);
+            } else {
+                SetColor(c, pen.color);
+            }
+            if (roundLine) {
+                FillWideRoundLine(c, f, width);
+                return;
+            }
+            cairo_new_path(c);
+            AddFiguresToCairo(c, f, offset);
+            cairo_set_line_width(c, width);
+            cairo_set_line_cap(c, capStyle == PS_ENDCAP_SQUARE ? CAIRO_LINE_CAP_SQUARE
+                                  : capStyle == PS_ENDCAP_FLAT ? CAIRO_LINE_CAP_BUTT
+                                                               : CAIRO_LINE_CAP_ROUND);
+            cairo_set_line_join(c, joinStyle == PS_JOIN_BEVEL   ? CAIRO_LINE_JOIN_BEVEL
+                                   : joinStyle == PS_JOIN_MITER ? CAIRO_LINE_JOIN_MITER
+                                                                : CAIRO_LINE_JOIN_ROUND);
+            cairo_set_miter_limit(c, std::max(1.0, s.dc.miterLimit));
+            if (!dash.empty())
+                cairo_set_dash(c, dash.data(), int(dash.size()), 0);
+            cairo_stroke(c);
+        },
+        bounded ? &bounds : nullptr);
 }
 
 } // namespace qm::emf

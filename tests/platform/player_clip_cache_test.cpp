@@ -98,6 +98,58 @@ TEST(ClipCache, ContextCarriesTheClipOfTheCurrentState) {
     EXPECT_EQ(x1 - x0, 0);
 }
 
+TEST(ClipCache, BoundedContextClipsToThePartOfTheRegionWithinTheBounds) {
+    Canvas canvas;
+    ClipCache cache;
+    std::vector<cairo_rectangle_int_t> rows;
+    for (int y = 0; y < 64; y += 2)
+        rows.push_back({0, y, 64, 1});
+    rows.push_back({40, 1, 4, 1});
+    const RegionPtr many = Rects(rows);
+    const cairo_rectangle_int_t bounds{30, 0, 20, 4};
+    cairo_t* c = cache.Context(canvas.cr, many, nullptr, &bounds);
+    const RegionPtr expected = Rects({{30, 0, 20, 1}, {40, 1, 4, 1}, {30, 2, 20, 1}});
+    EXPECT_TRUE(cairo_region_equal(ClipOf(c).get(), expected.get()));
+    // Without bounds the whole region applies, also after a bounded drawing.
+    EXPECT_TRUE(
+        cairo_region_equal(ClipOf(cache.Context(canvas.cr, many, nullptr)).get(), many.get()));
+}
+
+// Wide pens (mitred joins far beyond their points, round ends) and curved fills under a clip
+// of many rectangles: each pixel is the unclipped drawing's inside the clip, white outside.
+TEST(ClipCache, DrawingsUnderManyRectanglesMatchTheUnclippedDrawingWithinTheClip) {
+    auto picture = [](bool clipped) {
+        EmfBuilder b(200, 100, 8);
+        if (clipped) {
+            std::vector<std::vector<int32_t>> rows;
+            for (int y = 0; y < 100; y += 2)
+                rows.push_back({0, y, 200, y + 1});
+            SelectClipRects(b, rows);
+        }
+        b.Record(39, {1, 0, 0x00FF00, 0}).Record(37, {1}); // green brush
+        // Geometric pen, 7 wide, mitred joins, flat ends.
+        b.Record(95, {2, 56, 0, 56, 0, 0x10000 | 0x2000 | 0x200, 7, 0, 0x0000FF, 0, 0, 0});
+        b.Record(37, {2});
+        b.Record(4, {0, 0, 0, 0, 3, 20, 85, 120, 70, 20, 55}); // EMR_POLYLINE, a sharp turn
+        b.Record(38, {3, 0, 5, 0, 0xFF0000}).Record(37, {3});  // blue pen, 5 wide, round
+        b.Record(42, {130, 10, 190, 45});                      // EMR_ELLIPSE
+        b.Record(27, {10, 10}).Record(54, {100, 40});          // MOVETOEX, LINETO
+        return Play(b.Finish());
+    };
+    const auto clipped = picture(true), plain = picture(false);
+    ASSERT_TRUE(clipped.played && plain.played);
+    int differing = 0, inked = 0;
+    for (int y = 0; y < plain.height; ++y)
+        for (int x = 0; x < plain.width; ++x) {
+            const uint32_t want = y % 2 == 0 && y < 100 && x < 200 ? plain.At(x, y) : kWhite;
+            differing += clipped.At(x, y) != want;
+            inked += plain.At(x, y) != kWhite;
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(plain.At(138, 70), kRed); // the mitre's tip, far beyond its point
+    EXPECT_GT(inked, 2000);
+}
+
 // Clip changes between drawings (new regions, SaveDC/RestoreDC, the meta region) must never
 // leave a drawing under the clip of an earlier state.
 TEST(ClipCache, DrawingsFollowEveryClipChange) {
