@@ -1,7 +1,7 @@
 // Whole conversion runs: every metafile of the shared corpus (all its sets, the damaged ones
 // too) converted to PNG with default settings by the conversion worker, as a console run over
-// the corpus folder does. Reports files/s, MB/s of output written and megapixels/s of output
-// pictures.
+// the corpus folder does, on one thread and on one per core (threads:0). Reports files/s, MB/s
+// of output written and megapixels/s of output pictures.
 //   ./bench/run_bench [--benchmark_filter=...]   (QM_SHARED_DIR overrides the corpus root;
 //   skipped when the corpus is absent)
 #include <benchmark/benchmark.h>
@@ -75,7 +75,7 @@ Output MeasureOutput(const fs::path& dir) {
 
 // One run of the worker over the corpus, each set into its own output subfolder. Returns the
 // wall time in seconds.
-double ConvertCorpus(const Corpus& c, const fs::path& outDir, int32_t& converted) {
+double ConvertCorpus(const Corpus& c, const fs::path& outDir, int32_t threads, int32_t& converted) {
     qm::SettingsRecord settings;
     qm::ResetSettings(settings, 1);
     qm::ConversionJobRecord job;
@@ -93,6 +93,7 @@ double ConvertCorpus(const Corpus& c, const fs::path& outDir, int32_t& converted
     qm::ConversionProgressRecord progress;
     std::mutex lock;
     qm::WorkerContext ctx{job, progress, lock, inputs, settings, [](std::string_view) {}, nullptr};
+    ctx.threads = threads;
     const auto t0 = std::chrono::steady_clock::now();
     converted = qm::RunConversionWorker(ctx);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -112,13 +113,14 @@ void BM_ConvertCorpusRun(benchmark::State& state) {
     for (auto _ : state) {
         fs::remove_all(outDir);
         fs::create_directories(outDir);
-        const double s = ConvertCorpus(c, outDir, converted);
+        const double s = ConvertCorpus(c, outDir, int32_t(state.range(0)), converted);
         state.SetIterationTime(s);
         seconds += s;
         out = MeasureOutput(outDir);
     }
     fs::remove_all(outDir);
     const double perRun = seconds / double(state.iterations());
+    state.counters["threads"] = qm::ConversionThreadCount(int32_t(state.range(0)));
     state.counters["files"] = double(c.files.size());
     state.counters["converted"] = converted;
     state.counters["files_per_s"] = double(c.files.size()) / perRun;
@@ -130,4 +132,10 @@ void BM_ConvertCorpusRun(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_ConvertCorpusRun)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_ConvertCorpusRun)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
