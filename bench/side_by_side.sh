@@ -4,7 +4,8 @@
 #   bench/side_by_side.sh <quellmark executable> [set folder] [work folder]
 # The set defaults to ../shared/corpus/libemf2svg. Two lists are measured: the set without the
 # pictures over 100 megapixels ("small") and the whole set ("all"). Each list is converted
-#   per-file: one process per file, one file after the other;
+#   per-file: one process per file, one file after the other (the whole set's row adds the
+#             small list's and the large pictures' ("big") runs, so no file runs twice);
 #   folder:   one process for the whole list.
 # The two tools take turns, case by case, so that both see the same load. Times are wall
 # clock and CPU (user + system, children included) from /usr/bin/time. LibreOffice is not a
@@ -41,13 +42,18 @@ EOF
 }
 
 # The lists, as folders of links (the folder runs need a folder).
-rm -rf "$work/in" && mkdir -p "$work/in/small" "$work/in/all"
+rm -rf "$work/in" && mkdir -p "$work/in/small" "$work/in/big" "$work/in/all"
 mapfile -t files < <(find "$set_dir" -maxdepth 1 -iname '*.emf' | sort)
 [ ${#files[@]} -gt 0 ] || { echo "no metafiles in $set_dir"; exit 1; }
 big=0
 while read -r mp path; do
     ln -s "$path" "$work/in/all/"
-    if awk -v m="$mp" 'BEGIN { exit !(m > 100) }'; then big=$((big + 1)); else ln -s "$path" "$work/in/small/"; fi
+    if awk -v m="$mp" 'BEGIN { exit !(m > 100) }'; then
+        big=$((big + 1))
+        ln -s "$path" "$work/in/big/"
+    else
+        ln -s "$path" "$work/in/small/"
+    fi
 done < <(megapixels "${files[@]}")
 
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
@@ -84,10 +90,11 @@ timed() { # name out_dir command...
 }
 
 per_file_qm() { # list_dir out_dir
-    for f in "$1"/*; do "$qm" -q -i "$(realpath "$f")" -o "$2" -c png; done
+    for f in "$1"/*; do [ -e "$f" ] && "$qm" -q -i "$(realpath "$f")" -o "$2" -c png; done
 }
 per_file_office() {
     for f in "$1"/*; do
+        [ -e "$f" ] || continue
         "$office" -env:UserInstallation="$profile" --headless --convert-to png --outdir "$2" "$f"
     done
 }
@@ -111,17 +118,23 @@ echo "machine: $(nproc) cores; $(LC_ALL=C uptime | sed 's/.*load/load/')"
 echo "quellmark: $qm"
 [ -n "$office" ] && echo "office: $("$office" --version 2>/dev/null | head -n 1)"
 printf '%-6s %-9s %-10s %8s %8s %6s %9s %9s %8s\n' list mode tool wall_s cpu_s files out_MB out_MP files/s
-for list in small all; do
-    for mode in per-file folder; do
-        for tool in quellmark office; do
-            [ "$tool" = office ] && [ -z "$office" ] && continue
-            fn=${mode/per-file/per_file}_${tool/quellmark/qm}
-            row=$(timed "$list-$mode-$tool" "$work/out/$list-$mode-$tool" \
-                bash -c "$fn \"\$0\" \"\$1\"" "$work/in/$list" "$work/out/$list-$mode-$tool")
-            read -r wall cpu n mb mp <<<"$row"
-            printf '%-6s %-9s %-10s %8s %8s %6s %9s %9s %8.2f\n' "$list" "$mode" "$tool" "$wall" \
-                "$cpu" "$n" "$mb" "$mp" "$(awk -v n="$n" -v w="$wall" 'BEGIN { print (w > 0 ? n / w : 0) }')"
-        done
+row() { # list mode tool wall cpu files MB MP
+    printf '%-6s %-9s %-10s %8.1f %8.1f %6d %9.1f %9.1f %8.2f\n' "$@" \
+        "$(awk -v n="$6" -v w="$4" 'BEGIN { print (w > 0 ? n / w : 0) }')"
+}
+for run in small:per-file big:per-file small:folder all:folder; do
+    list=${run%:*} mode=${run#*:}
+    for tool in quellmark office; do
+        [ "$tool" = office ] && [ -z "$office" ] && continue
+        fn=${mode/per-file/per_file}_${tool/quellmark/qm}
+        name=$list-$mode-$tool
+        timed "$name" "$work/out/$name" bash -c "$fn \"\$0\" \"\$1\"" "$work/in/$list" \
+            "$work/out/$name" >"$work/$name.row"
+        row "$list" "$mode" "$tool" $(cat "$work/$name.row")
+        if [ "$list" = big ]; then # the whole set, one process per file
+            row all per-file "$tool" $(paste -d' ' "$work/small-$mode-$tool.row" "$work/$name.row" |
+                awk '{ print $1 + $6, $2 + $7, $3 + $8, $4 + $9, $5 + $10 }')
+        fi
     done
 done
 echo "after: $(LC_ALL=C uptime | sed 's/.*load/load/')"
