@@ -40,8 +40,8 @@ struct WorkerContext {
     const SettingsRecord& settings;
     LineWriter writeLine;
     LineWriter writeError; // failure lines; none written when empty
-    /// How many files are converted at once; unset takes settings.Advanced.Threads. 0 means
-    /// one per processor core. The results are the same for every count.
+    /// How many files are converted at once (0: one per processor core); one when unset. The
+    /// outputs, names, counters, lines and progress are the same for every count.
     std::optional<int32_t> threads = std::nullopt;
 };
 
@@ -52,9 +52,17 @@ std::string FailureLine(const ConversionJobRecord& job);
 /// publishes each entry under the lock, and stores the number of successes in FilesConverted
 /// at the end. A failed file shows in the count, as "Not OK" with diagnostics, and as one line
 /// "<file>: <reason>" through writeError. Returns the number of files converted.
+/// With several threads, files are made (rendered, processed, written under a temporary name)
+/// on as many threads, at most twice as many files ahead of the oldest unfinished one and within
+/// a shared memory budget, and finished (named, checked, moved into place, counted, reported)
+/// one by one in input order on the calling thread. The file being finished is the one
+/// published and the one the gate and a stop count from, as with one thread: files made ahead
+/// of a stop are dropped with their temporary files. A run whose text watermark shows the
+/// name counters converts one file at a time.
 int32_t RunConversionWorker(WorkerContext& ctx);
 
-/// The thread procedure over the global records; the parameter is ignored. Returns 0.
+/// The thread procedure over the global records, with Settings.Advanced.Threads threads; the
+/// parameter is ignored. Returns 0.
 int ConversionWorker(int32_t unused);
 
 /// Starts ConversionWorker on its own thread.

@@ -55,10 +55,14 @@ StagedOutput::~StagedOutput() {
 }
 
 bool StagedOutput::Commit() {
+    return CommitAs(m_output);
+}
+
+bool StagedOutput::CommitAs(const std::string& outputPath) {
     if (m_path.empty())
         return false;
-    if (std::rename(m_path.c_str(), m_output.c_str()) != 0) {
-        m_error = "cannot rename the written file to " + m_output + ": " + std::strerror(errno);
+    if (std::rename(m_path.c_str(), outputPath.c_str()) != 0) {
+        m_error = "cannot rename the written file to " + outputPath + ": " + std::strerror(errno);
         return false;
     }
     m_path.clear();

@@ -29,6 +29,9 @@ public:
     const std::string& Path() const { return m_path; }
     /// Moves the temporary file over the output name. False (cause in Error()) on failure.
     bool Commit();
+    /// Moves the temporary file over another name on the same file system, with the same
+    /// error text as Commit(). False (cause in Error()) on failure; the file then stays ours.
+    bool CommitAs(const std::string& outputPath);
     const std::string& Error() const { return m_error; }
 
 private:

@@ -92,9 +92,10 @@ private:
         ResetConversionProgress();
         m_worker.Start([this] {
             // No diagnostic lines: the run's outcome is in the dialog.
-            WorkerContext ctx{m_job,    ConversionProgress, ProgressLock,
-                              m_inputs, m_settings,         [](std::string_view) {},
-                              {}};
+            // As many threads as the settings say: one per core unless told otherwise.
+            WorkerContext ctx{
+                m_job,      ConversionProgress,      ProgressLock, m_inputs,
+                m_settings, [](std::string_view) {}, {},           m_settings.Advanced.Threads};
             RunConversionWorker(ctx);
         });
     }
