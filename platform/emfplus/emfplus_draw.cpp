@@ -280,6 +280,48 @@ void EmfPlusPlayer::Draw(const std::function<void(cairo_t*)>& draw, bool textAnt
     }
 }
 
+void EmfPlusPlayer::SetPathGradientInDevice(cairo_t* cr, const Brush& b,
+                                            const std::vector<PointF>& boundary,
+                                            const std::function<Argb(size_t)>& colourAt,
+                                            const cairo_matrix_t& toDevice, const DeviceBox& box) {
+    // Triangles far larger than the picture: made in device pixels and split down to the part
+    // near it, since the mesh rasteriser shades every patch whole.
+    auto corner = [&](PointF q, Argb c) {
+        ShadedCorner s{q.x,
+                       q.y,
+                       ((c >> 16) & 0xFF) / 255.0,
+                       ((c >> 8) & 0xFF) / 255.0,
+                       (c & 0xFF) / 255.0,
+                       (c >> 24) / 255.0};
+        cairo_matrix_transform_point(&toDevice, &s.x, &s.y);
+        return s;
+    };
+    std::vector<ShadedTriangle> triangles;
+    for (size_t i = 0; i < boundary.size(); ++i)
+        triangles.push_back(
+            {corner(b.center, b.color), corner(boundary[i], colourAt(i)),
+             corner(boundary[(i + 1) % boundary.size()], colourAt((i + 1) % boundary.size()))});
+    cairo_pattern_t* p = cairo_pattern_create_mesh();
+    for (const ShadedTriangle& t : SplitTrianglesToBox(std::move(triangles), box)) {
+        cairo_mesh_pattern_begin_patch(p);
+        cairo_mesh_pattern_move_to(p, t[0].x, t[0].y);
+        cairo_mesh_pattern_line_to(p, t[1].x, t[1].y);
+        cairo_mesh_pattern_line_to(p, t[2].x, t[2].y);
+        for (unsigned k = 0; k < 4; ++k) {
+            const ShadedCorner& c = t[k % 3];
+            cairo_mesh_pattern_set_corner_color_rgba(p, k, c.r, c.g, c.b, c.a);
+        }
+        cairo_mesh_pattern_end_patch(p);
+    }
+    m_gdi.ChargeWork(kSegmentWork * 64 * uint64_t(1 + boundary.size()));
+    // Pattern space is device space.
+    cairo_matrix_t userToDevice;
+    cairo_get_matrix(cr, &userToDevice);
+    cairo_pattern_set_matrix(p, &userToDevice);
+    cairo_set_source(cr, p);
+    cairo_pattern_destroy(p);
+}
+
 bool EmfPlusPlayer::SetBrushSource(cairo_t* cr, const Brush& b) {
     switch (b.type) {
     case Brush::Solid:
@@ -348,13 +390,31 @@ bool EmfPlusPlayer::SetBrushSource(cairo_t* cr, const Brush& b) {
         cairo_path_destroy(flat);
         if (pts.size() < 2)
             return false;
-        cairo_pattern_t* p = cairo_pattern_create_mesh();
         const size_t colours = b.surround.size();
         auto colourAt = [&](size_t i) {
             if (colours == 0)
                 return b.color;
             return b.surround[std::min(colours - 1, i * colours / pts.size())];
         };
+        // Brush space -> device pixels, to see how large the triangles come out.
+        cairo_matrix_t toDevice;
+        cairo_get_matrix(cr, &toDevice);
+        if (b.hasTransform && Invertible(b.transform))
+            cairo_matrix_multiply(&toDevice, &b.transform, &toDevice);
+        double x0 = b.center.x, y0 = b.center.y, x1 = x0, y1 = y0;
+        cairo_matrix_transform_point(&toDevice, &x0, &y0);
+        x1 = x0, y1 = y0;
+        for (const PointF& q : pts) {
+            double x = q.x, y = q.y;
+            cairo_matrix_transform_point(&toDevice, &x, &y);
+            x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+        }
+        const DeviceBox box = SurfaceBox(2);
+        if (MeshTooLarge(std::max(x1 - x0, y1 - y0), box)) {
+            SetPathGradientInDevice(cr, b, pts, colourAt, toDevice, box);
+            return true;
+        }
+        cairo_pattern_t* p = cairo_pattern_create_mesh();
         auto corner = [&](unsigned k, Argb c) {
             cairo_mesh_pattern_set_corner_color_rgba(p, k, ((c >> 16) & 0xFF) / 255.0,
                                                      ((c >> 8) & 0xFF) / 255.0, (c & 0xFF) / 255.0,
@@ -370,6 +430,7 @@ bool EmfPlusPlayer::SetBrushSource(cairo_t* cr, const Brush& b) {
             corner(0, b.color);
             corner(1, colourAt(i));
             corner(2, colourAt((i + 1) % pts.size()));
+            corner(3, b.color); // the closing side returns to the centre
             cairo_mesh_pattern_end_patch(p);
         }
         SetPatternTransform(p, b);

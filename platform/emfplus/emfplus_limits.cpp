@@ -271,4 +271,45 @@ uint64_t StrokeDashedWithin(cairo_t* cr, const DeviceBox& box, const std::vector
     return work;
 }
 
+bool MeshTooLarge(double extent, const DeviceBox& box) {
+    return !(extent <= LargeCurve(box));
+}
+
+std::vector<ShadedTriangle> SplitTrianglesToBox(std::vector<ShadedTriangle> triangles,
+                                                const DeviceBox& box) {
+    const double large = LargeCurve(box);
+    constexpr size_t kMaxTriangles = 1 << 20;
+    std::vector<ShadedTriangle> out;
+    while (!triangles.empty()) {
+        const ShadedTriangle t = triangles.back();
+        triangles.pop_back();
+        Hull h{t[0].x, t[0].y, t[0].x, t[0].y};
+        for (const ShadedCorner& c : t) {
+            h.x0 = std::min(h.x0, c.x), h.x1 = std::max(h.x1, c.x);
+            h.y0 = std::min(h.y0, c.y), h.y1 = std::max(h.y1, c.y);
+        }
+        if (!h.Meets(box))
+            continue;
+        if (h.Size() <= large || out.size() + triangles.size() >= kMaxTriangles) {
+            out.push_back(t);
+            continue;
+        }
+        // Halve the longest side.
+        size_t k = 0;
+        double longest = -1;
+        for (size_t i = 0; i < 3; ++i) {
+            const ShadedCorner &p = t[i], &q = t[(i + 1) % 3];
+            const double d = std::hypot(q.x - p.x, q.y - p.y);
+            if (d > longest)
+                longest = d, k = i;
+        }
+        const ShadedCorner &p = t[k], &q = t[(k + 1) % 3], &o = t[(k + 2) % 3];
+        const ShadedCorner m{(p.x + q.x) / 2, (p.y + q.y) / 2, (p.r + q.r) / 2,
+                             (p.g + q.g) / 2, (p.b + q.b) / 2, (p.a + q.a) / 2};
+        triangles.push_back({p, m, o});
+        triangles.push_back({m, q, o});
+    }
+    return out;
+}
+
 } // namespace qm::emfplus

@@ -5,6 +5,7 @@
 
 #include <cairo.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -35,5 +36,21 @@ double DashCount(cairo_t* cr, const std::vector<double>& dashes);
 /// The other stroke settings are cr's. Returns the work in budget units.
 uint64_t StrokeDashedWithin(cairo_t* cr, const DeviceBox& box, const std::vector<double>& dashes,
                             double offset);
+
+/// A corner of a shaded triangle: device pixels and a colour (components 0..1).
+struct ShadedCorner {
+    double x = 0, y = 0;
+    double r = 0, g = 0, b = 0, a = 0;
+};
+using ShadedTriangle = std::array<ShadedCorner, 3>;
+
+/// True when triangles spanning extent pixels would cost the mesh rasteriser far more than
+/// the box can show (it shades a patch whole, however little of it is visible).
+bool MeshTooLarge(double extent, const DeviceBox& box);
+
+/// Splits triangles that reach far beyond box in halves (colours interpolated linearly), down
+/// to the part near it; triangles wholly outside are dropped.
+std::vector<ShadedTriangle> SplitTrianglesToBox(std::vector<ShadedTriangle> triangles,
+                                                const DeviceBox& box);
 
 } // namespace qm::emfplus

@@ -106,6 +106,9 @@ private:
     /// Runs draw under the clip, antialias mode, compositing and the device matrix.
     void Draw(const std::function<void(cairo_t*)>& draw, bool textAntialias = false);
     bool SetBrushSource(cairo_t* cr, const Brush& brush);
+    void SetPathGradientInDevice(cairo_t* cr, const Brush& b, const std::vector<PointF>& boundary,
+                                 const std::function<Argb(size_t)>& colourAt,
+                                 const cairo_matrix_t& toDevice, const DeviceBox& box);
     bool SetBrushId(cairo_t* cr, uint16_t flags, uint32_t brushId);
     void FillShape(uint16_t flags, uint32_t brushId, const std::function<void(cairo_t*)>& path,
                    bool winding = false);

@@ -126,6 +126,28 @@ TEST(EmfPlusLimits, DashesNearTheSurfaceFallAsAWholeStrokeWouldPlaceThem) {
     EXPECT_LE(within.Differences(plain, 8), 2);
 }
 
+TEST(EmfPlusLimits, ShadedTrianglesAreSplitToTheBoxWithLinearColours) {
+    // Red grows from 0 at the left corner to 1 at the right one: linear in x everywhere.
+    std::vector<ShadedTriangle> in = {
+        {ShadedCorner{-1e6, -1e6, 0, 0, 0, 1}, ShadedCorner{1e6, -1e6, 1, 0, 0, 1},
+         ShadedCorner{0, 1e6, 0.5, 0, 0, 1}},
+        // wholly outside: dropped
+        {ShadedCorner{1e5, 1e5, 0, 0, 0, 1}, ShadedCorner{2e5, 1e5, 0, 0, 0, 1},
+         ShadedCorner{1e5, 2e5, 0, 0, 0, 1}}};
+    const auto out = SplitTrianglesToBox(in, kBox);
+    ASSERT_FALSE(out.empty());
+    EXPECT_LT(out.size(), 2000u);
+    for (const ShadedTriangle& t : out) {
+        double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
+        for (const ShadedCorner& c : t) {
+            EXPECT_NEAR(c.r, (c.x + 1e6) / 2e6, 1e-9);
+            x0 = std::min(x0, c.x), x1 = std::max(x1, c.x);
+            y0 = std::min(y0, c.y), y1 = std::max(y1, c.y);
+        }
+        EXPECT_TRUE(x1 >= kBox.x0 && x0 <= kBox.x1 && y1 >= kBox.y0 && y0 <= kBox.y1);
+    }
+}
+
 } // namespace
 } // namespace qm::emfplus
 
@@ -170,6 +192,41 @@ TEST(EmfPlusLimits, FiguresSpanningMillionsOfPixelsDrawTheirVisiblePart) {
     }
     EXPECT_NEAR(black, 50, 2);
     EXPECT_GE(changes, 98);
+}
+
+// A path gradient brush (id 1) of centre colour centre and one surround colour over the square
+// of side size around (cx, cy), filling a rectangle over the whole picture.
+std::vector<uint8_t> PathGradientPicture(uint32_t centre, uint32_t surround, float cx, float cy,
+                                         float size) {
+    EmfBuilder emf;
+    PlusBuilder b;
+    PlusData brush;
+    brush.U32(0xDBC01002).U32(3).U32(0).I32(0).U32(centre).F(cx).F(cy).U32(1).U32(surround);
+    const float h = size / 2;
+    brush.U32(4).F(cx - h).F(cy - h).F(cx + h).F(cy - h).F(cx + h).F(cy + h).F(cx - h).F(cy + h);
+    b.Record(0x4008, 0x0100 | 1, brush);
+    b.Record(0x400A, 0, PlusData().U32(1).U32(1).Rect(0, 0, 100, 100));
+    b.EndOfFile().Flush(emf);
+    return emf.Finish();
+}
+
+TEST(EmfPlusLimits, PathGradientsShadeEvenWhenFarLargerThanThePicture) {
+    // One colour throughout: every pixel inside the boundary has it, along the seams between
+    // the triangles too.
+    const Picture flat = Play(PathGradientPicture(0xFFFF0000u, 0xFFFF0000u, 50, 50, 80));
+    for (int y = 15; y < 85; ++y)
+        for (int x = 15; x < 85; ++x)
+            ASSERT_EQ(flat.At(x, y), 0xFF0000u) << x << "," << y;
+    // Six million pixels across, centred on the picture: the picture lies in the middle, close
+    // to the centre colour.
+    const Picture huge = Play(PathGradientPicture(0xFF0000FFu, 0xFFFF0000u, 50, 50, 6e6f));
+    EXPECT_TRUE(huge.played);
+    for (int y = 0; y < 100; y += 7)
+        for (int x = 0; x < 100; x += 7) {
+            const uint32_t p = huge.At(x, y);
+            ASSERT_GE(p & 0xFF, 250u) << x << "," << y;
+            ASSERT_LE(p >> 16, 5u) << x << "," << y;
+        }
 }
 
 } // namespace
