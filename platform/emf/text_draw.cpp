@@ -173,7 +173,15 @@ std::vector<Glyph> MapGlyphs(const TextRequest& req, const Realised& r) {
             continue;
         }
         const FontFace* face = r.primary.get();
-        if (symbols != fonts::SymbolSet::None && !r.primary->IsSymbolEncoded()) {
+        const char32_t asked = c;
+        if (symbols != fonts::SymbolSet::None && r.primary->IsSymbolEncoded()) {
+            // A look-alike that lacks this symbol: its Unicode equivalent, from text fonts.
+            if (!r.primary->GlyphIndex(c) && fonts::SymbolToUnicode(symbols, c) != c) {
+                c = fonts::SymbolToUnicode(symbols, c);
+                if (r.fallback)
+                    face = r.fallback.get();
+            }
+        } else if (symbols != fonts::SymbolSet::None) {
             // The look-alike of a symbol face keeps the symbols of the ASCII codes where the
             // Windows face has them; for the upper half it has other glyphs, so those
             // symbols come from the fallback as Unicode characters.
@@ -195,8 +203,8 @@ std::vector<Glyph> MapGlyphs(const TextRequest& req, const Realised& r) {
                 continue;
             }
         }
-        if (g == 0 && c >= 0x80 && symbols == fonts::SymbolSet::None) {
-            // Another installed font with the character (other scripts, CJK and so on).
+        if (g == 0 && c >= 0x80 && (symbols == fonts::SymbolSet::None || c != asked)) {
+            // Another installed font with the character (other scripts, CJK, symbols).
             if (auto other = fonts::OpenFaceForCharacter(c, 400, false)) {
                 glyphs[i] = {other.get(), other->GlyphIndex(c)};
                 continue;

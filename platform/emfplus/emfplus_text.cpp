@@ -6,6 +6,7 @@
 #include "platform/emfplus/emfplus_player.h"
 #include "platform/fonts/font_face.h"
 #include "platform/fonts/font_match.h"
+#include "platform/fonts/symbol_map.h"
 
 namespace qm::emfplus {
 
@@ -58,8 +59,18 @@ std::u32string Utf32(std::span<const uint8_t> bytes, size_t units) {
 // The faces that draw a font: the matched one, and a fallback for characters it lacks.
 struct Faces {
     std::shared_ptr<const fonts::FontFace> primary, fallback;
+    fonts::SymbolSet symbols = fonts::SymbolSet::None;
     const fonts::FontFace* For(char32_t c, uint32_t& glyph) const {
-        glyph = primary ? primary->GlyphIndex(c) : 0;
+        // Symbol faces: what the installed face lacks (a text face stands in for them, or a
+        // look-alike lacks the symbol) is drawn as its Unicode equivalent.
+        bool skipPrimary = false;
+        if (symbols != fonts::SymbolSet::None && primary &&
+            (!primary->IsSymbolEncoded() || !primary->GlyphIndex(c))) {
+            const char32_t u = fonts::SymbolToUnicode(symbols, c);
+            skipPrimary = primary->IsSymbolEncoded() && u != c;
+            c = u;
+        }
+        glyph = primary && !skipPrimary ? primary->GlyphIndex(c) : 0;
         if (glyph || !fallback)
             return primary.get();
         const uint32_t g = fallback->GlyphIndex(c);
@@ -81,6 +92,7 @@ Faces FacesFor(const Font& f) {
     const int weight = (f.style & 1) ? 700 : 400;
     const bool italic = (f.style & 2) != 0;
     const std::string family = Utf8(f.family);
+    out.symbols = fonts::SymbolSetOf(family);
     out.primary = fonts::OpenFontFace(fonts::MatchFont(family, weight, italic));
     out.fallback = fonts::OpenFontFace(fonts::MatchFont("DejaVu Sans", weight, italic));
     if (!out.primary || out.primary->IsBitmap())

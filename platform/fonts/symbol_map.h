@@ -6,7 +6,7 @@
 
 namespace qm::fonts {
 
-enum class SymbolSet { None, Symbol, Wingdings };
+enum class SymbolSet { None, Symbol, Wingdings, Wingdings2, Wingdings3, Webdings };
 
 /// Which symbol table a face name needs (None for text faces).
 SymbolSet SymbolSetOf(const std::string& family);

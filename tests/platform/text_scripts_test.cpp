@@ -163,3 +163,47 @@ TEST(TextScripts, ArabicLettersTakeTheirJoiningForms) {
     // Joined forms are narrower than two isolated letters side by side.
     EXPECT_LT(two[2] - two[0], 2 * (one[2] - one[0]));
 }
+
+namespace {
+
+// UTF-16 code units of a string of code points.
+std::vector<uint32_t> Utf16(std::initializer_list<char32_t> text) {
+    std::vector<uint32_t> out;
+    for (char32_t c : text) {
+        if (c < 0x10000) {
+            out.push_back(c);
+        } else {
+            out.push_back(0xD800 + ((c - 0x10000) >> 10));
+            out.push_back(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+// The symbols of Wingdings 2, Wingdings 3 and Webdings come out as their Unicode equivalents
+// drawn by a font that has them, whether the codes are plain bytes or in the private-use
+// range: the same ink as those characters written in that font (these ones only it has).
+TEST(TextScripts, DingbatFacesDrawTheUnicodeEquivalentsOfTheirCodes) {
+    if (!qm::fonts::IsFontLoadable("Symbola"))
+        GTEST_SKIP() << "fonts-symbola not installed";
+    struct Case {
+        const char* face;
+        std::vector<uint32_t> codes;
+        std::initializer_list<char32_t> unicode;
+    };
+    const Case cases[] = {
+        {"Wingdings 2", {0xF021, 0xF050, 0xF0E0}, {0x1F58A, 0x1F5F8, 0x1F7BB}},
+        {"Wingdings 2", {0x21, 0xE0}, {0x1F58A, 0x1F7BB}},
+        {"Wingdings 3", {0xF021, 0xF06A, 0xF0E0}, {0x2B60, 0x1F854, 0x1F876}},
+        {"Webdings", {0xF021, 0xF050, 0xF0E0}, {0x1F577, 0x1F3DE, 0x1F31C}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.face);
+        const auto symbols = Ink(c.face, c.codes);
+        const auto reference = Ink("Symbola", Utf16(c.unicode));
+        EXPECT_GT(Count(symbols), 50);
+        EXPECT_EQ(symbols, reference);
+    }
+}
