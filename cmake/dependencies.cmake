@@ -20,11 +20,11 @@ pkg_check_modules(HARFBUZZ REQUIRED IMPORTED_TARGET harfbuzz)
 pkg_check_modules(JXR REQUIRED IMPORTED_TARGET libjxr)
 pkg_check_modules(LIBARCHIVE REQUIRED IMPORTED_TARGET libarchive)
 pkg_check_modules(OPENJPEG REQUIRED IMPORTED_TARGET libopenjp2)
+pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
 
 add_library(DevIL::All INTERFACE IMPORTED)
 set_target_properties(DevIL::All PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${IL_INCLUDE_DIR}"
                       INTERFACE_LINK_LIBRARIES "${IL_LIBRARIES};${ILU_LIBRARIES}")
 
-# Optional: a second PNG decoder for the tests and PNG encoder candidates for the benchmarks.
+# Optional: a second PNG decoder for the tests and a PNG encoder candidate for the benchmarks.
 pkg_check_modules(SPNG IMPORTED_TARGET spng)
-pkg_check_modules(LIBDEFLATE IMPORTED_TARGET libdeflate)

@@ -5,6 +5,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "engine/file_output.h"
@@ -47,6 +48,23 @@ bool WriteRows(png_structp png, png_infop info, FILE* file, const PngRows& sourc
     return true;
 }
 
+// One pixel from FreeImage's byte order to R, G, B, A: on little-endian machines a swap of the
+// first and third bytes of a 32-bit word, which compilers turn into vector shuffles.
+inline void PutRgba(const BYTE* in, uint8_t* out) {
+    if constexpr (FI_RGBA_RED == 2 && FI_RGBA_GREEN == 1 && FI_RGBA_BLUE == 0 &&
+                  FI_RGBA_ALPHA == 3) {
+        uint32_t v;
+        std::memcpy(&v, in, 4);
+        v = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+        std::memcpy(out, &v, 4);
+    } else {
+        out[0] = in[FI_RGBA_RED];
+        out[1] = in[FI_RGBA_GREEN];
+        out[2] = in[FI_RGBA_BLUE];
+        out[3] = in[FI_RGBA_ALPHA];
+    }
+}
+
 // The bitmap's rows as PNG takes them: top down, colours in R, G, B (, A) order.
 PngRows RowsOf(FIBITMAP* dib) {
     PngRows rows;
@@ -59,12 +77,8 @@ PngRows RowsOf(FIBITMAP* dib) {
     if (rows.channels == 4)
         rows.row = [dib, width, height](uint32_t y, uint8_t* out) {
             const BYTE* in = FreeImage_GetScanLine(dib, static_cast<int>(height - 1 - y));
-            for (uint32_t x = 0; x < width; ++x, in += 4, out += 4) {
-                out[0] = in[FI_RGBA_RED];
-                out[1] = in[FI_RGBA_GREEN];
-                out[2] = in[FI_RGBA_BLUE];
-                out[3] = in[FI_RGBA_ALPHA];
-            }
+            for (uint32_t x = 0; x < width; ++x)
+                PutRgba(in + 4 * x, out + 4 * x);
         };
     else
         rows.row = [dib, width, height](uint32_t y, uint8_t* out) {
