@@ -424,10 +424,12 @@ bool EncodeBands(const PngRows& rows, const PngEncoding& encoding, const PngSink
 
 } // namespace
 
+// The Up filter alone gave drawings (the corpus's charts) files no larger than the adaptive
+// choice, at half its time, and libpng's adaptive filtering at a third: see bench/.
 PngEncoding PngEncodingForLevel(int level) {
     PngEncoding encoding;
     encoding.level = std::clamp(level, 0, 9);
-    encoding.filter = encoding.level == 0 ? PngRowFilter::None : PngRowFilter::Adaptive;
+    encoding.filter = encoding.level == 0 ? PngRowFilter::None : PngRowFilter::Up;
     encoding.strategy = Z_DEFAULT_STRATEGY;
     return encoding;
 }

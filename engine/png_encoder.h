@@ -26,8 +26,9 @@ struct PngEncoding {
     unsigned threads = 0; // 0: as many as the hardware runs at once
 };
 
-/// The encoding used for a zlib level: stored blocks and no filter for 0, else the filter and
-/// strategy that give the smallest files at the speed we measured best.
+/// The encoding used for a zlib level: stored blocks and no filter for 0, else zlib's default
+/// strategy at that level over rows filtered with Up (the fastest of the filters measured, and
+/// no larger on drawings).
 PngEncoding PngEncodingForLevel(int level);
 
 /// A picture as rows of packed 8-bit samples, top row first.
