@@ -366,6 +366,16 @@ TextResult DrawTextRequest(cairo_t* cr, const TextRequest& req) {
     double ux = r.text.a / unitX, uy = r.text.b / unitX;
     double side = r.text.Det() < 0 ? -1.0 : 1.0;
     double baseX = ox - side * uy * shift, baseY = oy + side * ux * shift;
+    if ((req.align & kTaCenter) == kTaCenter) {
+        // Centred text moves back by half its width in whole device pixels, the halves
+        // rounded towards the reference point: an odd width leaves the extra pixel right.
+        double wx, wy;
+        r.text.Apply(width, rise, wx, wy);
+        if (std::isfinite(wx) && std::isfinite(wy) && std::abs(wx) < 1e9 && std::abs(wy) < 1e9) {
+            baseX += wx / 2 - std::trunc(std::round(wx) / 2);
+            baseY += wy / 2 - std::trunc(std::round(wy) / 2);
+        }
+    }
     std::vector<cairo_glyph_t> placed(n);
     double penX = x0, penY = 0;
     for (size_t i = 0; i < n; ++i) {

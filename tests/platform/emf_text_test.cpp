@@ -321,8 +321,9 @@ using qm::emf::testing::EmfBuilder;
 using qm::emf::testing::Picture;
 
 // EMR_EXTCREATEFONTINDIRECTW for a face (ASCII) of the given height into a slot, selected.
-void AddFont(EmfBuilder& b, const char* face, int height, int32_t slot = 1) {
-    std::vector<int32_t> f = {slot, height, 0, 0, 0, 400, 0, 0};
+void AddFont(EmfBuilder& b, const char* face, int height, int32_t slot = 1,
+             int32_t escapement = 0) {
+    std::vector<int32_t> f = {slot, height, 0, escapement, escapement, 400, 0, 0};
     std::vector<int32_t> name(16, 0);
     for (size_t i = 0; face[i] && i < 31; ++i)
         reinterpret_cast<char16_t*>(name.data())[i] = static_cast<unsigned char>(face[i]);
@@ -413,6 +414,61 @@ TEST(TextRecords, RasterFontDoublesOnlyNearTwiceItsCell) {
     ASSERT_GT(plain, 3);
     EXPECT_EQ(inkHeight(50, 100), plain);
     EXPECT_EQ(inkHeight(100, 200), 2 * plain);
+}
+
+TEST(TextRecords, CentredTextMovesBackByWholePixels) {
+    if (!HaveFonts())
+        GTEST_SKIP() << "no Arial substitute installed";
+    // 41 px wide: centred at 100 it starts at 80, the odd pixel falling to the right, also
+    // when the mapping makes it a hair wider (41.04 px).
+    EmfBuilder b(200, 100);
+    b.Record(17, {8});          // MM_ANISOTROPIC
+    b.Record(9, {999, 999});    // window extent
+    b.Record(11, {1000, 1000}); // viewport extent
+    AddArial(b, -20);
+    b.Record(18, {1});
+    b.Record(22, {6}); // TA_CENTER
+    AddText(b, 100, 10, "HH", {20, 21});
+    b.Record(22, {0});
+    AddText(b, 80, 50, "HH", {20, 21});
+    Picture p = qm::emf::testing::Play(b.Finish());
+    ASSERT_TRUE(p.played);
+    // The same pixels, 40 rows apart (the glyphs are smoothed, so half a pixel would show).
+    int differing = 0, ink = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            differing += p.At(x, y) != p.At(x, y + 40);
+            ink += p.At(x, y) != 0xFFFFFFu;
+        }
+    EXPECT_GT(ink, 50);
+    EXPECT_EQ(differing, 0);
+}
+
+TEST(TextRecords, UpdateCurrentPositionFollowsTurnedBaseline) {
+    if (!HaveFonts())
+        GTEST_SKIP() << "no Arial substitute installed";
+    // Turned by 30 degrees, two strings of 60 px each. Left alignment moves the current
+    // position 120 px up the baseline, right alignment as far back, centring not at all;
+    // a line from the current position straight up shows where it ended.
+    const int32_t aligns[3] = {0, 2, 6}; // TA_LEFT, TA_RIGHT, TA_CENTER
+    const double ends[3] = {200 + 120 * std::cos(M_PI / 6), 200 - 120 * std::cos(M_PI / 6), 200};
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(aligns[k]);
+        EmfBuilder b(400, 200);
+        AddFont(b, "Arial", -20, 1, 300);
+        b.Record(18, {1});
+        b.Record(22, {aligns[k] | 1 | 24}); // TA_UPDATECP | TA_BASELINE
+        b.Record(27, {200, 150});           // MoveTo
+        AddText(b, 0, 0, "One", {20, 20, 20});
+        AddText(b, 0, 0, "Two", {20, 20, 20});
+        b.Record(22, {0});
+        b.Record(54, {int32_t(std::lround(ends[k])), 0}); // LineTo well above the text
+        Picture p = qm::emf::testing::Play(b.Finish());
+        ASSERT_TRUE(p.played);
+        std::vector<int> cols = InkColumns(p, 0, 5);
+        ASSERT_FALSE(cols.empty());
+        EXPECT_NEAR(cols.front(), ends[k], 1.0);
+    }
 }
 
 TEST(TextRecords, OpaqueRectangleAndTruncatedStrings) {
