@@ -7,10 +7,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
 #include <sys/wait.h>
 
 #include "cli/command_line.h"
+#include "core/settings.h"
+#include "engine/convert_file.h"
 #include "tests/engine/test_metafile.h"
 
 namespace fs = std::filesystem;
@@ -34,11 +39,12 @@ const std::string& OwnRuntimeFolder() {
 }
 
 // Runs the built program with the arguments (already shell-quoted) and no standard input.
-// Standard error is read too unless `withErrors` is false.
-Result RunProgram(const std::string& args, bool withErrors = true) {
+// Standard error is read too unless `withErrors` is false; then it goes to errorFile.
+Result RunProgram(const std::string& args, bool withErrors = true,
+                  const std::string& errorFile = "/dev/null") {
     const std::string command = "XDG_RUNTIME_DIR='" + OwnRuntimeFolder() + "' '" + QM_BINARY_DIR +
                                 "/quellmark' " + args + " </dev/null" +
-                                (withErrors ? " 2>&1" : " 2>/dev/null");
+                                (withErrors ? " 2>&1" : " 2>'" + errorFile + "'");
     Result r;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -147,4 +153,93 @@ TEST_F(ProgramTest, SummaryCountsTheConvertedFiles) {
     ASSERT_NE(dib, nullptr);
     EXPECT_EQ(FreeImage_GetWidth(dib), 201u);
     FreeImage_Unload(dib);
+}
+
+namespace {
+
+std::string ReadWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Standard output, standard error and the written files of one run.
+struct RunOutcome {
+    std::string out, err;
+    std::map<std::string, std::string> files;
+    bool operator==(const RunOutcome&) const = default;
+};
+
+} // namespace
+
+TEST_F(ProgramTest, FourThreadsPrintAndWriteExactlyWhatOneThreadDoes) {
+    // Our own pictures of very different sizes, a broken file, an empty one, a packed twin of
+    // the first (the same output name), and the shared corpus's damaged files where present.
+    const auto picture = [&](const std::string& name, int width, int height) {
+        qm::test::MetafileBuilder b(width, height);
+        b.Fill({width / 5, height / 4, width / 2, height / 2, uint8_t(width), 90, uint8_t(height)});
+        ASSERT_TRUE(b.Write(Path("in/" + name)));
+    };
+    picture("a.emf", 1200, 900);
+    picture("b.emf", 30, 10);
+    picture("c.emf", 400, 60);
+    picture("sub/d.emf", 64, 64);
+    picture("sub/e.emf", 8, 700);
+    std::ofstream(Path("in/broken.emf")) << "not a metafile at all";
+    std::ofstream(Path("in/sub/empty.emf")).flush();
+    ASSERT_EQ(
+        std::system(("gzip -c '" + Path("in/a.emf") + "' > '" + Path("in/a.emz") + "'").c_str()),
+        0);
+    const fs::path corrupted = fs::path(QM_SHARED_DIR) / "corpus" / "corrupted";
+    if (fs::is_directory(corrupted)) {
+        fs::create_directories(Path("in/corrupted"));
+        qm::SettingsRecord s;
+        for (const auto& entry : fs::directory_iterator(corrupted))
+            // Pictures of over 130 megapixels take minutes: left to the corpus benchmarks.
+            if (qm::EstimateConversionBytes(entry.path().string(), s) < (uint64_t{64} << 20))
+                fs::copy_file(entry.path(), Path("in/corrupted") / entry.path().filename());
+    }
+
+    const auto run = [&](const std::string& options) {
+        fs::remove_all(Path("out"));
+        fs::create_directories(Path("out"));
+        const std::string err = Path("stderr.txt");
+        RunOutcome r;
+        r.out = RunProgram("-d -i '" + Path("in") + "' -o '" + Path("out") + "' -c png " + options,
+                           false, err)
+                    .output;
+        r.err = ReadWhole(err);
+        for (const auto& entry : fs::recursive_directory_iterator(Path("out")))
+            if (entry.is_regular_file())
+                r.files[fs::relative(entry.path(), Path("out")).string()] = ReadWhole(entry.path());
+        return r;
+    };
+    for (const std::string mask : {"%n%_%filename%.%ext%", "%filename%.%ext%"}) {
+        const RunOutcome one = run("--threads=1 '--filename-mask=" + mask + "'");
+        const RunOutcome four = run("--threads=4 '--filename-mask=" + mask + "'");
+        EXPECT_EQ(four.out, one.out) << mask;
+        EXPECT_EQ(four.err, one.err) << mask;
+        EXPECT_TRUE(four == one) << mask;
+        EXPECT_GE(one.files.size(), 5u) << mask;
+        EXPECT_NE(one.err.find(Path("in/broken.emf") + ": not a metafile\n"), std::string::npos);
+    }
+    // The numbers count the written files in the order the inputs are taken.
+    const RunOutcome numbered = run("--threads=4 --filename-mask=%n%_%filename%.%ext%");
+    int expected = 1;
+    for (size_t at = numbered.out.find("Saving As: "); at != std::string::npos;
+         at = numbered.out.find("Saving As: ", at + 1)) {
+        const size_t end = numbered.out.find('\n', at);
+        if (numbered.out.compare(end + 1, 3, "OK\n") != 0)
+            continue;
+        const std::string name = numbered.out.substr(at, end - at);
+        char number[32];
+        std::snprintf(number, sizeof number, "/%05d_", expected++);
+        EXPECT_NE(name.find(number), std::string::npos) << name;
+    }
+    EXPECT_EQ(expected - 1, static_cast<int>(numbered.files.size()));
+    // The packed twin loses its name to the first.
+    const RunOutcome named = run("--threads=4");
+    EXPECT_NE(named.err.find(Path("in/a.emz") +
+                             ": output name already used in this run: " + Path("out/a.png")),
+              std::string::npos)
+        << named.err;
 }
