@@ -121,7 +121,7 @@ bool ConvertFileSteps(ConversionJobRecord& job, const SettingsRecord& s) {
         return false;
 
     job.OutputPath = BuildOutputPath(job, s);
-    job.TempPath = BuildTempPath(job);
+    job.TempPath = BuildTempPath(job, s);
     if (!OutputPathInFolder(job.OutputPath, job.OutputFolder)) {
         job.FailureReason = "the output name " + job.OutputPath + " leaves the output folder";
         return false;

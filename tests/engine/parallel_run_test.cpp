@@ -235,6 +235,36 @@ TEST_F(ParallelRunTest, AnOutputThatReplacesALaterInputIsReadAsOneThreadReadsIt)
     EXPECT_EQ(four.converted, 1);
 }
 
+TEST_F(ParallelRunTest, AFolderInTheNameThatDependsOnTheNumberIsFilledAsWithOneThread) {
+    // Files are made before their number is known: they are moved into the numbered folder
+    // when finished, and a missing folder fails the file the same way.
+    for (int i = 0; i < 6; ++i)
+        AddPicture("p" + std::to_string(i) + ".emf", 40 + 30 * i, 50);
+    AddText("broken.emf", "no metafile");
+    m_output = m_root / "numbered";
+    m_settings.Advanced.FilenameMask = "%n%/%filename%.%ext%";
+    const auto run = [&](int32_t threads) {
+        fs::remove_all(m_output);
+        for (const char* folder : {"00001", "00002", "00004"})
+            fs::create_directories(m_output / folder);
+        return Run(threads);
+    };
+    const RunResult one = run(1);
+    const RunResult four = run(4);
+    EXPECT_EQ(four.lines, one.lines);
+    EXPECT_EQ(four.errors, one.errors);
+    EXPECT_TRUE(four == one);
+    // The third file finds no folder 00003, and so do the ones after it: the number only
+    // moves on with a written file.
+    EXPECT_EQ(four.files.size(), 2u);
+    EXPECT_TRUE(four.files.count("00002/p1.png"));
+    ASSERT_EQ(four.errors.size(), 5u);
+    EXPECT_TRUE(four.errors[0].starts_with((m_root / "in" / "p2.emf").string() +
+                                           ": PNG writer: cannot create a temporary file in " +
+                                           (m_output / "00003/").string() + ": "))
+        << four.errors[0];
+}
+
 TEST(MemoryBudget, AnAmountOverTheBudgetWaitsUntilNothingElseIsReserved) {
     MemoryBudget budget(100);
     EXPECT_EQ(budget.Reserve(30), 30u);
