@@ -126,10 +126,13 @@ uint8_t FixedFilterType(PngRowFilter filter) {
 }
 
 struct Band {
-    std::vector<uint8_t> chunk; // IDAT chunk without its CRC; the last band leaves room for
-                                // the stream's checksum
-    uint32_t crc = 0;           // of the chunk's type and data so far
-    uint32_t adler = 1;         // of the band's filtered rows
+    // The IDAT chunk in its first `size` bytes, with room at the end for the CRC (and before
+    // it, in the last band, for the stream's checksum). The buffer goes back to the encoder
+    // once written, so that large pictures do not fault in fresh memory for every band.
+    std::vector<uint8_t> chunk;
+    size_t size = 0;
+    uint32_t crc = 0;   // of the chunk's type and data so far
+    uint32_t adler = 1; // of the band's filtered rows
     size_t filteredBytes = 0;
     bool ok = false;
 };
@@ -154,17 +157,18 @@ public:
     BandEncoder& operator=(const BandEncoder&) = delete;
 
     // A band that could not be encoded (out of memory included) comes back not ok.
-    Band Encode(uint32_t band, uint32_t bands) {
+    Band Encode(uint32_t band, uint32_t bands, std::vector<uint8_t> buffer) {
         try {
-            return EncodeBand(band, bands);
+            return EncodeBand(band, bands, std::move(buffer));
         } catch (const std::bad_alloc&) {
             return Band();
         }
     }
 
 private:
-    Band EncodeBand(uint32_t band, uint32_t bands) {
+    Band EncodeBand(uint32_t band, uint32_t bands, std::vector<uint8_t> buffer) {
         Band out;
+        out.chunk = std::move(buffer);
         if (!m_ready || deflateReset(&m_z) != Z_OK)
             return out;
         const uint32_t first = band * m_bandRows;
@@ -184,10 +188,9 @@ private:
             return out;
         out.adler = Adler(1, input, out.filteredBytes);
         const bool last = band + 1 == bands;
-        out.ok = m_encoding.level == 0
-                     ? Store(input, out.filteredBytes, band == 0, last, out.chunk)
-                     : Deflate(input, out.filteredBytes, band == 0, last, out.chunk);
-        out.crc = Crc(0, out.chunk.data() + 4, out.chunk.size() - 4 - (last ? 4 : 0));
+        out.ok = m_encoding.level == 0 ? Store(input, out.filteredBytes, band == 0, last, out)
+                                       : Deflate(input, out.filteredBytes, band == 0, last, out);
+        out.crc = Crc(0, out.chunk.data() + 4, out.size - 8 - (last ? 4 : 0));
         return out;
     }
 
@@ -244,11 +247,11 @@ private:
 
     // Stores the band in uncompressed deflate blocks (what level 0 means), written here
     // directly: each block is byte-aligned, so bands join without a flush.
-    bool Store(const uint8_t* input, size_t size, bool first, bool last,
-               std::vector<uint8_t>& chunk) {
+    bool Store(const uint8_t* input, size_t size, bool first, bool last, Band& out) {
         constexpr size_t MostBlock = 65535;
         const size_t blocks = (size + MostBlock - 1) / MostBlock;
-        size_t used = StartChunk(first, size + blocks * 5 + 4, chunk);
+        std::vector<uint8_t>& chunk = out.chunk;
+        size_t used = StartChunk(first, size + blocks * 5, chunk);
         for (size_t at = 0; at < size; at += MostBlock) {
             const size_t length = std::min(MostBlock, size - at);
             uint8_t* block = chunk.data() + used;
@@ -260,15 +263,16 @@ private:
             std::memcpy(block + 5, input + at, length);
             used += 5 + length;
         }
-        EndChunk(used, last, chunk);
+        EndChunk(used, last, out);
         return true;
     }
 
-    // Sizes the chunk for its type, the zlib header in the first band and room bytes more;
-    // returns where the data starts.
+    // Makes the buffer hold the chunk's head (and the zlib header in the first band), room
+    // bytes of data and the tail; returns where the data starts. A buffer only ever grows.
     size_t StartChunk(bool first, size_t room, std::vector<uint8_t>& chunk) const {
         const size_t head = 8 + (first ? 2 : 0);
-        chunk.resize(head + room);
+        if (chunk.size() < head + room + 8)
+            chunk.resize(head + room + 8);
         std::memcpy(chunk.data() + 4, "IDAT", 4);
         if (first) {
             const auto header = ZlibHeader(m_encoding.level, m_encoding.strategy);
@@ -277,23 +281,25 @@ private:
         return head;
     }
 
-    // Ends the chunk after used bytes (with room for the stream's checksum in the last band)
-    // and writes its length.
-    static void EndChunk(size_t used, bool last, std::vector<uint8_t>& chunk) {
-        chunk.resize(used + (last ? 4 : 0));
-        PutU32(chunk.data(), static_cast<uint32_t>(chunk.size() - 8));
+    // Ends the chunk's data after used bytes (and the stream's checksum in the last band),
+    // writes its length and counts the CRC in its size.
+    static void EndChunk(size_t used, bool last, Band& out) {
+        const size_t end = used + (last ? 4 : 0);
+        PutU32(out.chunk.data(), static_cast<uint32_t>(end - 8));
+        out.size = end + 4;
     }
 
     // Deflates the band into an IDAT chunk: the first band carries the zlib header, every band
     // but the last ends on a byte boundary without closing the stream.
-    bool Deflate(const uint8_t* input, size_t size, bool first, bool last,
-                 std::vector<uint8_t>& chunk) {
+    bool Deflate(const uint8_t* input, size_t size, bool first, bool last, Band& out) {
+        std::vector<uint8_t>& chunk = out.chunk;
         size_t used = StartChunk(first, deflateBound(&m_z, static_cast<uLong>(size)) + 64, chunk);
         m_z.next_in = const_cast<Bytef*>(input);
         m_z.avail_in = static_cast<uInt>(size);
         for (;;) {
             m_z.next_out = chunk.data() + used;
-            m_z.avail_out = static_cast<uInt>(std::min<size_t>(chunk.size() - used, 1u << 30));
+            // The tail (checksum and CRC) stays free.
+            m_z.avail_out = static_cast<uInt>(std::min<size_t>(chunk.size() - 8 - used, 1u << 30));
             const int status = deflate(&m_z, last ? Z_FINISH : Z_SYNC_FLUSH);
             used = static_cast<size_t>(m_z.next_out - chunk.data());
             if (status == Z_STREAM_END || (!last && status == Z_OK && m_z.avail_out > 0))
@@ -302,7 +308,7 @@ private:
                 return false;
             chunk.resize(chunk.size() * 2);
         }
-        EndChunk(used, last, chunk);
+        EndChunk(used, last, out);
         return true;
     }
 
@@ -329,8 +335,9 @@ public:
         m_ahead = 2 * threads;
     }
 
-    // The next band for a worker, or false when there is none or the run has stopped.
-    bool Take(uint32_t& band) {
+    // The next band for a worker and a written band's buffer to reuse, or false when there is
+    // none or the run has stopped.
+    bool Take(uint32_t& band, std::vector<uint8_t>& buffer) {
         std::unique_lock lock(m_mutex);
         m_space.wait(lock, [&] {
             return m_stop || m_next >= m_results.size() || m_next < m_written + m_ahead;
@@ -338,7 +345,15 @@ public:
         if (m_stop || m_next >= m_results.size())
             return false;
         band = m_next++;
+        if (!m_spare.empty()) {
+            buffer = std::move(m_spare.back());
+            m_spare.pop_back();
+        }
         return true;
+    }
+    void Recycle(std::vector<uint8_t> buffer) {
+        std::lock_guard lock(m_mutex);
+        m_spare.push_back(std::move(buffer));
     }
     void Finish(uint32_t band, Band result) {
         std::lock_guard lock(m_mutex);
@@ -364,6 +379,7 @@ private:
     std::condition_variable m_ready, m_space;
     std::vector<Band> m_results;
     std::vector<char> m_done;
+    std::vector<std::vector<uint8_t>> m_spare;
     uint32_t m_next = 0, m_written = 0, m_ahead = 2;
     bool m_stop = false;
 };
@@ -386,13 +402,12 @@ bool SinkBand(Band& band, bool last, uint32_t adler, const PngSink& sink) {
         return false;
     uint32_t crc = band.crc;
     if (last) {
-        uint8_t* checksum = band.chunk.data() + band.chunk.size() - 4;
+        uint8_t* checksum = band.chunk.data() + band.size - 8;
         PutU32(checksum, adler);
         crc = Crc(crc, checksum, 4);
     }
-    uint8_t tail[4];
-    PutU32(tail, crc);
-    return sink(band.chunk.data(), band.chunk.size()) && sink(tail, 4);
+    PutU32(band.chunk.data() + band.size - 4, crc);
+    return sink(band.chunk.data(), band.size);
 }
 
 bool EncodeBands(const PngRows& rows, const PngEncoding& encoding, const PngSink& sink) {
@@ -405,19 +420,25 @@ bool EncodeBands(const PngRows& rows, const PngEncoding& encoding, const PngSink
         for (unsigned i = 0; i < threads; ++i)
             workers.threads.emplace_back([&] {
                 BandEncoder encoder(rows, encoding, bandRows);
-                for (uint32_t band; queue.Take(band);)
-                    queue.Finish(band, encoder.Encode(band, bands));
+                uint32_t band;
+                for (std::vector<uint8_t> buffer; queue.Take(band, buffer);)
+                    queue.Finish(band, encoder.Encode(band, bands, std::move(buffer)));
             });
     std::optional<BandEncoder> alone;
     if (threads == 1)
         alone.emplace(rows, encoding, bandRows);
+    std::vector<uint8_t> spare;
     uint32_t adler = 1;
     bool ok = true;
     for (uint32_t b = 0; ok && b < bands; ++b) {
-        Band band = alone ? alone->Encode(b, bands) : queue.Wait(b);
+        Band band = alone ? alone->Encode(b, bands, std::move(spare)) : queue.Wait(b);
         adler = static_cast<uint32_t>(
             adler32_combine(adler, band.adler, static_cast<z_off_t>(band.filteredBytes)));
         ok = SinkBand(band, b + 1 == bands, adler, sink);
+        if (alone)
+            spare = std::move(band.chunk);
+        else
+            queue.Recycle(std::move(band.chunk));
     }
     return ok;
 }
