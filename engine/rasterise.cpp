@@ -60,7 +60,7 @@ std::string SizeText(int64_t width, int64_t height) {
 
 // Copies a row of device pixels with every alpha byte set: the fourth byte of a device surface
 // is undefined, and the picture is opaque.
-void CopyOpaqueRow(uint32_t* to, const uint32_t* from, size_t width) {
+void CopyOpaqueRow(uint32_t* __restrict to, const uint32_t* __restrict from, size_t width) {
     constexpr uint32_t alpha = uint32_t{0xFF} << (8 * FI_RGBA_ALPHA);
     for (size_t x = 0; x < width; ++x)
         to[x] = from[x] | alpha;
@@ -76,7 +76,8 @@ void FlipAndMakeOpaque(FIBITMAP* dib) {
         auto* upper = reinterpret_cast<uint32_t*>(FreeImage_GetScanLine(dib, top));
         auto* lower = reinterpret_cast<uint32_t*>(FreeImage_GetScanLine(dib, bottom));
         CopyOpaqueRow(spare.data(), upper, width);
-        CopyOpaqueRow(upper, lower, width);
+        if (upper != lower) // the middle row of an odd count stays where it is
+            CopyOpaqueRow(upper, lower, width);
         std::memcpy(lower, spare.data(), width * 4);
     }
 }
