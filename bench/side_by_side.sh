@@ -6,7 +6,8 @@
 # pictures over 100 megapixels ("small") and the whole set ("all"). Each list is converted
 #   per-file: one process per file, one file after the other (the whole set's row adds the
 #             small list's and the large pictures' ("big") runs, so no file runs twice);
-#   folder:   one process for the whole list.
+#   folder:   one process for the whole list (quellmark on every core, quellmark1 on one
+#             thread).
 # The two tools take turns, case by case, so that both see the same load. Times are wall
 # clock and CPU (user + system, children included) from /usr/bin/time. LibreOffice is not a
 # dependency of the project: install it for the measurement only (libreoffice-core,
@@ -99,10 +100,11 @@ per_file_office() {
     done
 }
 folder_qm() { "$qm" -q -i "$1" -o "$2" -c png; }
+folder_qm1() { "$qm" -q -i "$1" -o "$2" -c png --threads=1; }
 folder_office() {
     "$office" -env:UserInstallation="$profile" --headless --convert-to png --outdir "$2" "$1"/*
 }
-export -f per_file_qm per_file_office folder_qm folder_office
+export -f per_file_qm per_file_office folder_qm folder_qm1 folder_office
 export qm office profile
 
 # The office suite makes its profile on first start: not part of any measurement.
@@ -124,7 +126,9 @@ row() { # list mode tool wall cpu files MB MP
 }
 for run in small:per-file big:per-file small:folder all:folder; do
     list=${run%:*} mode=${run#*:}
-    for tool in quellmark office; do
+    tools="quellmark office"
+    [ "$mode" = folder ] && tools="quellmark quellmark1 office"
+    for tool in $tools; do
         [ "$tool" = office ] && [ -z "$office" ] && continue
         fn=${mode/per-file/per_file}_${tool/quellmark/qm}
         name=$list-$mode-$tool
