@@ -21,12 +21,6 @@ run() { # name seed-dirs...   (extra libFuzzer flags in the array extra)
     -artifact_prefix="$work/" "${extra[@]}" "$work/$(basename "$bin")" "${seeds[@]}"
 }
 run emf_player_fuzzer "$root/fuzz/corpus/emf" "$shared/corpus" "$shared/oracle/samples"
-# Known open faults of the EMF+ player: some inputs take longer than the 5 s per-input limit
-# (curve work inside cairo) and its font caches grow by about 10 MB per 1,000 inputs. Until they
-# are fixed a timeout is reported in the log but does not fail the run, the memory limit is
-# higher and the run shorter. Crashes and sanitizer reports still fail it.
-extra=(-timeout_exitcode=0 -rss_limit_mb=4096 -max_total_time=$((seconds / 2)))
 run emfplus_fuzzer "$root/fuzz/corpus/emfplus"
-extra=()
 run ini_fuzzer "$root/fuzz/corpus/ini"
 run theme_fuzzer "$root/fuzz/corpus/theme"
