@@ -8,7 +8,7 @@ PACKAGES=(
   libfreeimage-dev libfreeimageplus-dev libdevil-dev libjxr-dev libarchive-dev
   libopenjp2-7-dev
   libpng-dev libjpeg-dev zlib1g-dev libtiff-dev libspng-dev libdeflate-dev pngcheck
-  libcairo2-dev libfreetype-dev libfontconfig-dev libharfbuzz-dev
+  libcairo2-dev libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev
   fonts-dejavu-core fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-croscore
   fonts-wine fonts-noto-cjk culmus fonts-kacst fonts-symbola
   qt6-base-dev librsvg2-bin tango-icon-theme xvfb xauth xdg-utils libgtest-dev libgmock-dev libbenchmark-dev

@@ -1,6 +1,7 @@
 #include "platform/emf/text_draw.h"
 
 #include "platform/emf/text_glyphs.h"
+#include "platform/fonts/bidi.h"
 #include "platform/fonts/font_face.h"
 #include "platform/fonts/font_match.h"
 #include "platform/fonts/symbol_map.h"
@@ -227,46 +228,75 @@ bool NeedsShaping(char32_t c) {
            (c >= 0x1780 && c <= 0x17FF);
 }
 
-// Text with characters of those scripts is shaped as a whole with the face that has them:
-// joining forms, ligatures and marks, right to left where the script or ETO_RTLREADING asks.
-// Replaces the glyphs and gives their advances in device pixels; does nothing for other text.
+// Text with characters of those scripts, or with right-to-left characters among others, is
+// shaped: the bidirectional algorithm orders its runs (right to left as a whole where
+// ETO_RTLREADING asks), and each run is shaped piece by piece with the face that has its
+// characters (joining forms, ligatures, marks). Replaces the glyphs and gives their advances
+// in device pixels; does nothing for other text.
 void ShapeText(const TextRequest& req, const Realised& r, std::vector<Glyph>& glyphs,
                std::vector<double>& advances) {
     std::u32string text;
-    bool complex = false, rtl = (req.options & 0x80) != 0;
-    const fonts::FontFace* face = nullptr;
+    std::vector<size_t> unitOf; // the code unit each character starts at
+    bool complex = false;
+    const bool rtlBase = (req.options & kEtoRtlReading) != 0;
     for (size_t i = 0; i < req.codes.size(); ++i) {
         char32_t c = req.codes[i];
-        const size_t at = i;
+        unitOf.push_back(i);
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < req.codes.size() && req.codes[i + 1] >= 0xDC00 &&
             req.codes[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (req.codes[i + 1] - 0xDC00);
             ++i;
         }
         text.push_back(c);
-        if (NeedsShaping(c)) {
-            complex = true;
-            rtl = rtl || IsRightToLeft(c);
-            if (!face && at < glyphs.size() && glyphs[at].face && glyphs[at].index)
-                face = glyphs[at].face;
+        complex = complex || NeedsShaping(c);
+    }
+    const bool bidi = fonts::NeedsBidi(text, rtlBase);
+    if (!complex && !bidi)
+        return;
+    // The face of each character: the one its glyph was found in.
+    auto faceOf = [&](size_t k) {
+        const size_t at = unitOf[k];
+        if (at < glyphs.size() && glyphs[at].face && glyphs[at].index)
+            return glyphs[at].face;
+        return r.primary.get();
+    };
+    const std::vector<fonts::BidiRun> runs =
+        bidi ? fonts::BidiRuns(text, rtlBase)
+             : std::vector<fonts::BidiRun>{{0, text.size(), false}};
+    std::vector<Glyph> out;
+    std::vector<double> outAdvances;
+    for (const fonts::BidiRun& run : runs) {
+        // Pieces of one face, in logical order; blanks stay with the piece before them.
+        struct Piece {
+            const FontFace* face;
+            size_t start, length;
+        };
+        std::vector<Piece> pieces;
+        for (size_t k = run.start; k < run.start + run.length; ++k) {
+            const FontFace* face = faceOf(k);
+            if (!pieces.empty() && (pieces.back().face == face ||
+                                    (text[k] == U' ' && pieces.back().face->GlyphIndex(U' '))))
+                ++pieces.back().length;
+            else
+                pieces.push_back({face, k, 1});
+        }
+        if (run.rtl)
+            std::reverse(pieces.begin(), pieces.end());
+        for (const Piece& piece : pieces) {
+            if (!piece.face || piece.face->IsBitmap())
+                return;
+            const double scale = double(r.ppem) * r.xScale / piece.face->Metrics().unitsPerEm;
+            for (const auto& g :
+                 piece.face->Shape(text.substr(piece.start, piece.length), run.rtl)) {
+                out.push_back({piece.face, g.index});
+                outAdvances.push_back(g.advance * scale);
+            }
         }
     }
-    if (!complex)
+    if (out.empty())
         return;
-    if (!face)
-        face = r.primary.get();
-    if (!face || face->IsBitmap())
-        return;
-    const std::vector<fonts::FontFace::ShapedGlyph> shaped = face->Shape(text, rtl);
-    if (shaped.empty())
-        return;
-    glyphs.clear();
-    advances.clear();
-    const double scale = double(r.ppem) * r.xScale / face->Metrics().unitsPerEm;
-    for (const auto& g : shaped) {
-        glyphs.push_back({face, g.index});
-        advances.push_back(g.advance * scale);
-    }
+    glyphs = std::move(out);
+    advances = std::move(outAdvances);
 }
 
 // A band across the string (underline, strike-out) or the text box, in text space.

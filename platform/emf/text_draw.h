@@ -41,6 +41,7 @@ enum : uint32_t {
     kEtoOpaque = 0x2,
     kEtoClipped = 0x4,
     kEtoGlyphIndex = 0x10,
+    kEtoRtlReading = 0x80,
     kEtoNoRect = 0x100,
     kEtoSmallChars = 0x200,
     kEtoPdy = 0x2000,

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/emfplus/emfplus_player.h"
+#include "platform/fonts/bidi.h"
 #include "platform/fonts/font_face.h"
 #include "platform/fonts/font_match.h"
 #include "platform/fonts/symbol_map.h"
@@ -301,27 +302,51 @@ void EmfPlusPlayer::DrawString(uint16_t flags, std::span<const uint8_t> data) {
                 }
                 items.push_back(it);
             }
+            // Lines with right-to-left or complex-script characters are shaped: their runs
+            // in the order of the bidirectional algorithm, each run piece by piece with the
+            // face that has its characters.
             auto ShapeLine = [](const std::vector<Item>& items, size_t a, size_t b, double size,
                                 double tracking, bool rtl, std::vector<PlacedGlyph>& glyphs,
                                 std::vector<double>& advances) {
                 std::u32string line;
-                const fonts::FontFace* face = nullptr;
                 bool complex = false;
                 for (size_t i = a; i < b; ++i) {
                     line.push_back(items[i].c);
-                    if (NeedsShaping(items[i].c)) {
-                        complex = true;
-                        rtl = rtl || IsRightToLeft(items[i].c);
-                        if (!face && items[i].glyph)
-                            face = items[i].face;
-                    }
+                    complex = complex || NeedsShaping(items[i].c);
                 }
-                if (!complex || !face)
+                const bool bidi = fonts::NeedsBidi(line, rtl);
+                if (!complex && !bidi)
                     return;
-                const double scale = size / face->Metrics().unitsPerEm * tracking;
-                for (const auto& g : face->Shape(line, rtl)) {
-                    glyphs.push_back({face, g.index, 0, 0});
-                    advances.push_back(g.advance * scale);
+                const std::vector<fonts::BidiRun> runs =
+                    bidi ? fonts::BidiRuns(line, rtl)
+                         : std::vector<fonts::BidiRun>{{0, line.size(), false}};
+                for (const fonts::BidiRun& run : runs) {
+                    struct Piece {
+                        const fonts::FontFace* face;
+                        size_t start, length;
+                    };
+                    std::vector<Piece> pieces;
+                    for (size_t k = run.start; k < run.start + run.length; ++k) {
+                        const fonts::FontFace* face = items[a + k].face;
+                        if (!pieces.empty() && (pieces.back().face == face || !face ||
+                                                (line[k] == U' ' && pieces.back().face &&
+                                                 pieces.back().face->GlyphIndex(U' '))))
+                            ++pieces.back().length;
+                        else
+                            pieces.push_back({face, k, 1});
+                    }
+                    if (run.rtl)
+                        std::reverse(pieces.begin(), pieces.end());
+                    for (const Piece& piece : pieces) {
+                        if (!piece.face)
+                            continue;
+                        const double scale = size / piece.face->Metrics().unitsPerEm * tracking;
+                        for (const auto& g :
+                             piece.face->Shape(line.substr(piece.start, piece.length), run.rtl)) {
+                            glyphs.push_back({piece.face, g.index, 0, 0});
+                            advances.push_back(g.advance * scale);
+                        }
+                    }
                 }
             };
             // Lines: explicit breaks, then wrapping at blanks within the available width.

@@ -251,6 +251,28 @@ TEST(EmfPlusText, HebrewStringsAreShapedRightToLeft) {
             ASSERT_EQ(pair.At(x, y), shin.At(x, y)) << x << "," << y;
 }
 
+// A mixed string keeps its Latin runs left to right: "A", then the Hebrew word reversed, then
+// "B". Its left part looks as "A" and the lamed drawn alone.
+TEST(EmfPlusText, MixedStringsAreReorderedRunByRun) {
+    if (!fonts::IsFontLoadable("David CLM"))
+        GTEST_SKIP() << "culmus not installed";
+    const Picture all = PlayString(u"David", u"A \u05E9\u05DC B");
+    const Picture left = PlayString(u"David", u"A \u05DC");
+    int right = -1, wholeRight = -1;
+    for (int y = 0; y < left.height; ++y)
+        for (int x = 0; x < left.width; ++x) {
+            if ((left.At(x, y) & 0xFF) < 128)
+                right = std::max(right, x);
+            if ((all.At(x, y) & 0xFF) < 128)
+                wholeRight = std::max(wholeRight, x);
+        }
+    ASSERT_GE(right, 0);
+    EXPECT_GT(wholeRight, right + 10);
+    for (int y = 0; y < left.height; ++y)
+        for (int x = 0; x <= right; ++x)
+            ASSERT_EQ(all.At(x, y), left.At(x, y)) << x << "," << y;
+}
+
 } // namespace
 } // namespace qm::emf::testing
 

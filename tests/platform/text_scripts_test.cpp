@@ -17,7 +17,7 @@ namespace {
 // The ink of one string as a set of dark pixels on a white 200 x 200 canvas.
 std::vector<bool> Ink(const std::string& face, std::vector<uint32_t> codes, int escapement = 0,
                       uint32_t align = kTaBaseline, double x = 20, double y = 120,
-                      int box[4] = nullptr) {
+                      int box[4] = nullptr, uint32_t options = 0) {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 200, 200);
     cairo_t* cr = cairo_create(s);
     cairo_set_source_rgb(cr, 1, 1, 1);
@@ -30,6 +30,7 @@ std::vector<bool> Ink(const std::string& face, std::vector<uint32_t> codes, int 
     r.refX = x;
     r.refY = y;
     r.codes = std::move(codes);
+    r.options = options;
     DrawTextRequest(cr, r);
     cairo_surface_flush(s);
     std::vector<bool> ink(200 * 200);
@@ -205,5 +206,38 @@ TEST(TextScripts, DingbatFacesDrawTheUnicodeEquivalentsOfTheirCodes) {
         const auto reference = Ink("Symbola", Utf16(c.unicode));
         EXPECT_GT(Count(symbols), 50);
         EXPECT_EQ(symbols, reference);
+    }
+}
+
+// Mixed strings are drawn in the order of the bidirectional algorithm: each run in its own
+// direction, the runs ordered by the paragraph's direction (right to left with
+// ETO_RTLREADING). The left part of the string looks as the characters drawn there alone.
+TEST(TextScripts, MixedStringsAreReorderedRunByRun) {
+    if (!qm::fonts::IsFontLoadable("David CLM"))
+        GTEST_SKIP() << "culmus not installed";
+    const uint32_t shin = 0x05E9, lamed = 0x05DC;
+    struct Case {
+        const char* name;
+        std::vector<uint32_t> text;
+        uint32_t options;
+        std::vector<uint32_t> left; // what lies at the left, drawn alone left to right
+    };
+    const Case cases[] = {
+        {"Latin, Hebrew, Latin", {'A', ' ', shin, lamed, ' ', 'B'}, 0, {'A', ' ', lamed}},
+        {"the same read right to left", {'A', ' ', shin, lamed, ' ', 'B'}, kEtoRtlReading,
+         {'B', ' ', lamed}},
+        {"Hebrew and digits right to left", {shin, lamed, ' ', '1', '2'}, kEtoRtlReading,
+         {'1', '2', ' ', lamed}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int whole[4], left[4];
+        const auto all = Ink("David", c.text, 0, kTaBaseline, 20, 120, whole, c.options);
+        const auto part = Ink("David", c.left, 0, kTaBaseline, 20, 120, left);
+        ASSERT_GE(left[2], 0);
+        EXPECT_GT(whole[2], left[2] + 10); // more follows on the right
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x <= left[2]; ++x)
+                ASSERT_EQ(all[y * 200 + x], part[y * 200 + x]) << x << "," << y;
     }
 }

@@ -1,0 +1,72 @@
+#include "platform/fonts/bidi.h"
+
+#include <fribidi.h>
+
+#include <algorithm>
+
+namespace qm::fonts {
+
+bool NeedsBidi(const std::u32string& text, bool rtlBase) {
+    if (rtlBase)
+        return !text.empty();
+    return std::any_of(text.begin(), text.end(), [](char32_t c) {
+        return FRIBIDI_IS_RTL(fribidi_get_bidi_type(FriBidiChar(c)));
+    });
+}
+
+std::vector<BidiRun> BidiRuns(const std::u32string& text, bool rtlBase) {
+    std::vector<BidiRun> runs;
+    const size_t n = text.size();
+    if (n == 0 || n > (1u << 20))
+        return runs;
+    // Embedding levels per character: even left to right, odd right to left.
+    const auto* chars = reinterpret_cast<const FriBidiChar*>(text.data());
+    std::vector<FriBidiCharType> types(n);
+    std::vector<FriBidiBracketType> brackets(n);
+    std::vector<FriBidiLevel> levels(n);
+    fribidi_get_bidi_types(chars, FriBidiStrIndex(n), types.data());
+    fribidi_get_bracket_types(chars, FriBidiStrIndex(n), types.data(), brackets.data());
+    FriBidiParType base = rtlBase ? FRIBIDI_PAR_RTL : FRIBIDI_PAR_LTR;
+    if (!fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(), FriBidiStrIndex(n),
+                                             &base, levels.data()))
+        return {{0, n, rtlBase}};
+    // Trailing blanks take the paragraph's level (rule L1), as drawing a line does.
+    const FriBidiLevel baseLevel = rtlBase ? 1 : 0;
+    for (size_t i = n; i > 0 && (FRIBIDI_IS_EXPLICIT_OR_BN_OR_WS(types[i - 1]) ||
+                                 types[i - 1] == FRIBIDI_TYPE_WS);
+         --i)
+        levels[i - 1] = baseLevel;
+    std::vector<FriBidiLevel> runLevels;
+    for (size_t i = 0; i < n;) {
+        size_t j = i + 1;
+        while (j < n && levels[j] == levels[i])
+            ++j;
+        runs.push_back({i, j - i, (levels[i] & 1) != 0});
+        runLevels.push_back(levels[i]);
+        i = j;
+    }
+    // Rule L2: from the highest level down to the lowest odd one, reverse every sequence of
+    // runs at that level or above.
+    const FriBidiLevel highest = *std::max_element(runLevels.begin(), runLevels.end());
+    FriBidiLevel lowestOdd = highest;
+    for (FriBidiLevel l : runLevels)
+        if (l & 1)
+            lowestOdd = std::min(lowestOdd, l);
+    for (FriBidiLevel level = highest; level >= lowestOdd && level > 0; --level) {
+        for (size_t i = 0; i < runs.size();) {
+            if (runLevels[i] < level) {
+                ++i;
+                continue;
+            }
+            size_t j = i;
+            while (j < runs.size() && runLevels[j] >= level)
+                ++j;
+            std::reverse(runs.begin() + long(i), runs.begin() + long(j));
+            std::reverse(runLevels.begin() + long(i), runLevels.begin() + long(j));
+            i = j;
+        }
+    }
+    return runs;
+}
+
+} // namespace qm::fonts

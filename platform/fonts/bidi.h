@@ -1,0 +1,26 @@
+// Bidirectional text: the order in which the runs of a mixed left-to-right and right-to-left
+// string are drawn.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace qm::fonts {
+
+/// A run of characters of one direction.
+struct BidiRun {
+    size_t start = 0;  // first character, in logical order
+    size_t length = 0; // characters
+    bool rtl = false;  // drawn right to left (its glyphs reversed)
+};
+
+/// True when the text needs reordering: it holds right-to-left characters, or rtlBase is set.
+bool NeedsBidi(const std::u32string& text, bool rtlBase);
+
+/// The text's runs in drawing order, left to right, from the Unicode bidirectional algorithm
+/// (FriBidi) with a paragraph direction of right to left when rtlBase is set, else left to
+/// right. Every character belongs to exactly one run. Empty for empty text.
+std::vector<BidiRun> BidiRuns(const std::u32string& text, bool rtlBase);
+
+} // namespace qm::fonts
