@@ -224,9 +224,13 @@ TEST(TextScripts, MixedStringsAreReorderedRunByRun) {
     };
     const Case cases[] = {
         {"Latin, Hebrew, Latin", {'A', ' ', shin, lamed, ' ', 'B'}, 0, {'A', ' ', lamed}},
-        {"the same read right to left", {'A', ' ', shin, lamed, ' ', 'B'}, kEtoRtlReading,
+        {"the same read right to left",
+         {'A', ' ', shin, lamed, ' ', 'B'},
+         kEtoRtlReading,
          {'B', ' ', lamed}},
-        {"Hebrew and digits right to left", {shin, lamed, ' ', '1', '2'}, kEtoRtlReading,
+        {"Hebrew and digits right to left",
+         {shin, lamed, ' ', '1', '2'},
+         kEtoRtlReading,
          {'1', '2', ' ', lamed}},
     };
     for (const Case& c : cases) {
