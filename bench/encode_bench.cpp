@@ -13,12 +13,15 @@
 #include <libdeflate.h>
 #endif
 
+#include <chrono>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/formats.h"
@@ -300,5 +303,67 @@ BENCHMARK(DeflateLibdeflate)->Arg(1)->Arg(6)->Arg(9)->Unit(benchmark::kMilliseco
 #endif
 BENCHMARK(PngBands)->Apply(BandCases)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(PngBands)->Apply(ChosenCases)->Unit(benchmark::kMillisecond)->MinTime(0.5)->UseRealTime();
+
+} // namespace
+
+// The stages of converting the corpus's largest picture (139 megapixels) on its own: playback
+// into the surface (with the flip to bottom-up rows), the depth step, and the PNG writer at no
+// compression and at zlib level 6, BMP for comparison: the raw write of the same bytes.
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+void LargePictureStages(benchmark::State& state) {
+    const std::string path = std::string(QM_SHARED_DIR) + "/corpus/libemf2svg/test-039.emf";
+    if (!std::filesystem::exists(path)) {
+        state.SkipWithError("corpus not found");
+        return;
+    }
+    SettingsRecord s;
+    ResetSettings(s, 1);
+    const std::string folder = std::filesystem::temp_directory_path().string() + "/";
+    std::map<std::string, double> seconds;
+    double pixels = 0;
+    for (auto _ : state) {
+        auto t = std::chrono::steady_clock::now();
+        Bitmap dib(RasteriseMetafileFile(path));
+        seconds["render_s"] += Seconds(t);
+        if (!dib) {
+            state.SkipWithError("render failed");
+            return;
+        }
+        pixels += double(FreeImage_GetWidth(dib.get())) * FreeImage_GetHeight(dib.get());
+        for (const auto& [id, compression, counter] :
+             {std::tuple{"png", 0, "png_none_s"}, {"png", 2, "png_zlib6_s"}, {"bmp", 0, "bmp_s"}}) {
+            s.Output.PNGCompression = compression;
+            ConversionJobRecord job;
+            job.FormatId = id;
+            job.FormatCode = FormatCode(id);
+            job.AutoDepth = 1;
+            job.SourceDepth = 32;
+            job.SaveFlags = SaveFlagsFor(id, s);
+            job.OutputFolder = folder;
+            job.InputPath = "/in/qm_large_picture_bench.emf";
+            job.OutputPath = BuildOutputPath(job, s);
+            job.TempPath = BuildTempPath(job, s);
+            // 32 bits are the automatic depth of both formats: the step keeps the bitmap.
+            t = std::chrono::steady_clock::now();
+            dib.reset(ReduceDepth(dib.release(), job));
+            seconds["depth_s"] += Seconds(t) / 3;
+            t = std::chrono::steady_clock::now();
+            if (!WriteImage(dib.get(), job, s))
+                state.SkipWithError("write failed");
+            seconds[counter] += Seconds(t);
+            std::remove(job.OutputPath.c_str());
+        }
+    }
+    for (const auto& [name, total] : seconds)
+        state.counters[name] = total / double(state.iterations());
+    state.counters["megapixels"] = pixels / 1e6 / double(state.iterations());
+}
+
+BENCHMARK(LargePictureStages)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 } // namespace
