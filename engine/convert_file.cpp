@@ -368,7 +368,8 @@ uint64_t EstimateConversionBytes(const std::string& path, const SettingsRecord& 
     }
     // The surface, a converted copy and a writer's copy; a turned picture takes its corners.
     const uint64_t copies = t.DoImageRotation ? 6 : 3;
-    return pixels * 4 * copies + header.bytes;
+    // The metafile is read whole, up to the reader's limit.
+    return pixels * 4 * copies + std::min<uint64_t>(header.bytes, uint64_t{1} << 30);
 }
 
 } // namespace qm

@@ -196,6 +196,19 @@ TEST_F(ParallelRunTest, FourThreadsGiveWhatOneGivesIncludingFailuresAndNumbers) 
     EXPECT_TRUE(saved.back().ends_with("_f.png"));
 }
 
+TEST_F(ParallelRunTest, EveryFormatsWriterGivesTheSameBytesOnFourThreads) {
+    for (int i = 0; i < 6; ++i)
+        AddPicture("p" + std::to_string(i) + ".emf", 150 + 40 * i, 120 - 10 * i);
+    for (const std::string& id : OutputFormats) {
+        m_format = id;
+        const RunResult one = Run(1);
+        const RunResult four = Run(4);
+        EXPECT_EQ(four.errors, one.errors) << id;
+        EXPECT_EQ(four.files.size(), 6u) << id;
+        EXPECT_TRUE(four == one) << id;
+    }
+}
+
 TEST_F(ParallelRunTest, AStopFinishesTheFileInProgressAndLeavesNoTemporaryFiles) {
     for (int i = 0; i < 12; ++i)
         AddPicture("p" + std::to_string(i) + ".emf", 400 + 10 * i, 300);
