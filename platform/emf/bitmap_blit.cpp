@@ -69,22 +69,33 @@ public:
     double PixelU() const { return m_aligned ? 1.0 / std::abs(m_xe - m_xs) : 0; }
     double PixelV() const { return m_aligned ? 1.0 / std::abs(m_ye - m_ys) : 0; }
 
+    // True when every pixel of the box is covered: an axis-aligned area whose ends are small
+    // enough for the coverage test to be exact.
+    bool CoversBox() const {
+        constexpr double kExact = 1 << 30;
+        return m_valid && m_aligned && std::abs(m_xs) < kExact && std::abs(m_xe) < kExact &&
+               std::abs(m_ys) < kExact && std::abs(m_ye) < kExact;
+    }
+
     // Calls f(x, y, pixel&) for each covered pixel inside the clip.
     template <typename F> void ForEach(const PixelTarget& t, F&& f) const {
-        if (!m_valid)
-            return;
-        cairo_rectangle_int_t box = {m_left, m_top, m_right - m_left, m_bottom - m_top};
-        auto run = [&](const cairo_rectangle_int_t& r) {
+        ForEachRect(t, [&](const cairo_rectangle_int_t& r) {
             for (int y = r.y; y < r.y + r.height; ++y) {
-                auto* row = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(t.pixels) +
-                                                        size_t(y) * t.stride);
+                uint32_t* row = Row(t, y);
                 for (int x = r.x; x < r.x + r.width; ++x) {
                     double u, v;
                     if (UV(x, y, u, v))
                         f(u, v, row[x], x, y);
                 }
             }
-        };
+        });
+    }
+
+    // Calls f(rectangle) for each part of the box inside the clip.
+    template <typename F> void ForEachRect(const PixelTarget& t, F&& run) const {
+        if (!m_valid)
+            return;
+        cairo_rectangle_int_t box = {m_left, m_top, m_right - m_left, m_bottom - m_top};
         if (!t.clip) {
             run(box);
             return;
@@ -97,6 +108,11 @@ public:
             run(r);
         }
         cairo_region_destroy(part);
+    }
+
+    static uint32_t* Row(const PixelTarget& t, int y) {
+        return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(t.pixels) +
+                                           size_t(y) * t.stride);
     }
 
 private:
@@ -226,8 +242,50 @@ uint8_t Blend(uint32_t s, uint32_t d, uint32_t sa, uint32_t ca, bool premultipli
 
 } // namespace
 
+namespace {
+
+// The one pattern colour an operation sees, or false when the pattern varies from pixel to
+// pixel.
+bool SolidPattern(const PatternTile* pattern, uint32_t& p) {
+    p = kOpaque;
+    if (!pattern || pattern->width <= 0 || pattern->height <= 0 ||
+        pattern->pixels.size() < size_t(pattern->width) * pattern->height)
+        return true;
+    if (pattern->width != 1 || pattern->height != 1)
+        return false;
+    p = pattern->pixels[0];
+    return true;
+}
+
+// An operation without source or mask, with at most one pattern colour, over a whole box: every
+// bit of the result depends on the same bit of the destination alone, so each pixel becomes
+// f0 ^ ((f0 ^ f1) & d). Whole rows go at memory speed, which fills of the largest surface need.
+bool BlitSolid(const PixelTarget& target, const AreaMap& map, const BlitRequest& req) {
+    const uint8_t rop = req.foreRop;
+    uint32_t p = kOpaque;
+    if (req.mask || RopUsesSource(rop) || !map.CoversBox() ||
+        (RopUsesPattern(rop) && !SolidPattern(req.pattern, p)))
+        return false;
+    if (RopUsesPattern(rop) && (p >> 24) == 0)
+        return true; // a transparent pattern leaves every pixel
+    const uint32_t f0 = ApplyRop3(rop, p, 0, 0), f1 = ApplyRop3(rop, p, 0, ~0u);
+    const uint32_t keep = (f0 ^ f1) & ~kOpaque, set = f0 | kOpaque;
+    map.ForEachRect(target, [&](const cairo_rectangle_int_t& r) {
+        for (int y = r.y; y < r.y + r.height; ++y) {
+            uint32_t* row = AreaMap::Row(target, y);
+            for (int x = r.x; x < r.x + r.width; ++x)
+                row[x] = set ^ (keep & row[x]);
+        }
+    });
+    return true;
+}
+
+} // namespace
+
 void Blit(const PixelTarget& target, const BlitRequest& req) {
     AreaMap map(target, req.dest);
+    if (BlitSolid(target, map, req))
+        return;
     bool useSource = RopUsesSource(req.foreRop) || (req.mask && RopUsesSource(req.backRop));
     bool usePattern = RopUsesPattern(req.foreRop) || (req.mask && RopUsesPattern(req.backRop));
     if (useSource && !req.source)

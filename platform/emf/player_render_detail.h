@@ -29,9 +29,13 @@ inline bool Integral(PointD p) {
            std::fabs(p.y) < kCoordLimit;
 }
 
-// Pixel runs of a one-pixel line, split into dashes and gaps. Runs go to sink when it is set,
-// else they are collected in on and off.
+struct PixelMask;
+
+// Pixel runs of a one-pixel line, split into dashes and gaps. Pixels are set in mask when it
+// is given (no dashes then); else runs go to sink when it is set, or are collected in on and
+// off.
 struct LineRuns {
+    PixelMask* mask = nullptr;
     std::vector<cairo_rectangle_int_t> on, off;
     std::function<void(const cairo_rectangle_int_t&, bool on)> sink;
     const std::vector<double>* dash = nullptr;

@@ -1,5 +1,6 @@
 // Pens: one-pixel lines set pixel by pixel, dashes, wide lines built segment by segment.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numbers>
 
@@ -12,6 +13,38 @@ using detail::ClampCoord;
 using detail::LineRuns;
 using detail::Rounded;
 using detail::SetColor;
+
+// The pixels a stroke sets, one bit each, over a box of the surface.
+struct detail::PixelMask {
+    int left = 0, top = 0, width = 0, height = 0;
+    size_t words = 0; // per row
+    std::vector<uint64_t> bits;
+
+    PixelMask(int x0, int y0, int x1, int y1)
+        : left(x0), top(y0), width(x1 - x0), height(y1 - y0), words((size_t(width) + 63) / 64),
+          bits(words * size_t(height)) {}
+
+    void Set(int x, int y) {
+        const auto cx = unsigned(x - left), cy = unsigned(y - top);
+        if (cx < unsigned(width) && cy < unsigned(height))
+            bits[size_t(cy) * words + cx / 64] |= uint64_t{1} << (cx % 64);
+    }
+
+    // The first column at or after x in row y whose bit is value (width when none).
+    int Next(int y, int x, bool value) const {
+        const uint64_t* row = &bits[size_t(y) * words];
+        while (x < width) {
+            uint64_t w = row[x / 64];
+            if (!value)
+                w = ~w;
+            w >>= x % 64;
+            if (w != 0)
+                return std::min(width, x + std::countr_zero(w));
+            x = (x / 64 + 1) * 64;
+        }
+        return width;
+    }
+};
 
 namespace {
 
@@ -118,8 +151,12 @@ void RasterLine(PointL a, PointL b, int w, int h, LineRuns& runs) {
         }
         if (mn < 0 || mn >= minLimit)
             continue;
-        const bool on = runs.IsOn(runs.dashPos + i);
         const int px = int(xMajor ? mj : mn), py = int(xMajor ? mn : mj);
+        if (runs.mask) {
+            runs.mask->Set(px, py);
+            continue;
+        }
+        const bool on = runs.IsOn(runs.dashPos + i);
         if (have && on == curOn) {
             if (xMajor && py == cur.y && cur.height == 1) {
                 if (px == cur.x + cur.width) {
@@ -170,8 +207,63 @@ void detail::RasterFigures(const PlayerState& s, const PathData& f, LineRuns& ru
 
 namespace {
 
+// Mix modes where setting a pixel again changes nothing, so a stroke's pixels may be
+// gathered first and each set once.
+bool RepeatsAsOnce(uint32_t rop) {
+    // Not: ~(P|D), P&~D, ~D, P^D, ~(P&D), ~(P^D), P|~D.
+    constexpr uint32_t kChangeAgain =
+        (1u << 2) | (1u << 5) | (1u << 6) | (1u << 7) | (1u << 8) | (1u << 10) | (1u << 14);
+    return rop > 31 || ((kChangeAgain >> rop) & 1) == 0;
+}
+
+// The surface box the figures' points span, and the pixels their one-pixel lines may set.
+struct StrokeExtent {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    double pixels = 0;
+};
+
+StrokeExtent ExtentOf(const PlayerState& s, const PathData& f) {
+    double l = HUGE_VAL, t = HUGE_VAL, r = -HUGE_VAL, b = -HUGE_VAL, pixels = 0;
+    for (size_t i = 0; i < f.points.size(); ++i) {
+        const PointD p = f.points[i];
+        l = std::min(l, p.x), r = std::max(r, p.x), t = std::min(t, p.y), b = std::max(b, p.y);
+        if (i > 0)
+            pixels +=
+                std::max(std::fabs(p.x - f.points[i - 1].x), std::fabs(p.y - f.points[i - 1].y));
+    }
+    const auto clampTo = [](double v, int limit) {
+        return v == v ? int(std::clamp(v, 0.0, double(limit))) : 0;
+    };
+    return {clampTo(std::floor(l), s.width), clampTo(std::floor(t), s.height),
+            clampTo(std::ceil(r) + 1, s.width), clampTo(std::ceil(b) + 1, s.height), pixels};
+}
+
+// A stroke of many long lines (hundreds of thousands across the picture) sets the same pixels
+// over and over, each in a different row of a surface too large for the cache. Gathered as
+// bits first, each pixel is set once. Only worth it where the lines are dense in their box.
+bool StrokeThroughMask(PlayerState& s, const PathData& f, uint32_t pixel) {
+    const StrokeExtent e = ExtentOf(s, f);
+    const double area = double(e.x1 - e.x0) * double(e.y1 - e.y0);
+    if (!RepeatsAsOnce(s.dc.rop2) || area <= 0 || !(e.pixels >= 16384) || e.pixels * 16 < area)
+        return false;
+    detail::PixelMask mask(e.x0, e.y0, e.x1, e.y1);
+    LineRuns runs;
+    runs.mask = &mask;
+    RasterFigures(s, f, runs);
+    detail::PixelRunPainter painter(s);
+    for (int y = 0; y < mask.height; ++y)
+        for (int x = mask.Next(y, 0, true); x < mask.width;) {
+            const int end = mask.Next(y, x, false);
+            painter.Paint({mask.left + x, mask.top + y, end - x, 1}, pixel);
+            x = mask.Next(y, end, true);
+        }
+    return true;
+}
+
 void StrokeCosmetic(PlayerState& s, const PathData& f, const Pen& pen) {
     const std::vector<double> dash = DashPattern(s, pen, 1);
+    if (dash.empty() && StrokeThroughMask(s, f, ColorPixel(pen.color)))
+        return;
     LineRuns runs;
     if (!dash.empty()) {
         runs.dash = &dash;

@@ -28,15 +28,17 @@ struct Crossing {
     int64_t x = 0, rem = 0;         // 0 <= rem < dy
     int64_t stepX = 0, stepRem = 0; // per row: dx = stepX * dy - stepRem
     int64_t dy = 1, yBottom = 0;
+    int64_t row = 0; // the row x and rem refer to
     int dir = 1;
 
     Crossing(const Edge& e, int64_t y)
-        : x(EdgeColumn(e, y)), stepX(-FloorDiv(-e.dx, e.dy)), dy(e.dy), yBottom(e.yBottom),
+        : x(EdgeColumn(e, y)), stepX(-FloorDiv(-e.dx, e.dy)), dy(e.dy), yBottom(e.yBottom), row(y),
           dir(e.dir) {
         rem = x * e.dy - (e.x0 * e.dy + (y - e.y0) * e.dx);
         stepRem = stepX * e.dy - e.dx;
     }
     void NextRow() {
+        ++row;
         x += stepX;
         rem += stepRem;
         if (rem >= dy) {
@@ -104,19 +106,71 @@ private:
     int64_t m_start = 0;
 };
 
-// The spans of a row with many crossings on a narrow surface: the crossings are summed per
-// column and the columns swept once, in time linear in their number plus the width. Columns
-// left of the surface all count as -1 and those right of it as width: only the winding count
-// they leave behind matters there.
-void SweepColumns(const std::vector<Crossing>& active, bool winding, std::vector<int>& sums,
-                  RowSpans& row, int width) {
-    sums.assign(size_t(width) + 2, 0);
-    for (const Crossing& c : active)
-        sums[size_t(std::clamp<int64_t>(c.x, -1, width) + 1)] += winding ? c.dir : 1;
-    for (size_t k = 0; k < sums.size(); ++k)
-        if (sums[k] != 0)
-            row.Cross(int64_t(k) - 1, sums[k]);
-}
+// Rows with many crossings on a narrow surface, a band of rows at a time: the crossings are
+// summed per row and column, each edge stepped through all its rows of the band at once, and
+// each row's columns swept once. The time is linear in the crossings plus the width, and the
+// edges are read once per band rather than once per row. Columns left of the surface all
+// count as -1 and those right of it as width: only the winding count they leave behind
+// matters there. Returns the first row after the band.
+class BandSweep {
+public:
+    BandSweep(bool winding, int width, int height, const std::function<void(const ScanSpan&)>& emit)
+        : m_winding(winding), m_width(width), m_height(height), m_stride(size_t(width) + 2),
+          m_emit(emit) {}
+
+    /// True when rows with this many crossings are done faster as a band.
+    bool Dense(size_t crossings) const { return crossings * 8 >= m_stride; }
+
+    int64_t Sweep(int64_t y, const std::vector<Edge>& edges, size_t& next,
+                  std::vector<Crossing>& active) {
+        // About a megabyte of sums: the band stays in the cache while edges are stepped.
+        const int64_t rows = std::clamp<int64_t>(int64_t(kBandCells / m_stride), 1, 256);
+        const int64_t end = std::min<int64_t>(y + rows, m_height);
+        while (next < edges.size() && edges[next].yTop < end)
+            active.emplace_back(edges[next], edges[next].yTop), ++next;
+        m_sums.assign(size_t(end - y) * m_stride, 0);
+        size_t kept = 0;
+        for (Crossing& c : active) {
+            Add(c, y, end);
+            if (c.yBottom > end) {
+                c.NextRow();
+                active[kept++] = c;
+            }
+        }
+        active.erase(active.begin() + static_cast<std::ptrdiff_t>(kept), active.end());
+        for (int64_t r = y; r < end; ++r) {
+            RowSpans row(m_winding, m_width, r, m_emit);
+            const int* sums = &m_sums[size_t(r - y) * m_stride];
+            for (size_t k = 0; k < m_stride; ++k)
+                if (sums[k] != 0)
+                    row.Cross(int64_t(k) - 1, sums[k]);
+        }
+        return end;
+    }
+
+private:
+    static constexpr size_t kBandCells = size_t{1} << 18;
+
+    // Counts the edge in every row from its current one to the band's end (or its own).
+    void Add(Crossing& c, int64_t y, int64_t end) {
+        const int64_t last = std::min(c.yBottom, end);
+        const int count = m_winding ? c.dir : 1;
+        int* sums = &m_sums[size_t(c.row - y) * m_stride];
+        for (int64_t r = c.row;;) {
+            sums[size_t(std::clamp<int64_t>(c.x, -1, m_width) + 1)] += count;
+            if (++r == last)
+                break;
+            c.NextRow();
+            sums += m_stride;
+        }
+    }
+
+    bool m_winding;
+    int m_width, m_height;
+    size_t m_stride;
+    const std::function<void(const ScanSpan&)>& m_emit;
+    std::vector<int> m_sums;
+};
 
 } // namespace
 
@@ -126,7 +180,7 @@ void ScanPolygons(const std::vector<ScanRing>& rings, bool winding, int width, i
     if (edges.empty() || width <= 0)
         return;
     std::vector<Crossing> active;
-    std::vector<int> sums;
+    BandSweep band(winding, width, height, emit);
     size_t next = 0;
     for (int64_t y = edges.front().yTop; y < height; ++y) {
         while (next < edges.size() && edges[next].yTop <= y)
@@ -137,17 +191,17 @@ void ScanPolygons(const std::vector<ScanRing>& rings, bool winding, int width, i
             y = edges[next].yTop - 1;
             continue;
         }
-        RowSpans row(winding, width, y, emit);
-        if (active.size() * 8 >= size_t(width) + 2) {
-            SweepColumns(active, winding, sums, row, width);
-        } else {
-            // Kept in the previous row's order, which edges that don't cross each other keep.
-            auto byColumn = [](const Crossing& l, const Crossing& r) { return l.x < r.x; };
-            if (!std::is_sorted(active.begin(), active.end(), byColumn))
-                std::sort(active.begin(), active.end(), byColumn);
-            for (const Crossing& c : active)
-                row.Cross(c.x, winding ? c.dir : 1);
+        if (band.Dense(active.size())) {
+            y = band.Sweep(y, edges, next, active) - 1;
+            continue;
         }
+        // Kept in the previous row's order, which edges that don't cross each other keep.
+        auto byColumn = [](const Crossing& l, const Crossing& r) { return l.x < r.x; };
+        if (!std::is_sorted(active.begin(), active.end(), byColumn))
+            std::sort(active.begin(), active.end(), byColumn);
+        RowSpans row(winding, width, y, emit);
+        for (const Crossing& c : active)
+            row.Cross(c.x, winding ? c.dir : 1);
         // On to the next row in one pass: edges that end here leave, the others step.
         size_t kept = 0;
         for (Crossing& c : active)

@@ -273,3 +273,46 @@ TEST(BitmapRecords, StretchDIBitsPlacesBottomUpRows) {
     EXPECT_EQ(p.At(30, 30), 0xFFFFFFu);
     EXPECT_EQ(p.At(45, 5), 0x0000FFu) << "pattern blit after the broken record";
 }
+
+TEST(Blit, WholeAreaOperationsWithoutSourceMatchTheirTruthTables) {
+    // Every operation that reads no source, with a solid pattern, over a destination of many
+    // colours; mirrored and clipped areas cover the same pixels as the per-pixel path.
+    for (int rop = 0; rop < 256; ++rop) {
+        if (RopUsesSource(uint8_t(rop)))
+            continue;
+        Canvas c(7, 5);
+        for (size_t i = 0; i < c.pixels.size(); ++i)
+            c.pixels[i] = 0xFF000000u | uint32_t(i * 0x2F5A3B);
+        const std::vector<uint32_t> before = c.pixels;
+        c.clip = cairo_region_create();
+        const cairo_rectangle_int_t keep = {0, 0, 5, 4};
+        cairo_region_union_rectangle(c.clip, &keep);
+        PatternTile solid;
+        solid.pixels = {0xFF3C9A5Eu};
+        BlitRequest req;
+        req.foreRop = uint8_t(rop);
+        req.pattern = &solid;
+        req.dest = {6, 0, -5, 0, 0, 5}; // mirrored: columns 2..6
+        Blit(c.Target(), req);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x) {
+                const uint32_t d = before[size_t(y) * 7 + x];
+                const bool inside = x >= 2 && x < 5 && y < 4;
+                const uint32_t expect =
+                    inside ? ApplyRop3(uint8_t(rop), solid.pixels[0], 0, d) & 0xFFFFFF
+                           : d & 0xFFFFFF;
+                ASSERT_EQ(c.At(x, y), expect) << "rop " << rop << " at " << x << "," << y;
+                ASSERT_EQ(c.pixels[size_t(y) * 7 + x] >> 24, 0xFFu);
+            }
+    }
+    // A transparent pattern (a hatch gap colour) leaves everything.
+    Canvas t(3, 3, 0xFF123456u);
+    PatternTile clear;
+    clear.pixels = {0x00FFFFFFu};
+    BlitRequest req;
+    req.foreRop = Rop3Index(0x005A0049); // PATINVERT
+    req.pattern = &clear;
+    req.dest = {0, 0, 3, 0, 0, 3};
+    Blit(t.Target(), req);
+    EXPECT_EQ(t.At(1, 1), 0x123456u);
+}

@@ -266,6 +266,38 @@ TEST(EmfPlayer, XorPenDrawnTwiceRestoresTheBackground) {
     EXPECT_EQ(pic.At(30, 50), 0x0000FFu); // white xor yellow = blue
 }
 
+TEST(EmfPlayer, DenseStrokesMatchTheirLinesDrawnOneByOne) {
+    // A polyline of hundreds of long lines crossing the picture (its pixels gathered before they
+    // are set) against the same lines as separate records, under every mix mode: modes that
+    // change a pixel again when it is set again (xor, not) must still apply per line.
+    std::vector<int32_t> points;
+    uint32_t seed = 18;
+    for (int i = 0; i < 600; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        points.push_back(int32_t((seed >> 8) % 120) - 10); // some beyond the edges
+        points.push_back(int32_t((seed >> 20) % 120) - 10);
+    }
+    for (int rop = 1; rop <= 16; ++rop) {
+        auto pen = [&] {
+            EmfBuilder b(100, 100);
+            b.Record(kCreatePen, {1, 0, 1, 0, 0x3080C0}).Record(kSelect, {1});
+            b.Record(kSetRop2, {rop});
+            return b;
+        };
+        EmfBuilder whole = pen();
+        std::vector<int32_t> polyline = {-10, -10, 110, 110, int32_t(points.size() / 2)};
+        polyline.insert(polyline.end(), points.begin(), points.end());
+        whole.Raw(kPolyline, polyline);
+        EmfBuilder apart = pen();
+        apart.Record(kMoveTo, {points[0], points[1]});
+        for (size_t i = 2; i < points.size(); i += 2)
+            apart.Record(kLineTo, {points[i], points[i + 1]});
+        const auto a = Play(whole.Finish()), b = Play(apart.Finish());
+        ASSERT_EQ(a.pixels.size(), b.pixels.size());
+        EXPECT_EQ(a.pixels, b.pixels) << "mix mode " << rop;
+    }
+}
+
 TEST(EmfPlayer, PathFillFollowsThePolyFillMode) {
     // Two overlapping squares in one path: alternate leaves the overlap empty.
     for (int mode : {1, 2}) {

@@ -106,3 +106,17 @@ TEST(PolygonScan, ManyCrossingEdgesOnANarrowSurfaceFollowTheRule) {
     for (bool winding : {false, true})
         EXPECT_EQ(Cover({ring}, winding, 40, 40), CoverByRule(ring, winding, 40, 40)) << winding;
 }
+
+TEST(PolygonScan, DenseAndSparseRowsOfOneFigureFollowTheRule) {
+    // A tall figure: sparse rows above and below a band where hundreds of edges start and end
+    // on different rows, so rows are done one by one and in bands in turn.
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> column(-10, 75), row(60, 140);
+    ScanRing ring = {{5, 0}, {60, 10}};
+    for (int i = 0; i < 300; ++i)
+        ring.push_back({column(random), row(random)});
+    ring.push_back({50, 280});
+    ring.push_back({3, 290});
+    for (bool winding : {false, true})
+        EXPECT_EQ(Cover({ring}, winding, 64, 300), CoverByRule(ring, winding, 64, 300)) << winding;
+}
