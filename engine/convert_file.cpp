@@ -90,9 +90,16 @@ Bitmap RunImageSteps(Bitmap dib, ConversionJobRecord& job, const SettingsRecord&
         return failed("threshold");
     if (s.Frame.DoFrame && !Apply(dib, [&](FIBITMAP* d) { return DrawFrame(d, width, height, s); }))
         return failed("frame");
-    if (s.Watermark.DoWatermark != 0 &&
-        !Apply(dib, [&](FIBITMAP* d) { return DrawWatermark(d, width, height, s, job); }))
-        return failed("watermark");
+    std::string watermarkFailure;
+    if (s.Watermark.DoWatermark != 0 && !Apply(dib, [&](FIBITMAP* d) {
+            return DrawWatermark(d, width, height, s, job, &watermarkFailure);
+        })) {
+        if (watermarkFailure.empty())
+            return failed("watermark");
+        if (reason)
+            *reason = watermarkFailure;
+        return Bitmap();
+    }
 
     // Chooses TargetDepth first when the depth is automatic.
     if (!Apply(dib, [&](FIBITMAP* d) { return ReduceDepth(d, job); })) {

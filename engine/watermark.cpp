@@ -36,7 +36,7 @@ FIBITMAP* CanvasWith(FIBITMAP* layer, int width, int height, int x, int y) {
 } // namespace
 
 FIBITMAP* DrawWatermark(FIBITMAP* dib, int, int, const SettingsRecord& s,
-                        const ConversionJobRecord& job) {
+                        const ConversionJobRecord& job, std::string* reason) {
     const int kind = s.Watermark.DoWatermark;
     if (!dib || kind == 0)
         return dib;
@@ -52,8 +52,13 @@ FIBITMAP* DrawWatermark(FIBITMAP* dib, int, int, const SettingsRecord& s,
     const int height = static_cast<int>(FreeImage_GetHeight(dib));
 
     FIBITMAP* layer = kind == 1   ? BuildTextWatermark(s, job, width, height)
-                      : kind == 2 ? BuildImageWatermark(s)
+                      : kind == 2 ? BuildImageWatermark(s, reason)
                                   : nullptr;
+    if (!layer && kind == 2) {
+        // The picture would be written without the watermark that was asked for.
+        FreeImage_Unload(dib);
+        return nullptr;
+    }
     if (!layer)
         return dib;
     const Geometry g = GeometryOf(s.Watermark, kind == 1);

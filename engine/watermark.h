@@ -3,6 +3,8 @@
 
 #include "engine/bitmap.h"
 
+#include <string>
+
 #include "core/settings.h"
 #include "engine/conversion_job.h"
 
@@ -10,8 +12,12 @@ namespace qm {
 
 /// Draws the watermark chosen by Watermark/Do Watermark (1 text, 2 image) over a width x height
 /// picture; the job supplies the name tokens of the text. Returns the bitmap to continue with.
+/// A text watermark whose font does not load is left out (the front ends check the font
+/// before a run). An image watermark that cannot be drawn (the file does not load as a picture
+/// or is over the pixel limit) fails: dib is unloaded, the cause goes to *reason when reason is
+/// given, and null is returned, so the file is not reported converted without its watermark.
 FIBITMAP* DrawWatermark(FIBITMAP* dib, int width, int height, const SettingsRecord& s,
-                        const ConversionJobRecord& job);
+                        const ConversionJobRecord& job, std::string* reason = nullptr);
 
 /// True when the font of Watermark/Font, Font Size, Font Style and Font Effect can be loaded
 /// (a fontconfig family or a metric-compatible substitute); false otherwise.
@@ -22,8 +28,9 @@ bool WatermarkFontLoads(const SettingsRecord& s);
 FIBITMAP* BuildTextWatermark(const SettingsRecord& s, const ConversionJobRecord& job, int width,
                              int height);
 
-/// The image watermark as a 32-bit layer with alpha; null when Watermark/Image does not load.
-FIBITMAP* BuildImageWatermark(const SettingsRecord& s);
+/// The image watermark as a 32-bit layer with alpha; null when Watermark/Image does not load,
+/// is larger than MaxSurfacePixels or cannot be drawn, with the cause in *reason when given.
+FIBITMAP* BuildImageWatermark(const SettingsRecord& s, std::string* reason = nullptr);
 
 /// The x of a line of lineWidth pixels in a box boxWidth wide: alignment 0 left (padding),
 /// 1 centred (halves rounded away from zero), 2 right (boxWidth - lineWidth - padding); any

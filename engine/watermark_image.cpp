@@ -3,6 +3,8 @@
 
 #include <FreeImage.h>
 
+#include <string>
+
 #include "engine/layer_bitmap.h"
 #include "engine/rasterise.h"
 #include "platform/draw/layer.h"
@@ -11,7 +13,15 @@ namespace qm {
 
 namespace {
 
-FIBITMAP* LoadImageFile(const std::string& path) {
+std::string TooLarge(const std::string& path, int64_t width, int64_t height) {
+    return "watermark image too large (" + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels): " + path;
+}
+
+// The picture of the file, 8 bits per channel; null with the cause in reason when it cannot be
+// read or is larger than any picture we make.
+FIBITMAP* LoadImageFile(const std::string& path, std::string& reason) {
+    reason = "watermark image cannot be read: " + path;
     if (path.empty())
         return nullptr;
     FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
@@ -23,13 +33,18 @@ FIBITMAP* LoadImageFile(const std::string& path) {
     // declares a huge picture is refused before its pixels are decoded.
     if (FreeImage_FIFSupportsNoPixels(format)) {
         const Bitmap header(FreeImage_Load(format, path.c_str(), FIF_LOAD_NOPIXELS));
-        const bool allowed = header && ImageSizeAllowed(FreeImage_GetWidth(header.get()),
-                                                        FreeImage_GetHeight(header.get()));
-        if (!allowed)
+        if (!header)
             return nullptr;
+        const int64_t width = FreeImage_GetWidth(header.get());
+        const int64_t height = FreeImage_GetHeight(header.get());
+        if (!ImageSizeAllowed(width, height)) {
+            reason = TooLarge(path, width, height);
+            return nullptr;
+        }
     }
     FIBITMAP* dib = FreeImage_Load(format, path.c_str(), 0);
     if (dib && !ImageSizeAllowed(FreeImage_GetWidth(dib), FreeImage_GetHeight(dib))) {
+        reason = TooLarge(path, FreeImage_GetWidth(dib), FreeImage_GetHeight(dib));
         FreeImage_Unload(dib);
         return nullptr;
     }
@@ -49,8 +64,11 @@ draw::Rgba Grey(draw::Rgba c) {
 
 } // namespace
 
-FIBITMAP* BuildImageWatermark(const SettingsRecord& s) {
-    FIBITMAP* image = LoadImageFile(s.Watermark.Image);
+FIBITMAP* BuildImageWatermark(const SettingsRecord& s, std::string* reason) {
+    std::string cause;
+    FIBITMAP* image = LoadImageFile(s.Watermark.Image, cause);
+    if (reason)
+        *reason = image ? "watermark image cannot be drawn: " + s.Watermark.Image : cause;
     if (!image)
         return nullptr;
     const draw::Layer source = BitmapToLayer(image);

@@ -167,6 +167,25 @@ TEST_F(ConvertFileTest, BrokenInputsFailWithoutOutput) {
     EXPECT_FALSE(ConvertFile(m_job, m_settings));
 }
 
+TEST_F(ConvertFileTest, AWatermarkImageThatCannotBeDrawnFailsTheFile) {
+    const std::string input = (m_dir / "two.emf").string();
+    ASSERT_TRUE(test::TwoRectangles().Write(input));
+    // 17000 x 17000 one-bit pixels: a small file, over the pixel limit once decoded.
+    FIBITMAP* huge = FreeImage_Allocate(17000, 17000, 1);
+    ASSERT_NE(huge, nullptr);
+    const std::string mark = (m_dir / "mark.png").string();
+    ASSERT_TRUE(FreeImage_Save(FIF_PNG, huge, mark.c_str(), PNG_Z_BEST_SPEED));
+    FreeImage_Unload(huge);
+    m_settings.Watermark.DoWatermark = 2;
+    m_settings.Watermark.Image = mark;
+    m_job.InputPath = input;
+    PrepareFormat("png");
+
+    EXPECT_FALSE(ConvertFile(m_job, m_settings));
+    EXPECT_EQ(m_job.FailureReason, "watermark image too large (17000 x 17000 pixels): " + mark);
+    EXPECT_FALSE(fs::exists(m_dir / "two.png"));
+}
+
 TEST(Rasterise, SizeComesFromTheFrameInReferencePixels) {
     // 100 mm over a 1920 pixel / 508 mm device: 377.95 rounds to 378, plus the extra pixel.
     test::MetafileBuilder wide(0, 0, 10000, 5000);

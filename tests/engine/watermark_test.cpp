@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -335,13 +336,20 @@ TEST_F(ImageWatermark, AlphaRotationAndMissingFiles) {
     EXPECT_EQ(blue, 100);
     FreeImage_Unload(dib);
 
+    // An image that does not load fails the picture with its cause, rather than leaving the
+    // watermark out of a picture reported converted; a file of other data is no image either.
+    const std::string garbage = (m_dir / "garbage.png").string();
+    std::FILE* f = std::fopen(garbage.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("not a picture at all", f);
+    std::fclose(f);
     for (const std::string& bad :
-         {(m_dir / "missing.png").string(), std::string(), m_dir.string()}) {
-        FIBITMAP* same =
-            DrawWatermark(MakeFilled(30, 30, kGrey, 32), 30, 30, ImageMark(bad, 255, 0), job);
-        EXPECT_EQ(FreeImage_GetBPP(same), 24u);
-        EXPECT_EQ(At(same, 5, 5), kGreyRgb);
-        FreeImage_Unload(same);
+         {(m_dir / "missing.png").string(), std::string(), m_dir.string(), garbage}) {
+        std::string reason;
+        EXPECT_EQ(DrawWatermark(MakeFilled(30, 30, kGrey, 32), 30, 30, ImageMark(bad, 255, 0), job,
+                                &reason),
+                  nullptr);
+        EXPECT_EQ(reason, "watermark image cannot be read: " + bad);
     }
     // A palette image keeps its transparent entries.
     FIBITMAP* palette = FreeImage_Allocate(20, 10, 8);
@@ -367,7 +375,7 @@ TEST_F(ImageWatermark, AlphaRotationAndMissingFiles) {
     FreeImage_Unload(small);
 }
 
-TEST_F(ImageWatermark, PictureBeyondThePixelLimitIsNotLoaded) {
+TEST_F(ImageWatermark, PictureBeyondThePixelLimitFailsWithoutBeingDecoded) {
     // 16400 x 16400 black pixels: 270 million, a few kilobytes as a 1-bit PNG, over a gigabyte
     // once decoded.
     FIBITMAP* huge = FreeImage_Allocate(16400, 16400, 1);
@@ -376,9 +384,11 @@ TEST_F(ImageWatermark, PictureBeyondThePixelLimitIsNotLoaded) {
     ASSERT_TRUE(FreeImage_Save(FIF_PNG, huge, path.c_str(), PNG_Z_BEST_SPEED));
     FreeImage_Unload(huge);
     ConversionJobRecord job;
-    FIBITMAP* dib = DrawWatermark(MakeFilled(30, 30, kGrey), 30, 30, ImageMark(path, 255, 0), job);
-    EXPECT_EQ(At(dib, 5, 5), kGreyRgb);
-    FreeImage_Unload(dib);
+    std::string reason;
+    EXPECT_EQ(
+        DrawWatermark(MakeFilled(30, 30, kGrey), 30, 30, ImageMark(path, 255, 0), job, &reason),
+        nullptr);
+    EXPECT_EQ(reason, "watermark image too large (16400 x 16400 pixels): " + path);
 }
 
 } // namespace
