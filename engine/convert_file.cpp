@@ -203,12 +203,14 @@ void WriteProduced(FIBITMAP* dib, ConversionJobRecord& job, const SettingsRecord
     std::string outputPath = std::exchange(job.OutputPath, made.staged->Path());
     const bool written = WriteImageFile(dib, job, s);
     job.OutputPath = std::move(outputPath);
-    if (written) {
+    // Flushed to the disk here, on the thread that made it, so that files wait for the disk
+    // side by side rather than one after another when they are committed.
+    if (written && made.staged->Sync()) {
         made.write = Write::Written;
         return;
     }
     made.write = Write::Failed;
-    made.reason = LibraryMessages();
+    made.reason = written ? made.staged->Error() : LibraryMessages();
     made.staged.reset();
 }
 

@@ -54,12 +54,28 @@ StagedOutput::~StagedOutput() {
         unlink(m_path.c_str());
 }
 
+bool StagedOutput::Sync() {
+    if (m_path.empty())
+        return false;
+    if (m_synced)
+        return true;
+    // Some failures (a full disk under delayed allocation, an I/O error) show only when the
+    // data is written back; found here they fail the file before its name is replaced.
+    const int fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    m_synced = fd >= 0 && fsync(fd) == 0;
+    if (!m_synced)
+        m_error = "cannot write " + m_path + " to the disk: " + std::strerror(errno);
+    if (fd >= 0)
+        close(fd);
+    return m_synced;
+}
+
 bool StagedOutput::Commit() {
     return CommitAs(m_output);
 }
 
 bool StagedOutput::CommitAs(const std::string& outputPath) {
-    if (m_path.empty())
+    if (m_path.empty() || !Sync())
         return false;
     if (std::rename(m_path.c_str(), outputPath.c_str()) != 0) {
         m_error = "cannot rename the written file to " + outputPath + ": " + std::strerror(errno);

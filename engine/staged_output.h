@@ -27,6 +27,9 @@ public:
 
     /// The temporary file; empty when it could not be created (see Error()).
     const std::string& Path() const { return m_path; }
+    /// Writes the temporary file's data to the disk (once). False (cause in Error()) when the
+    /// disk refuses it. Commit() and CommitAs() do it first when it has not been done.
+    bool Sync();
     /// Moves the temporary file over the output name. False (cause in Error()) on failure.
     bool Commit();
     /// Moves the temporary file over another name on the same file system, with the same
@@ -36,6 +39,7 @@ public:
 
 private:
     std::string m_output, m_path, m_error;
+    bool m_synced = false;
 };
 
 } // namespace qm
