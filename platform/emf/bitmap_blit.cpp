@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace qm::emf {
 namespace {
@@ -79,7 +81,25 @@ public:
 
     // Calls f(x, y, pixel&) for each covered pixel inside the clip.
     template <typename F> void ForEach(const PixelTarget& t, F&& f) const {
+        std::vector<double> us;
         ForEachRect(t, [&](const cairo_rectangle_int_t& r) {
+            if (m_aligned) {
+                // u depends on the column alone and v on the row alone: each is worked out
+                // once, by the same arithmetic as UV().
+                us.resize(size_t(r.width));
+                for (int i = 0; i < r.width; ++i)
+                    us[size_t(i)] = (double(r.x + i) + 0.5 - m_xs) / (m_xe - m_xs);
+                for (int y = r.y; y < r.y + r.height; ++y) {
+                    const double v = (double(y) + 0.5 - m_ys) / (m_ye - m_ys);
+                    if (!(v >= 0 && v < 1))
+                        continue;
+                    uint32_t* row = Row(t, y);
+                    for (int i = 0; i < r.width; ++i)
+                        if (us[size_t(i)] >= 0 && us[size_t(i)] < 1)
+                            f(us[size_t(i)], v, row[r.x + i], r.x + i, y);
+                }
+                return;
+            }
             for (int y = r.y; y < r.y + r.height; ++y) {
                 uint32_t* row = Row(t, y);
                 for (int x = r.x; x < r.x + r.width; ++x) {
@@ -222,12 +242,14 @@ private:
     bool m_filter = false;
 };
 
+int Wrap(int v, int n) {
+    return (v % n + n) % n;
+}
+
 uint32_t PatternAt(const PatternTile& p, int x, int y) {
     if (p.width <= 0 || p.height <= 0 || p.pixels.size() < size_t(p.width) * p.height)
         return kOpaque;
-    int tx = ((x - p.originX) % p.width + p.width) % p.width;
-    int ty = ((y - p.originY) % p.height + p.height) % p.height;
-    return p.pixels[size_t(ty) * p.width + tx];
+    return p.pixels[size_t(Wrap(y - p.originY, p.height)) * p.width + Wrap(x - p.originX, p.width)];
 }
 
 uint8_t Blend(uint32_t s, uint32_t d, uint32_t sa, uint32_t ca, bool premultiplied, int shift) {
@@ -257,6 +279,21 @@ bool SolidPattern(const PatternTile* pattern, uint32_t& p) {
     return true;
 }
 
+// Each pixel of the row becomes set ^ (keep & pixel), four at a time.
+void CombineRow(uint32_t* row, int count, uint32_t set, uint32_t keep) {
+    using Quad = uint32_t __attribute__((vector_size(16)));
+    const Quad setQuad = {set, set, set, set}, keepQuad = {keep, keep, keep, keep};
+    int x = 0;
+    for (; x + 4 <= count; x += 4) {
+        Quad v;
+        std::memcpy(&v, row + x, sizeof v);
+        v = setQuad ^ (keepQuad & v);
+        std::memcpy(row + x, &v, sizeof v);
+    }
+    for (; x < count; ++x)
+        row[x] = set ^ (keep & row[x]);
+}
+
 // An operation without source or mask, with at most one pattern colour, over a whole box: every
 // bit of the result depends on the same bit of the destination alone, so each pixel becomes
 // f0 ^ ((f0 ^ f1) & d). Whole rows go at memory speed, which fills of the largest surface need.
@@ -271,10 +308,68 @@ bool BlitSolid(const PixelTarget& target, const AreaMap& map, const BlitRequest&
     const uint32_t f0 = ApplyRop3(rop, p, 0, 0), f1 = ApplyRop3(rop, p, 0, ~0u);
     const uint32_t keep = (f0 ^ f1) & ~kOpaque, set = f0 | kOpaque;
     map.ForEachRect(target, [&](const cairo_rectangle_int_t& r) {
+        for (int y = r.y; y < r.y + r.height; ++y)
+            CombineRow(AreaMap::Row(target, y) + r.x, r.width, set, keep);
+    });
+    return true;
+}
+
+// Each pixel of the row becomes set[x] ^ (keep[x] & pixel), four at a time.
+void CombineRow(uint32_t* row, int count, const uint32_t* set, const uint32_t* keep) {
+    using Quad = uint32_t __attribute__((vector_size(16)));
+    int x = 0;
+    for (; x + 4 <= count; x += 4) {
+        Quad v, s, k;
+        std::memcpy(&v, row + x, sizeof v);
+        std::memcpy(&s, set + x, sizeof s);
+        std::memcpy(&k, keep + x, sizeof k);
+        v = s ^ (k & v);
+        std::memcpy(row + x, &v, sizeof v);
+    }
+    for (; x < count; ++x)
+        row[x] = set[x] ^ (keep[x] & row[x]);
+}
+
+// A pattern tile without source or mask over a whole box. Each result bit depends on the same
+// bits of pattern and destination only, so every tile pixel p turns a destination pixel into
+// set ^ (keep & d); a row of the tile is worked out once for the width of the box and then
+// applied to every row it falls on.
+bool BlitTiled(const PixelTarget& target, const AreaMap& map, const BlitRequest& req) {
+    const uint8_t rop = req.foreRop;
+    const PatternTile* t = req.pattern;
+    if (req.mask || RopUsesSource(rop) || !RopUsesPattern(rop) || !map.CoversBox() || !t ||
+        t->width <= 0 || t->height <= 0 || t->pixels.size() < size_t(t->width) * t->height)
+        return false;
+    const uint32_t set0 = ApplyRop3(rop, 0, 0, 0), keep0 = set0 ^ ApplyRop3(rop, 0, 0, ~0u);
+    const uint32_t set1 = ApplyRop3(rop, ~0u, 0, 0), keep1 = set1 ^ ApplyRop3(rop, ~0u, 0, ~0u);
+    std::vector<uint32_t> sets, keeps;
+    std::vector<int> filled; // the tile row each buffer row holds
+    map.ForEachRect(target, [&](const cairo_rectangle_int_t& r) {
+        // A buffer row per tile row while that stays small, else one refilled as needed.
+        const size_t width = size_t(r.width);
+        const int rows = size_t(t->height) * width <= (size_t{1} << 21) ? t->height : 1;
+        sets.resize(size_t(rows) * width);
+        keeps.resize(size_t(rows) * width);
+        filled.assign(size_t(rows), -1);
         for (int y = r.y; y < r.y + r.height; ++y) {
-            uint32_t* row = AreaMap::Row(target, y);
-            for (int x = r.x; x < r.x + r.width; ++x)
-                row[x] = set ^ (keep & row[x]);
+            const int ty = Wrap(y - t->originY, t->height);
+            const size_t slot = size_t(ty % rows);
+            uint32_t* set = &sets[slot * width];
+            uint32_t* keep = &keeps[slot * width];
+            if (filled[slot] != ty) {
+                const uint32_t* tileRow = &t->pixels[size_t(ty) * t->width];
+                for (int i = 0, tx = Wrap(r.x - t->originX, t->width); i < r.width; ++i) {
+                    const uint32_t p = tileRow[tx];
+                    if (++tx == t->width)
+                        tx = 0;
+                    // Transparent pattern pixels leave the destination.
+                    const bool clear = (p >> 24) == 0;
+                    set[i] = clear ? 0 : ((set1 & p) | (set0 & ~p) | kOpaque);
+                    keep[i] = clear ? ~0u : ((keep1 & p) | (keep0 & ~p)) & ~kOpaque;
+                }
+                filled[slot] = ty;
+            }
+            CombineRow(AreaMap::Row(target, y) + r.x, r.width, set, keep);
         }
     });
     return true;
@@ -284,7 +379,7 @@ bool BlitSolid(const PixelTarget& target, const AreaMap& map, const BlitRequest&
 
 void Blit(const PixelTarget& target, const BlitRequest& req) {
     AreaMap map(target, req.dest);
-    if (BlitSolid(target, map, req))
+    if (BlitSolid(target, map, req) || BlitTiled(target, map, req))
         return;
     bool useSource = RopUsesSource(req.foreRop) || (req.mask && RopUsesSource(req.backRop));
     bool usePattern = RopUsesPattern(req.foreRop) || (req.mask && RopUsesPattern(req.backRop));

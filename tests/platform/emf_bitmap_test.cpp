@@ -275,36 +275,49 @@ TEST(BitmapRecords, StretchDIBitsPlacesBottomUpRows) {
 }
 
 TEST(Blit, WholeAreaOperationsWithoutSourceMatchTheirTruthTables) {
-    // Every operation that reads no source, with a solid pattern, over a destination of many
-    // colours; mirrored and clipped areas cover the same pixels as the per-pixel path.
-    for (int rop = 0; rop < 256; ++rop) {
-        if (RopUsesSource(uint8_t(rop)))
-            continue;
-        Canvas c(7, 5);
-        for (size_t i = 0; i < c.pixels.size(); ++i)
-            c.pixels[i] = 0xFF000000u | uint32_t(i * 0x2F5A3B);
-        const std::vector<uint32_t> before = c.pixels;
-        c.clip = cairo_region_create();
-        const cairo_rectangle_int_t keep = {0, 0, 5, 4};
-        cairo_region_union_rectangle(c.clip, &keep);
-        PatternTile solid;
-        solid.pixels = {0xFF3C9A5Eu};
-        BlitRequest req;
-        req.foreRop = uint8_t(rop);
-        req.pattern = &solid;
-        req.dest = {6, 0, -5, 0, 0, 5}; // mirrored: columns 2..6
-        Blit(c.Target(), req);
-        for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 7; ++x) {
-                const uint32_t d = before[size_t(y) * 7 + x];
-                const bool inside = x >= 2 && x < 5 && y < 4;
-                const uint32_t expect =
-                    inside ? ApplyRop3(uint8_t(rop), solid.pixels[0], 0, d) & 0xFFFFFF
-                           : d & 0xFFFFFF;
-                ASSERT_EQ(c.At(x, y), expect) << "rop " << rop << " at " << x << "," << y;
-                ASSERT_EQ(c.pixels[size_t(y) * 7 + x] >> 24, 0xFFu);
-            }
-    }
+    // Every operation that reads no source, with a solid pattern and with a tile that has a
+    // transparent pixel, over a destination of many colours; a mirrored, clipped area covers
+    // the same pixels as the per-pixel path.
+    PatternTile solid;
+    solid.pixels = {0xFF3C9A5Eu};
+    PatternTile tile;
+    tile.width = 3;
+    tile.height = 2;
+    tile.pixels = {0xFF3C9A5Eu, 0x00FFFFFFu, 0xFFC0FFEEu, 0xFF000000u, 0xFFFFFFFFu, 0xFF12F0A5u};
+    tile.originX = 1;
+    tile.originY = -1;
+    for (const PatternTile* pattern : {&solid, &tile})
+        for (int rop = 0; rop < 256; ++rop) {
+            if (RopUsesSource(uint8_t(rop)))
+                continue;
+            Canvas c(7, 5);
+            for (size_t i = 0; i < c.pixels.size(); ++i)
+                c.pixels[i] = 0xFF000000u | uint32_t(i * 0x2F5A3B);
+            const std::vector<uint32_t> before = c.pixels;
+            c.clip = cairo_region_create();
+            const cairo_rectangle_int_t keep = {0, 0, 5, 4};
+            cairo_region_union_rectangle(c.clip, &keep);
+            BlitRequest req;
+            req.foreRop = uint8_t(rop);
+            req.pattern = pattern;
+            req.dest = {6, 0, -5, 0, 0, 5}; // mirrored: columns 2..6
+            Blit(c.Target(), req);
+            for (int y = 0; y < 5; ++y)
+                for (int x = 0; x < 7; ++x) {
+                    const uint32_t d = before[size_t(y) * 7 + x];
+                    const int tx =
+                        ((x - pattern->originX) % pattern->width + pattern->width) % pattern->width;
+                    const int ty = ((y - pattern->originY) % pattern->height + pattern->height) %
+                                   pattern->height;
+                    const uint32_t p = pattern->pixels[size_t(ty * pattern->width + tx)];
+                    const bool drawn = x >= 2 && x < 5 && y < 4 &&
+                                       (!RopUsesPattern(uint8_t(rop)) || (p >> 24) != 0);
+                    const uint32_t expect = drawn ? ApplyRop3(uint8_t(rop), p, 0, d) : d;
+                    ASSERT_EQ(c.At(x, y), expect & 0xFFFFFF)
+                        << "rop " << rop << " at " << x << "," << y << " tile " << pattern->width;
+                    ASSERT_EQ(c.pixels[size_t(y) * 7 + x] >> 24, 0xFFu);
+                }
+        }
     // A transparent pattern (a hatch gap colour) leaves everything.
     Canvas t(3, 3, 0xFF123456u);
     PatternTile clear;
