@@ -130,6 +130,10 @@ public:
         cairo_region_destroy(part);
     }
 
+    // u of a column and v of a row, as UV() works them out for axis-aligned areas.
+    double U(int x) const { return (double(x) + 0.5 - m_xs) / (m_xe - m_xs); }
+    double V(int y) const { return (double(y) + 0.5 - m_ys) / (m_ye - m_ys); }
+
     static uint32_t* Row(const PixelTarget& t, int y) {
         return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(t.pixels) +
                                            size_t(y) * t.stride);
@@ -198,6 +202,13 @@ public:
     }
     double X(double u) const { return m_src.x + u * m_src.w; }
     double Y(double v) const { return m_src.y + v * m_src.h; }
+    /// True when Get() takes the nearest source pixel.
+    bool Nearest() const {
+        return !m_filter && !(m_mode == StretchMode::Halftone && (m_fw < 0.999 || m_fh < 0.999));
+    }
+    /// The source column (row) the nearest sample at u (v) takes, or -1 outside the source.
+    int Column(double u) const { return Index(X(u), m_img.width); }
+    int Row(double v) const { return Index(Y(v), m_img.height); }
     bool Get(double u, double v, uint32_t& out) const {
         if (m_filter)
             return SampleBox(m_img, X(u), Y(v), std::max(m_fw, 1.0), std::max(m_fh, 1.0), m_mode,
@@ -208,6 +219,12 @@ public:
     }
 
 private:
+    // As SampleNearest: a sample exactly on a pixel boundary takes the pixel before it.
+    static int Index(double at, int size) {
+        const double f = std::ceil(at) - 1;
+        return f >= 0 && f < size ? static_cast<int>(f) : -1; // NaN fails too
+    }
+
     // Enlarging in halftone mode interpolates between the pixels of the source rectangle.
     bool SampleBilinear(double sx, double sy, uint32_t& out) const {
         uint32_t centre;
@@ -375,6 +392,52 @@ bool BlitTiled(const PixelTarget& target, const AreaMap& map, const BlitRequest&
     return true;
 }
 
+// A source without a mask onto a whole axis-aligned box, each pixel taking the nearest source
+// pixel: the source column of every destination column and the source row of every row are
+// found once rather than per pixel.
+bool BlitNearest(const PixelTarget& target, const AreaMap& map, const Sampler& sampler,
+                 const BlitRequest& req) {
+    const uint8_t rop = req.foreRop;
+    if (req.mask || !req.source || !RopUsesSource(rop) || !map.CoversBox() || !sampler.Nearest())
+        return false;
+    const DibImage& img = *req.source;
+    const bool usePattern = RopUsesPattern(rop);
+    std::vector<int> columns;
+    map.ForEachRect(target, [&](const cairo_rectangle_int_t& r) {
+        columns.resize(size_t(r.width));
+        for (int i = 0; i < r.width; ++i)
+            columns[size_t(i)] = sampler.Column(map.U(r.x + i));
+        for (int y = r.y; y < r.y + r.height; ++y) {
+            const int sy = sampler.Row(map.V(y));
+            if (sy < 0)
+                continue;
+            uint32_t* row = AreaMap::Row(target, y) + r.x;
+            const uint32_t* source = &img.pixels[size_t(sy) * size_t(img.width)];
+            if (rop == 0xCC && !img.hasHoles) { // a plain copy, the commonest
+                for (int i = 0; i < r.width; ++i)
+                    if (columns[size_t(i)] >= 0)
+                        row[i] = source[columns[size_t(i)]] | kOpaque;
+                continue;
+            }
+            for (int i = 0; i < r.width; ++i) {
+                if (columns[size_t(i)] < 0)
+                    continue;
+                const uint32_t s = source[columns[size_t(i)]];
+                if ((s >> 24) == 0 && img.hasHoles)
+                    continue;
+                uint32_t p = kOpaque;
+                if (usePattern && req.pattern) {
+                    p = PatternAt(*req.pattern, r.x + i, y);
+                    if ((p >> 24) == 0)
+                        continue;
+                }
+                row[i] = ApplyRop3(rop, p, s, row[i]) | kOpaque;
+            }
+        }
+    });
+    return true;
+}
+
 } // namespace
 
 void Blit(const PixelTarget& target, const BlitRequest& req) {
@@ -387,6 +450,8 @@ void Blit(const PixelTarget& target, const BlitRequest& req) {
         return;
     static const DibImage kEmpty;
     Sampler sampler(req.source ? *req.source : kEmpty, req.src, map, req.mode);
+    if (BlitNearest(target, map, sampler, req))
+        return;
     uint32_t maskOne = req.mask ? req.mask->monoColors[1] & 0xFFFFFF : 0;
     map.ForEach(target, [&](double u, double v, uint32_t& d, int x, int y) {
         uint8_t rop = req.foreRop;

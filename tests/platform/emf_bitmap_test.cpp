@@ -329,3 +329,35 @@ TEST(Blit, WholeAreaOperationsWithoutSourceMatchTheirTruthTables) {
     Blit(t.Target(), req);
     EXPECT_EQ(t.At(1, 1), 0x123456u);
 }
+
+TEST(Blit, StretchedSourcesTakeTheSamePixelsWithAndWithoutAMask) {
+    // Without a mask the source positions are found once per row and column; with a mask whose
+    // pixels all select the foreground operation each pixel is sampled on its own. Both must
+    // give the same picture: stretched, mirrored, clipped, with a hole and a pattern.
+    DibImage src = Image(3, 2, {kRed, 0x00000000u, kBlue, kGreen, 0xFF123456u, 0xFFFEDCBAu});
+    DibImage mask = Image(3, 2, std::vector<uint32_t>(6, 0xFFFFFFFFu));
+    PatternTile tile = HatchTile(5 /* diagonal cross */, 0xFF00FFFFu, 0xFF804020u, false);
+    for (int run = 0; run < 8; ++run) {
+        const uint8_t rop = std::vector<uint8_t>{0xCC, 0x66, 0xC0, 0xE2}[size_t(run % 4)];
+        src.hasHoles = run < 4;
+        Canvas plain(9, 7), masked(9, 7);
+        for (Canvas* c : {&plain, &masked}) {
+            for (size_t i = 0; i < c->pixels.size(); ++i)
+                c->pixels[i] = 0xFF000000u | uint32_t(i * 0x1F3D5B);
+            c->clip = cairo_region_create();
+            const cairo_rectangle_int_t keep = {1, 0, 7, 6};
+            cairo_region_union_rectangle(c->clip, &keep);
+        }
+        BlitRequest req;
+        req.source = &src;
+        req.src = {0, 0, 3, 2};
+        req.foreRop = rop;
+        req.pattern = &tile;
+        req.dest = {8, 1, -7, 0, 0, 5}; // mirrored, stretched both ways
+        Blit(plain.Target(), req);
+        req.mask = &mask;
+        req.backRop = 0xAA;
+        Blit(masked.Target(), req);
+        EXPECT_EQ(plain.pixels, masked.pixels) << int(rop) << " holes " << src.hasHoles;
+    }
+}
