@@ -23,6 +23,8 @@ struct Text {
     int escapement = 0; // tenths of a degree
     uint32_t align = kTaBaseline;
     uint32_t options = 0;
+    int charset = -1;      // the face's own when negative
+    std::string ansi = {}; // when set: an EXTTEXTOUTA record of these bytes instead
 };
 
 // A picture of kSize x kSize pixels with the text at (120, 120).
@@ -30,7 +32,9 @@ Picture PlayText(const Text& t) {
     EmfBuilder b(kSize, kSize);
     // EMR_EXTCREATEFONTINDIRECTW into slot 1: height, width, escapement, orientation, weight,
     // italic/underline/strike-out/charset, precisions/quality/pitch, face (32 UTF-16 units).
-    const uint32_t charset = t.face.rfind(u"Wingdings", 0) == 0 ? 2 : 1;
+    const uint32_t charset = t.charset >= 0                       ? uint32_t(t.charset)
+                             : t.face.rfind(u"Wingdings", 0) == 0 ? 2
+                                                                  : 1;
     std::vector<int32_t> f = {
         1, t.height, 0, t.escapement, t.escapement, 400, int32_t(charset << 24), 0};
     std::vector<int32_t> name(16, 0);
@@ -40,14 +44,16 @@ Picture PlayText(const Text& t) {
     b.Record(37, {1});                // select it
     b.Record(18, {1});                // transparent background
     b.Record(22, {int32_t(t.align)}); // SetTextAlign
-    // EMR_EXTTEXTOUTW at (120, 120), no rectangle, no spacing array.
-    const int32_t n = int32_t(t.text.size());
+    // EMR_EXTTEXTOUTW (or A) at (120, 120), no rectangle, no spacing array.
+    const bool wide = t.ansi.empty();
+    const int32_t n = int32_t(wide ? t.text.size() : t.ansi.size());
     std::vector<int32_t> r = {0, 0, -1, -1, 1, 0, 0, 120, 120, n, 76, int32_t(t.options),
                               0, 0, -1, -1, 0};
-    std::vector<int32_t> chars((n + 1) / 2, 0);
-    std::memcpy(chars.data(), t.text.data(), size_t(n) * 2);
+    std::vector<int32_t> chars(wide ? (n + 1) / 2 : (n + 3) / 4, 0);
+    std::memcpy(chars.data(), wide ? static_cast<const void*>(t.text.data()) : t.ansi.data(),
+                size_t(n) * (wide ? 2 : 1));
     r.insert(r.end(), chars.begin(), chars.end());
-    b.Raw(84, r);
+    b.Raw(wide ? 84 : 83, r);
     return Play(b.Finish());
 }
 
@@ -119,6 +125,31 @@ TEST(TextMetafile, WingdingsTwoStringDrawsItsSymbols) {
             ASSERT_EQ(symbols.mask[size_t(symbols.top + y) * kSize + symbols.left + x],
                       reference.mask[size_t(reference.top + y) * kSize + reference.left + x])
                 << x << "," << y;
+}
+
+// The bytes of ANSI text records are characters of the code page of the font's character set.
+TEST(TextMetafile, AnsiTextFollowsTheCodePageOfItsCharacterSet) {
+    if (!fonts::IsFontLoadable("David CLM") || !fonts::IsFontLoadable("Arial"))
+        GTEST_SKIP() << "culmus or an Arial substitute not installed";
+    struct Case {
+        const char16_t* face;
+        int charset;
+        const char* bytes;
+        std::u16string text;
+    };
+    const Case cases[] = {
+        {u"David", 177, "\xF9\xEC\xE5\xED", u"\u05E9\u05DC\u05D5\u05DD"}, // Hebrew
+        {u"Arial", 204, "\xCF\xF0\xE8", u"\u041F\u0440\u0438"},           // Cyrillic
+        {u"Arial", 161, "\xC1\xE2", u"\u0391\u03B2"},                     // Greek
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.charset);
+        Text ansi{c.face, u"", -40, 0, kTaBaseline, 0, c.charset, c.bytes};
+        Text wide{c.face, c.text, -40, 0, kTaBaseline, 0, c.charset};
+        const Ink fromBytes = InkOf(PlayText(ansi));
+        EXPECT_GT(fromBytes.count, 100);
+        EXPECT_EQ(fromBytes.mask, InkOf(PlayText(wide)).mask);
+    }
 }
 
 // Text turned by 90 degrees runs up the page. The alignment names the point of the turned
