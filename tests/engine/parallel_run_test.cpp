@@ -209,6 +209,22 @@ TEST_F(ParallelRunTest, EveryFormatsWriterGivesTheSameBytesOnFourThreads) {
     }
 }
 
+TEST_F(ParallelRunTest, ATextWatermarkWithTheNumberShowsTheNumberOfOneThread) {
+    for (int i = 0; i < 5; ++i)
+        AddPicture("p" + std::to_string(i) + ".emf", 300, 200);
+    AddText("broken.emf", "no metafile");
+    AddPicture("q.emf", 300, 200);
+    m_settings.Watermark.DoWatermark = 1;
+    m_settings.Watermark.Text = "No. %N%";
+    m_settings.Watermark.FontSize = 40;
+    const RunResult one = Run(1);
+    const RunResult four = Run(4);
+    EXPECT_TRUE(four == one);
+    ASSERT_EQ(four.files.size(), 6u);
+    // The same picture under another number is another file.
+    EXPECT_NE(four.files.at("p0.png"), four.files.at("p1.png"));
+}
+
 TEST_F(ParallelRunTest, AStopFinishesTheFileInProgressAndLeavesNoTemporaryFiles) {
     for (int i = 0; i < 12; ++i)
         AddPicture("p" + std::to_string(i) + ".emf", 400 + 10 * i, 300);
