@@ -564,14 +564,91 @@ void EmfPlusPlayer::StrokeWithPen(cairo_t* cr, const Pen& pen) {
     const double margin = std::hypot(wx, wy) / 2 * std::max(miterLimit, 1.5) + 2;
     if (!ChargePath(cr, margin))
         return;
+    cairo_path_t* figures =
+        pen.startArrow.present || pen.endArrow.present ? cairo_copy_path(cr) : nullptr;
     const double dashCount = dashed ? DashCount(cr, dashes) : 0;
     if (dashCount > kMaxDashes) {
         // Far more dashes than a picture can show: only those near the surface are made.
         m_gdi.ChargeWork(StrokeDashedWithin(cr, SurfaceBox(margin), dashes, pen.dashOffset * unit));
-        return;
+    } else {
+        m_gdi.ChargeWork(uint64_t(dashCount) * kSegmentWork);
+        cairo_stroke(cr);
     }
-    m_gdi.ChargeWork(uint64_t(dashCount) * kSegmentWork);
-    cairo_stroke(cr);
+    if (figures) {
+        DrawArrowCaps(cr, figures, pen, unit);
+        cairo_path_destroy(figures);
+    }
+}
+
+namespace {
+
+// An arrow with its tip at the end of a line that arrives along (dx, dy), sized in units of
+// the pen's width.
+void DrawArrow(cairo_t* cr, PointF tip, double dx, double dy, const ArrowCap& cap, double unit) {
+    const double len = std::hypot(dx, dy);
+    if (!(len > 0))
+        return;
+    const double ux = dx / len, uy = dy / len;
+    const double h = cap.height * unit, half = cap.width * unit / 2, inset = cap.middleInset * unit;
+    const double bx = tip.x - ux * h, by = tip.y - uy * h;
+    cairo_new_path(cr);
+    cairo_move_to(cr, tip.x, tip.y);
+    cairo_line_to(cr, bx - uy * half, by + ux * half);
+    cairo_line_to(cr, tip.x - ux * (h - inset), tip.y - uy * (h - inset));
+    cairo_line_to(cr, bx + uy * half, by - ux * half);
+    cairo_close_path(cr);
+    if (cap.filled)
+        cairo_fill(cr);
+    else
+        cairo_stroke(cr);
+}
+
+} // namespace
+
+void EmfPlusPlayer::DrawArrowCaps(cairo_t* cr, const cairo_path_t* path, const Pen& pen,
+                                  double unit) {
+    // The open figures of the path: their end points and the directions they arrive from.
+    cairo_set_dash(cr, nullptr, 0, 0);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+    std::vector<PointF> figure;
+    auto finish = [&](bool closed) {
+        if (!closed && figure.size() >= 2) {
+            // The nearest point that differs from each end gives its direction.
+            size_t a = 1, b = figure.size() - 2;
+            while (a + 1 < figure.size() && figure[a].x == figure[0].x &&
+                   figure[a].y == figure[0].y)
+                ++a;
+            while (b > 0 && figure[b].x == figure.back().x && figure[b].y == figure.back().y)
+                --b;
+            const PointF first = figure[0], last = figure.back();
+            if (pen.startArrow.present)
+                DrawArrow(cr, first, first.x - figure[a].x, first.y - figure[a].y, pen.startArrow,
+                          unit);
+            if (pen.endArrow.present)
+                DrawArrow(cr, last, last.x - figure[b].x, last.y - figure[b].y, pen.endArrow, unit);
+        }
+        figure.clear();
+    };
+    for (int i = 0; i < path->num_data && i < (1 << 20); i += path->data[i].header.length) {
+        const cairo_path_data_t* d = &path->data[i];
+        switch (d->header.type) {
+        case CAIRO_PATH_MOVE_TO:
+            finish(false);
+            figure.push_back({d[1].point.x, d[1].point.y});
+            break;
+        case CAIRO_PATH_LINE_TO:
+            figure.push_back({d[1].point.x, d[1].point.y});
+            break;
+        case CAIRO_PATH_CURVE_TO:
+            for (int k = 1; k <= 3; ++k)
+                figure.push_back({d[k].point.x, d[k].point.y});
+            break;
+        case CAIRO_PATH_CLOSE_PATH:
+            finish(true);
+            break;
+        }
+    }
+    finish(false);
 }
 
 DeviceBox EmfPlusPlayer::SurfaceBox(double margin) const {

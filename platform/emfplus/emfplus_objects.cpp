@@ -402,6 +402,25 @@ bool ParseBrush(Reader& r, Brush& out, ParseBudget& budget) {
     return !r.Failed();
 }
 
+namespace {
+
+// A custom line cap (its size, then the cap object); only adjustable arrows are kept.
+void ReadCustomCap(Reader& r, ArrowCap& out) {
+    const uint32_t size = r.U32();
+    Reader cap(r.Bytes(size));
+    cap.U32();          // version
+    if (cap.I32() != 1) // not an adjustable arrow
+        return;
+    const double width = Finite(cap.F32()), height = Finite(cap.F32());
+    const double inset = Finite(cap.F32());
+    const uint32_t fill = cap.U32();
+    if (cap.Failed() || !(width > 0 && width < 1000) || !(height > 0 && height < 1000))
+        return;
+    out = {true, width, height, std::clamp(inset, 0.0, height), fill != 0};
+}
+
+} // namespace
+
 bool ParsePen(Reader& r, Pen& out, ParseBudget& budget) {
     r.U32(); // version
     r.U32(); // type
@@ -443,9 +462,9 @@ bool ParsePen(Reader& r, Pen& out, ParseBudget& budget) {
         r.Skip(size_t(n) * 4);
     }
     if (flags & kPenCustomStartCap)
-        r.Skip(r.U32());
+        ReadCustomCap(r, out.startArrow);
     if (flags & kPenCustomEndCap)
-        r.Skip(r.U32());
+        ReadCustomCap(r, out.endArrow);
     if (r.Failed())
         return false;
     return ParseBrush(r, out.brush, budget);

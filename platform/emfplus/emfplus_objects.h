@@ -61,6 +61,13 @@ struct Brush {
     PathGeom boundary;                          // path gradient
 };
 
+/// An adjustable arrow at a line's end (a custom line cap), in pen widths.
+struct ArrowCap {
+    bool present = false;
+    double width = 0, height = 0, middleInset = 0;
+    bool filled = true;
+};
+
 struct Pen {
     double width = 1;
     uint32_t unit = kUnitWorld;
@@ -73,6 +80,7 @@ struct Pen {
     double dashOffset = 0;
     std::vector<double> dashes; // custom dash pattern, in pen widths
     int32_t alignment = 0;
+    ArrowCap startArrow, endArrow; // custom caps of the arrow kind; others are not drawn
     Brush brush;
 };
 

@@ -114,6 +114,9 @@ private:
                    bool winding = false);
     void StrokeShape(uint32_t penId, const std::function<void(cairo_t*)>& path, bool closedFigures);
     void StrokeWithPen(cairo_t* cr, const Pen& pen);
+    /// Draws the pen's arrow caps at the ends of the path's open figures (user units of cr,
+    /// unit: the pen's width in them).
+    void DrawArrowCaps(cairo_t* cr, const cairo_path_t* path, const Pen& pen, double unit);
     void DrawImage(uint8_t imageId, uint32_t srcUnit, RectF src, PointF p0, PointF p1, PointF p2);
     void DrawMetafileImage(const Image& image, PointF p0, PointF p1, PointF p2);
     void DrawString(uint16_t flags, std::span<const uint8_t> data);

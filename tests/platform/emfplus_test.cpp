@@ -306,3 +306,33 @@ TEST(EmfPlusText, GlyphsLargerThanTheRasteriserTakesAreDrawnFromTheirOutlines) {
 
 } // namespace
 } // namespace qm::emf::testing
+
+namespace qm::emf::testing {
+namespace {
+
+// A pen with an adjustable arrow at its end (a custom cap three pen widths wide and long,
+// filled): the line ends in a triangle whose tip is the end point.
+TEST(EmfPlusObjects, ArrowCapsEndTheLine) {
+    EmfBuilder emf;
+    PlusBuilder b;
+    b.PageTransform(2, 1.0f);
+    PlusData arrow;
+    arrow.U32(0xDBC01002).I32(1); // custom line cap: adjustable arrow
+    arrow.F(3).F(3).F(0).U32(1);  // width, height, middle inset, filled
+    arrow.I32(0).I32(0).I32(0).F(10).F(1).F(0).F(0).F(0).F(0);
+    PlusData optional;
+    optional.U32(uint32_t(arrow.bytes.size())).Bytes(arrow.bytes);
+    b.SolidPen(1, 0xFFFF0000u, 2.0f, 0x1000, optional); // custom end cap
+    b.Record(0x400D, 1, PlusData().U32(2).F(10).F(50).F(80).F(50));
+    b.EndOfFile().Flush(emf);
+    const Picture p = Play(emf.Finish());
+    EXPECT_EQ(p.At(40, 49), 0xFF0000u); // the line
+    EXPECT_EQ(p.At(40, 47), 0xFFFFFFu); // two pixels wide
+    EXPECT_EQ(p.At(75, 48), 0xFF0000u); // the arrow, wider near its base
+    EXPECT_EQ(p.At(75, 51), 0xFF0000u);
+    EXPECT_EQ(p.At(75, 46), 0xFFFFFFu);
+    EXPECT_EQ(p.At(81, 50), 0xFFFFFFu); // nothing beyond the tip
+}
+
+} // namespace
+} // namespace qm::emf::testing
