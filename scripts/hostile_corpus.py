@@ -151,6 +151,7 @@ def cases(rng):
     fills = [record(PATBLT, rect(0, 0, side, side) +
                     struct.pack('<iiiiI', 0, 0, side, side, 0x00550009) + bytes(68))] * 8
     yield 'largest_surface_8_fills.emf', metafile(fills, side, side)
+    yield 'largest_surface_64_fills.emf', metafile(fills * 8, side, side)
     # The same with a hatched brush, and with a one-pixel bitmap stretched over all of it.
     hatch = [record(CREATEBRUSHINDIRECT, struct.pack('<IIII', 1, 2, 0x0000FF, 4)),
              record(SELECTOBJECT, struct.pack('<I', 1))]

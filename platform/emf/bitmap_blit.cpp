@@ -440,18 +440,18 @@ bool BlitNearest(const PixelTarget& target, const AreaMap& map, const Sampler& s
 
 } // namespace
 
-void Blit(const PixelTarget& target, const BlitRequest& req) {
+int Blit(const PixelTarget& target, const BlitRequest& req) {
     AreaMap map(target, req.dest);
     if (BlitSolid(target, map, req) || BlitTiled(target, map, req))
-        return;
+        return 1;
     bool useSource = RopUsesSource(req.foreRop) || (req.mask && RopUsesSource(req.backRop));
     bool usePattern = RopUsesPattern(req.foreRop) || (req.mask && RopUsesPattern(req.backRop));
     if (useSource && !req.source)
-        return;
+        return 1;
     static const DibImage kEmpty;
     Sampler sampler(req.source ? *req.source : kEmpty, req.src, map, req.mode);
     if (BlitNearest(target, map, sampler, req))
-        return;
+        return 1;
     uint32_t maskOne = req.mask ? req.mask->monoColors[1] & 0xFFFFFF : 0;
     map.ForEach(target, [&](double u, double v, uint32_t& d, int x, int y) {
         uint8_t rop = req.foreRop;
@@ -474,6 +474,7 @@ void Blit(const PixelTarget& target, const BlitRequest& req) {
         }
         d = ApplyRop3(rop, p, s, d) | kOpaque;
     });
+    return kSampledPixelWork;
 }
 
 void AlphaBlit(const PixelTarget& target, const DestArea& dest, const DibImage& source,

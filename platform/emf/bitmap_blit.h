@@ -57,8 +57,15 @@ struct BlitRequest {
     StretchMode mode = StretchMode::ColorOnColor;
 };
 
-/// Runs the raster operation over the destination area (within surface and clip).
-void Blit(const PixelTarget& target, const BlitRequest& request);
+/// Work units per destination pixel of a drawing whose every pixel is sampled on its own:
+/// several times the cost of the fills and copies that go a row at a time.
+inline constexpr int kSampledPixelWork = 8;
+
+/// Runs the raster operation over the destination area (within surface and clip). Returns the
+/// work units per destination pixel it took: 1 when whole rows were filled or copied (no
+/// source, or a source copied by nearest pixel onto an axis-aligned area without a mask),
+/// kSampledPixelWork otherwise.
+int Blit(const PixelTarget& target, const BlitRequest& request);
 
 /// Blends source over the destination: constant alpha, and with sourceAlpha the source's
 /// own (premultiplied) alpha as well.

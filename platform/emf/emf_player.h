@@ -64,9 +64,11 @@ enum class PlayOutcome : uint8_t {
 /// The work a playback may do, in units that do not depend on the machine: every record costs
 /// its size in bytes plus 64, and every drawing the device pixels it may touch (its bounding
 /// box on the surface; a wide line its length times its width; a character a square of the
-/// font's height). The most demanding of our sample files needs 6e8, a picture covering the
-/// largest surface four times 1.1e9; the budget is 1.7e10, about 15 s of drawing.
-inline constexpr uint64_t DefaultPlayWorkBudget = uint64_t{1} << 34;
+/// font's height); bitmaps sampled pixel by pixel count several units a pixel. The most
+/// demanding file of our samples and corpus needs 4e8; one pass over the largest surface
+/// 2.7e8. The budget, 4.3e9, is sixteen such passes: about 2 s of fills at memory speed, so
+/// that a file asking for more fails well within the few seconds a file may take.
+inline constexpr uint64_t DefaultPlayWorkBudget = uint64_t{1} << 32;
 
 struct PlayResult {
     PlayOutcome outcome = PlayOutcome::NotPlayable;

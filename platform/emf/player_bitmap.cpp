@@ -125,24 +125,23 @@ SourceRect SourceFrom(const XForm& xf, double x, double y, double cx, double cy)
 // EMR_BITBLT, EMR_STRETCHBLT, EMR_MASKBLT.
 // Blits into the player's surface, with the selected brush as the pattern when the raster
 // operation may use one. Always true: a surface that can't be reached just draws nothing.
-// Charges the pixels of a destination parallelogram's bounding box.
-void ChargeDest(PlayerState& s, const DestArea& d) {
+// Charges the pixels of a destination parallelogram's bounding box, perPixel units each.
+void ChargeDest(PlayerState& s, const DestArea& d, int perPixel) {
     const double xs[] = {d.x, d.x + d.ux, d.x + d.vx, d.x + d.ux + d.vx};
     const double ys[] = {d.y, d.y + d.uy, d.y + d.vy, d.y + d.uy + d.vy};
-    s.ChargeBox(*std::min_element(xs, xs + 4), *std::min_element(ys, ys + 4),
-                *std::max_element(xs, xs + 4) + 1, *std::max_element(ys, ys + 4) + 1);
+    for (int i = 0; i < perPixel; ++i)
+        s.ChargeBox(*std::min_element(xs, xs + 4), *std::min_element(ys, ys + 4),
+                    *std::max_element(xs, xs + 4) + 1, *std::max_element(ys, ys + 4) + 1);
 }
 
 bool DrawBlit(PlayerState& s, BlitRequest& req, bool withPattern) {
-    ChargeDest(s, req.dest);
     PatternTile tile;
     if (withPattern) {
         tile = BrushTile(s);
         req.pattern = &tile;
     }
     SurfaceAccess access(s);
-    if (access.Usable())
-        Blit(access.Target(), req);
+    ChargeDest(s, req.dest, access.Usable() ? Blit(access.Target(), req) : 1);
     return true;
 }
 
@@ -252,7 +251,8 @@ bool PlayAlphaOrTransparent(PlayerState& s, const RecordView& r) {
         return true;
     DestArea dest = LogicalArea(s, r.I32(24), r.I32(28), r.I32(32), r.I32(36));
     SourceRect src = SourceFrom(ReadXForm(r, 52), r.I32(44), r.I32(48), r.I32(100), r.I32(104));
-    ChargeDest(s, dest);
+    // Every pixel is sampled and blended on its own.
+    ChargeDest(s, dest, kSampledPixelWork);
     SurfaceAccess access(s);
     if (!access.Usable())
         return true;

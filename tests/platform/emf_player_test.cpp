@@ -607,6 +607,25 @@ TEST(EmfPlayBudget, WorkIsCountedTheSameOnEveryRunAndStopsPlayback) {
     EXPECT_FALSE(PlayEnhMetaFile(data, Surface{}, {0, 0, 99, 99}));
 }
 
+TEST(EmfPlayBudget, BitmapsSampledPixelByPixelCountMoreThanCopies) {
+    // One red pixel stretched over a 100 x 100 picture: copied row by row it counts each pixel
+    // once; interpolated (halftone enlarging) each pixel is worked out alone and counts more.
+    auto stretch = [](bool halftone) {
+        EmfBuilder b(100, 100);
+        if (halftone)
+            b.Record(21, {4}); // EMR_SETSTRETCHBLTMODE: HALFTONE
+        b.Raw(81, {0,  0,   99, 99, 0,          0,   0,         0,  1, 1, 80,
+                   40, 120, 4,  0,  0x00CC0020, 100, 100,       40, 1, 1, 1 | (24 << 16),
+                   0,  4,   0,  0,  0,          0,   0x00FF0000}); // EMR_STRETCHDIBITS of a 1 x 1
+                                                                   // 24-bit bitmap
+        return PlayWithBudget(b.Finish(), 99, 99, DefaultPlayWorkBudget);
+    };
+    const PlayResult copied = stretch(false), sampled = stretch(true);
+    EXPECT_EQ(copied.outcome, PlayOutcome::Played);
+    EXPECT_LT(copied.work, 2u * 100 * 100);
+    EXPECT_GE(sampled.work - copied.work, 6u * 99 * 99);
+}
+
 TEST(EmfPlayBudget, WideLinesCountTheirLengthNotTheirBox) {
     // A diagonal line across a large picture touches few of its pixels.
     EmfBuilder b(2000, 2000);
