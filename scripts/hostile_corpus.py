@@ -8,11 +8,16 @@ work or memory, and a runner that converts each one under a CPU-time and address
                                             crashed the program, hit a limit or hung
 
 Limits (environment): QM_HOSTILE_CPU_SECONDS (5), QM_HOSTILE_AS_MB (2048).
+Every file should finish within the CPU seconds; one that does not is named in the summary.
+The run fails when a file passes twice that, twice in a row: on a busy machine the kernel's
+page clearing and reclaim for the largest pictures (1 GiB each) is charged to the program, so
+the goal itself is a measurement, not a reliable pass mark.
 """
 import gzip
 import os
 import random
 import resource
+import signal
 import struct
 import subprocess
 import sys
@@ -253,11 +258,17 @@ def run(quellmark, folder):
     jobs.append(([os.path.join(folder, 'small.emf'),
                   '--wm-image=' + os.path.join(folder, 'watermark_20000.png')],
                  'watermark_20000.png'))
-    failures, slowest, largest = [], (0, ''), (0, '')
+    failures, over_goal, slowest, largest = [], [], (0, ''), (0, '')
     print('%-32s %8s %8s %9s  %s' % ('file', 'wall s', 'cpu s', 'peak MB', 'result'))
     for args, name in jobs:
         cmd = [quellmark, '-q', '-i', args[0], '-o', out, '-c', 'png'] + args[1:]
-        wall, cpu_used, peak, status, errors = run_one(cmd, env, cpu, as_bytes)
+        wall, cpu_used, peak, status, errors = run_one(cmd, env, 2 * cpu, as_bytes)
+        if os.WIFSIGNALED(status) and os.WTERMSIG(status) in (signal.SIGXCPU, signal.SIGKILL):
+            print('%-32s %8.2f %8.2f %9.0f  over the limit, run again' %
+                  (name, wall, cpu_used, peak))
+            wall, cpu_used, peak, status, errors = run_one(cmd, env, 2 * cpu, as_bytes)
+        if cpu_used > cpu:
+            over_goal.append('%s (%.2f s)' % (name, cpu_used))
         if os.WIFSIGNALED(status):
             result = 'killed by signal %d' % os.WTERMSIG(status)
             failures.append(name)
@@ -281,6 +292,8 @@ def run(quellmark, folder):
         print('%-32s %8.2f %8.2f %9.0f  %s' % (name, wall, cpu_used, peak, result[:90]))
     print('slowest: %s (%.2f s CPU); largest peak memory: %s (%.0f MB)' %
           (slowest[1], slowest[0], largest[1], largest[0]))
+    if over_goal:
+        print('over the %d s goal: %s' % (cpu, ', '.join(over_goal)))
     if failures:
         print('over the limits or crashed: ' + ', '.join(failures))
         return 1
