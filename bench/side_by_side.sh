@@ -11,7 +11,8 @@
 # The two tools take turns, case by case, so that both see the same load. Times are wall
 # clock and CPU (user + system, children included) from /usr/bin/time. LibreOffice is not a
 # dependency of the project: install it for the measurement only (libreoffice-core,
-# libreoffice-draw from Debian). QM_SIDE_SKIP_OFFICE=1 measures our converter alone.
+# libreoffice-draw from Debian). QM_SIDE_SKIP_OFFICE=1 measures our converter alone;
+# QM_SIDE_KEEP=1 keeps the outputs (several GB for sets with large pictures).
 set -euo pipefail
 qm=$(realpath "${1:?quellmark executable}")
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -81,6 +82,8 @@ timed() { # name out_dir command...
     local name=$1 out=$2
     shift 2
     rm -rf "$out" && mkdir -p "$out"
+    # Earlier cases' outputs are written back first, so that no case waits for them.
+    sync
     /usr/bin/time -f '%e %U %S' -o "$work/$name.time" "$@" >"$work/$name.log" 2>&1 || true
     read -r wall user sys <"$work/$name.time"
     local n bytes
@@ -88,6 +91,8 @@ timed() { # name out_dir command...
     bytes=$(find "$out" -name '*.png' -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
     awk -v w="$wall" -v u="$user" -v s="$sys" -v n="$n" -v b="$bytes" -v mp="$(png_megapixels "$out")" \
         'BEGIN { printf "%8.1f %8.1f %6d %9.1f %9.1f", w, u + s, n, b / 1e6, mp }'
+    # Uncompressed outputs of the large pictures fill a disk fast: kept only when asked for.
+    [ "${QM_SIDE_KEEP:-0}" = 1 ] || rm -rf "$out"
 }
 
 per_file_qm() { # list_dir out_dir
@@ -142,4 +147,4 @@ for run in small:per-file big:per-file small:folder all:folder; do
     done
 done
 echo "after: $(LC_ALL=C uptime | sed 's/.*load/load/')"
-echo "logs and outputs: $work"
+echo "logs: $work"
