@@ -114,6 +114,25 @@ Bitmap RunImageSteps(Bitmap dib, ConversionJobRecord& job, const SettingsRecord&
 
 namespace {
 
+// Names the file's output and its temporary file, and checks that the name may be used: it
+// stays inside the output folder, and no earlier file of the run has it (the first file to
+// reach a name keeps it; a later one would silently replace its output). Returns the name's
+// normal form, or nothing with the reason in the job.
+std::string NameOutput(ConversionJobRecord& job, const SettingsRecord& s) {
+    job.OutputPath = BuildOutputPath(job, s);
+    job.TempPath = BuildTempPath(job, s);
+    if (!OutputPathInFolder(job.OutputPath, job.OutputFolder)) {
+        job.FailureReason = "the output name " + job.OutputPath + " leaves the output folder";
+        return {};
+    }
+    std::string name = NormalPath(job.OutputPath);
+    if (job.OutputsOfRun.count(name)) {
+        job.FailureReason = "output name already used in this run: " + job.OutputPath;
+        return {};
+    }
+    return name;
+}
+
 bool ConvertFileSteps(ConversionJobRecord& job, const SettingsRecord& s) {
     // Libraries report into the failure reason, never on the console.
     RouteLibraryMessages();
@@ -127,18 +146,9 @@ bool ConvertFileSteps(ConversionJobRecord& job, const SettingsRecord& s) {
     if (!dib)
         return false;
 
-    job.OutputPath = BuildOutputPath(job, s);
-    job.TempPath = BuildTempPath(job, s);
-    if (!OutputPathInFolder(job.OutputPath, job.OutputFolder)) {
-        job.FailureReason = "the output name " + job.OutputPath + " leaves the output folder";
+    const std::string name = NameOutput(job, s);
+    if (name.empty())
         return false;
-    }
-    // The first file to reach a name keeps it; a later one would silently replace its output.
-    const std::string name = NormalPath(job.OutputPath);
-    if (job.OutputsOfRun.count(name)) {
-        job.FailureReason = "output name already used in this run: " + job.OutputPath;
-        return false;
-    }
     if (!WriteImage(dib.get(), job, s, &job.FailureReason))
         return false;
     job.OutputsOfRun.insert(name);
@@ -284,18 +294,9 @@ bool CommitSteps(ConversionJobRecord& job, const SettingsRecord& s, ProducedFile
     }
     job.FinalWidth = made.finalWidth;
     job.FinalHeight = made.finalHeight;
-    job.OutputPath = BuildOutputPath(job, s);
-    job.TempPath = BuildTempPath(job, s);
-    if (!OutputPathInFolder(job.OutputPath, job.OutputFolder)) {
-        job.FailureReason = "the output name " + job.OutputPath + " leaves the output folder";
+    const std::string name = NameOutput(job, s);
+    if (name.empty())
         return false;
-    }
-    // The first file to reach a name keeps it; a later one would silently replace its output.
-    const std::string name = NormalPath(job.OutputPath);
-    if (job.OutputsOfRun.count(name)) {
-        job.FailureReason = "output name already used in this run: " + job.OutputPath;
-        return false;
-    }
     switch (PlaceProduced(job, made)) {
     case Placed::No:
         return false;
