@@ -260,29 +260,16 @@ void ShapeText(const TextRequest& req, const Realised& r, std::vector<Glyph>& gl
             return glyphs[at].face;
         return r.primary.get();
     };
+    std::vector<const FontFace*> faces(text.size());
+    for (size_t k = 0; k < text.size(); ++k)
+        faces[k] = faceOf(k);
     const std::vector<fonts::BidiRun> runs =
         bidi ? fonts::BidiRuns(text, rtlBase)
              : std::vector<fonts::BidiRun>{{0, text.size(), false}};
     std::vector<Glyph> out;
     std::vector<double> outAdvances;
     for (const fonts::BidiRun& run : runs) {
-        // Pieces of one face, in logical order; blanks stay with the piece before them.
-        struct Piece {
-            const FontFace* face;
-            size_t start, length;
-        };
-        std::vector<Piece> pieces;
-        for (size_t k = run.start; k < run.start + run.length; ++k) {
-            const FontFace* face = faceOf(k);
-            if (!pieces.empty() && (pieces.back().face == face ||
-                                    (text[k] == U' ' && pieces.back().face->GlyphIndex(U' '))))
-                ++pieces.back().length;
-            else
-                pieces.push_back({face, k, 1});
-        }
-        if (run.rtl)
-            std::reverse(pieces.begin(), pieces.end());
-        for (const Piece& piece : pieces) {
+        for (const fonts::FacePiece& piece : fonts::PiecesByFace(text, run, faces)) {
             if (!piece.face || piece.face->IsBitmap())
                 return;
             const double scale = double(r.ppem) * r.xScale / piece.face->Metrics().unitsPerEm;

@@ -317,27 +317,14 @@ void EmfPlusPlayer::DrawString(uint16_t flags, std::span<const uint8_t> data) {
                 const bool bidi = fonts::NeedsBidi(line, rtl);
                 if (!complex && !bidi)
                     return;
+                std::vector<const fonts::FontFace*> faces(line.size());
+                for (size_t k = 0; k < line.size(); ++k)
+                    faces[k] = items[a + k].face;
                 const std::vector<fonts::BidiRun> runs =
                     bidi ? fonts::BidiRuns(line, rtl)
                          : std::vector<fonts::BidiRun>{{0, line.size(), false}};
                 for (const fonts::BidiRun& run : runs) {
-                    struct Piece {
-                        const fonts::FontFace* face;
-                        size_t start, length;
-                    };
-                    std::vector<Piece> pieces;
-                    for (size_t k = run.start; k < run.start + run.length; ++k) {
-                        const fonts::FontFace* face = items[a + k].face;
-                        if (!pieces.empty() && (pieces.back().face == face || !face ||
-                                                (line[k] == U' ' && pieces.back().face &&
-                                                 pieces.back().face->GlyphIndex(U' '))))
-                            ++pieces.back().length;
-                        else
-                            pieces.push_back({face, k, 1});
-                    }
-                    if (run.rtl)
-                        std::reverse(pieces.begin(), pieces.end());
-                    for (const Piece& piece : pieces) {
+                    for (const fonts::FacePiece& piece : fonts::PiecesByFace(line, run, faces)) {
                         if (!piece.face)
                             continue;
                         const double scale = size / piece.face->Metrics().unitsPerEm * tracking;

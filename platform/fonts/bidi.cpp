@@ -1,5 +1,7 @@
 #include "platform/fonts/bidi.h"
 
+#include "platform/fonts/font_face.h"
+
 #include <fribidi.h>
 
 #include <algorithm>
@@ -67,6 +69,24 @@ std::vector<BidiRun> BidiRuns(const std::u32string& text, bool rtlBase) {
         }
     }
     return runs;
+}
+
+std::vector<FacePiece> PiecesByFace(const std::u32string& text, const BidiRun& run,
+                                    const std::vector<const FontFace*>& faces) {
+    std::vector<FacePiece> pieces;
+    const size_t end = std::min({run.start + run.length, text.size(), faces.size()});
+    for (size_t k = run.start; k < end; ++k) {
+        const FontFace* face = faces[k];
+        if (!pieces.empty() &&
+            (pieces.back().face == face || !face ||
+             (text[k] == U' ' && pieces.back().face && pieces.back().face->GlyphIndex(U' '))))
+            ++pieces.back().length;
+        else
+            pieces.push_back({face, k, 1});
+    }
+    if (run.rtl)
+        std::reverse(pieces.begin(), pieces.end());
+    return pieces;
 }
 
 } // namespace qm::fonts
