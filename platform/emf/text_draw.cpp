@@ -216,18 +216,6 @@ std::vector<Glyph> MapGlyphs(const TextRequest& req, const Realised& r) {
     return glyphs;
 }
 
-bool IsRightToLeft(char32_t c) {
-    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
-           (c >= 0xFE70 && c <= 0xFEFF);
-}
-
-// Scripts whose glyphs depend on their neighbours: right-to-left ones, Indic, Thai, Lao,
-// Tibetan, Myanmar, Khmer.
-bool NeedsShaping(char32_t c) {
-    return IsRightToLeft(c) || (c >= 0x0900 && c <= 0x0FFF) || (c >= 0x1000 && c <= 0x109F) ||
-           (c >= 0x1780 && c <= 0x17FF);
-}
-
 // Text with characters of those scripts, or with right-to-left characters among others, is
 // shaped: the bidirectional algorithm orders its runs (right to left as a whole where
 // ETO_RTLREADING asks), and each run is shaped piece by piece with the face that has its
@@ -248,7 +236,7 @@ void ShapeText(const TextRequest& req, const Realised& r, std::vector<Glyph>& gl
             ++i;
         }
         text.push_back(c);
-        complex = complex || NeedsShaping(c);
+        complex = complex || fonts::NeedsShaping(c);
     }
     const bool bidi = fonts::NeedsBidi(text, rtlBase);
     if (!complex && !bidi)

@@ -101,16 +101,6 @@ Faces FacesFor(const Font& f) {
     return out;
 }
 
-bool IsRightToLeft(char32_t c) {
-    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
-           (c >= 0xFE70 && c <= 0xFEFF);
-}
-
-bool NeedsShaping(char32_t c) {
-    return IsRightToLeft(c) || (c >= 0x0900 && c <= 0x0FFF) || (c >= 0x1000 && c <= 0x109F) ||
-           (c >= 0x1780 && c <= 0x17FF);
-}
-
 struct PlacedGlyph {
     const fonts::FontFace* face = nullptr;
     uint32_t index = 0;
@@ -312,7 +302,7 @@ void EmfPlusPlayer::DrawString(uint16_t flags, std::span<const uint8_t> data) {
                 bool complex = false;
                 for (size_t i = a; i < b; ++i) {
                     line.push_back(items[i].c);
-                    complex = complex || NeedsShaping(items[i].c);
+                    complex = complex || fonts::NeedsShaping(items[i].c);
                 }
                 const bool bidi = fonts::NeedsBidi(line, rtl);
                 if (!complex && !bidi)

@@ -71,6 +71,16 @@ std::vector<BidiRun> BidiRuns(const std::u32string& text, bool rtlBase) {
     return runs;
 }
 
+bool IsRightToLeft(char32_t c) {
+    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
+           (c >= 0xFE70 && c <= 0xFEFF);
+}
+
+bool NeedsShaping(char32_t c) {
+    return IsRightToLeft(c) || (c >= 0x0900 && c <= 0x0FFF) || (c >= 0x1000 && c <= 0x109F) ||
+           (c >= 0x1780 && c <= 0x17FF);
+}
+
 std::vector<FacePiece> PiecesByFace(const std::u32string& text, const BidiRun& run,
                                     const std::vector<const FontFace*>& faces) {
     std::vector<FacePiece> pieces;

@@ -17,6 +17,14 @@ struct BidiRun {
     bool rtl = false;  // drawn right to left (its glyphs reversed)
 };
 
+/// True for characters of the right-to-left scripts (Hebrew, Arabic, Syriac, Thaana, N'Ko and
+/// their presentation forms).
+bool IsRightToLeft(char32_t c);
+
+/// True for characters whose glyphs depend on their neighbours: right-to-left scripts, Indic,
+/// Thai, Lao, Tibetan, Myanmar, Khmer.
+bool NeedsShaping(char32_t c);
+
 /// True when the text needs reordering: it holds right-to-left characters, or rtlBase is set.
 bool NeedsBidi(const std::u32string& text, bool rtlBase);
 
