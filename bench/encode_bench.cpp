@@ -54,20 +54,28 @@ FIBITMAP* Picture() {
     return picture;
 }
 
-void EncodeFormat(benchmark::State& state) {
-    const std::string& id = OutputFormats[static_cast<size_t>(state.range(0))];
-    state.SetLabel(id);
-    SettingsRecord s;
-    ResetSettings(s, 1);
+// A job that writes a 32-bit picture as the format, at the automatic depth, into the folder.
+ConversionJobRecord WriteJob(const std::string& id, const SettingsRecord& s,
+                             const std::string& folder, const std::string& inputPath) {
     ConversionJobRecord job;
     job.FormatId = id;
     job.FormatCode = FormatCode(id);
     job.AutoDepth = 1;
     job.SourceDepth = 32;
     job.SaveFlags = SaveFlagsFor(id, s);
-    job.OutputFolder = std::filesystem::temp_directory_path().string() + "/";
-    job.InputPath = "/in/qm_encode_bench.emf";
+    job.OutputFolder = folder;
+    job.InputPath = inputPath;
     job.OutputPath = BuildOutputPath(job, s);
+    return job;
+}
+
+void EncodeFormat(benchmark::State& state) {
+    const std::string& id = OutputFormats[static_cast<size_t>(state.range(0))];
+    state.SetLabel(id);
+    SettingsRecord s;
+    ResetSettings(s, 1);
+    ConversionJobRecord job = WriteJob(id, s, std::filesystem::temp_directory_path().string() + "/",
+                                       "/in/qm_encode_bench.emf");
     bool ok = true;
     for (auto _ : state) {
         job.TempPath = BuildTempPath(job, s);
@@ -338,15 +346,7 @@ void LargePictureStages(benchmark::State& state) {
         for (const auto& [id, compression, counter] :
              {std::tuple{"png", 0, "png_none_s"}, {"png", 2, "png_zlib6_s"}, {"bmp", 0, "bmp_s"}}) {
             s.Output.PNGCompression = compression;
-            ConversionJobRecord job;
-            job.FormatId = id;
-            job.FormatCode = FormatCode(id);
-            job.AutoDepth = 1;
-            job.SourceDepth = 32;
-            job.SaveFlags = SaveFlagsFor(id, s);
-            job.OutputFolder = folder;
-            job.InputPath = "/in/qm_large_picture_bench.emf";
-            job.OutputPath = BuildOutputPath(job, s);
+            ConversionJobRecord job = WriteJob(id, s, folder, "/in/qm_large_picture_bench.emf");
             job.TempPath = BuildTempPath(job, s);
             // 32 bits are the automatic depth of both formats: the step keeps the bitmap.
             t = std::chrono::steady_clock::now();
