@@ -66,9 +66,10 @@ enum class PlayOutcome : uint8_t {
 /// box on the surface; a wide line its length times its width; a character a square of the
 /// font's height); bitmaps sampled pixel by pixel count several units a pixel. The most
 /// demanding file of our samples and corpus needs 4e8; one pass over the largest surface
-/// 2.7e8. The budget, 4.3e9, is sixteen such passes: about 2 s of fills at memory speed, so
-/// that a file asking for more fails well within the few seconds a file may take.
-inline constexpr uint64_t DefaultPlayWorkBudget = uint64_t{1} << 32;
+/// 2.7e8. The budget, 2.1e9, is eight such passes (five times the most demanding file): about
+/// 1 s of fills at memory speed here, and three or four times that on a slow shared machine,
+/// so that a file asking for more fails well within the few seconds a file may take.
+inline constexpr uint64_t DefaultPlayWorkBudget = uint64_t{1} << 31;
 
 struct PlayResult {
     PlayOutcome outcome = PlayOutcome::NotPlayable;
