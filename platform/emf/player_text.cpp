@@ -4,8 +4,7 @@
 
 #include "platform/emf/player_render.h"
 #include "platform/emf/text_draw.h"
-
-#include <iconv.h>
+#include "platform/fonts/code_page.h"
 
 #include <algorithm>
 #include <array>
@@ -120,63 +119,43 @@ void Output(PlayerState& s, TextRequest& req) {
     }
 }
 
-// The Windows code page of the bytes of ANSI text in a font of this character set, for the
-// single-byte sets other than the ANSI one; 0 when the bytes are read as Windows-1252.
-int SingleByteCodePage(uint8_t charSet) {
-    switch (charSet) {
-    case 161: // GREEK_CHARSET
-        return 1253;
-    case 162: // TURKISH_CHARSET
-        return 1254;
-    case 177: // HEBREW_CHARSET
-        return 1255;
-    case 178: // ARABIC_CHARSET
-        return 1256;
-    case 186: // BALTIC_CHARSET
-        return 1257;
-    case 204: // RUSSIAN_CHARSET
-        return 1251;
-    case 222: // THAI_CHARSET
-        return 874;
-    case 238: // EASTEUROPE_CHARSET
-        return 1250;
-    default:
-        return 0;
-    }
-}
-
-// The character of a byte in a Windows code page (iconv's tables, built once per page); the
-// Windows-1252 character when iconv lacks the page, U+FFFD for a byte the page leaves out.
-char32_t CodePageToUnicode(int codePage, uint8_t byte) {
-    static std::mutex mutex;
-    static std::map<int, std::array<char32_t, 256>> tables;
-    std::lock_guard lock(mutex);
-    auto it = tables.find(codePage);
-    if (it == tables.end()) {
-        std::array<char32_t, 256> table;
-        for (int b = 0; b < 256; ++b)
-            table[b] = Cp1252ToUnicode(uint8_t(b));
-        const std::string name = "CP" + std::to_string(codePage);
-        iconv_t cd = iconv_open("UTF-32LE", name.c_str());
-        if (cd != iconv_t(-1)) {
-            for (int b = 0; b < 256; ++b) {
-                char in = char(b);
-                char32_t out = 0;
-                char* inPtr = &in;
-                char* outPtr = reinterpret_cast<char*>(&out);
-                size_t inLeft = 1, outLeft = sizeof(out);
-                iconv(cd, nullptr, nullptr, nullptr, nullptr);
-                // Some pages (1255, 1258) hold a letter back for marks that may follow: the
-                // second call lets it out.
-                const bool ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != size_t(-1) &&
-                                iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != size_t(-1);
-                table[b] = ok && outLeft == 0 ? out : 0xFFFD;
-            }
-            iconv_close(cd);
+// The characters of an ANSI string in the code page of the font's character set, with the
+// spacing of a double-byte character the sum of the entries of its two bytes (the array
+// holds one entry, or one pair with ETO_PDY, per byte).
+void DecodeAnsi(TextRequest& req, std::span<const uint8_t> bytes) {
+    const int codePage =
+        (req.options & kEtoGlyphIndex) ? 0 : fonts::CodePageOfCharSet(req.font.charSet);
+    const std::vector<fonts::AnsiChar> chars = fonts::DecodeAnsiText(codePage, bytes);
+    const bool hasDx = !req.dx.empty();
+    std::vector<double> dx, dy;
+    req.codes.clear();
+    size_t at = 0;
+    for (const fonts::AnsiChar& c : chars) {
+        // Characters past the first plane are a surrogate pair; the pair's second unit
+        // does not advance.
+        const bool pair = c.code > 0xFFFF;
+        if (pair) {
+            req.codes.push_back(0xD800 + ((c.code - 0x10000) >> 10));
+            req.codes.push_back(0xDC00 + ((c.code - 0x10000) & 0x3FF));
+        } else {
+            req.codes.push_back(c.code);
         }
-        it = tables.emplace(codePage, table).first;
+        if (hasDx) {
+            dx.push_back(req.dx[at] + (c.bytes > 1 ? req.dx[at + 1] : 0));
+            if (!req.dy.empty())
+                dy.push_back(req.dy[at] + (c.bytes > 1 ? req.dy[at + 1] : 0));
+            if (pair) {
+                dx.push_back(0);
+                if (!req.dy.empty())
+                    dy.push_back(0);
+            }
+        }
+        at += c.bytes;
     }
-    return it->second[byte];
+    if (hasDx) {
+        req.dx = std::move(dx);
+        req.dy = std::move(dy);
+    }
 }
 
 // An EmrText object at offset at; false when its fixed part does not fit.
@@ -197,12 +176,8 @@ bool PlayEmrText(PlayerState& s, const RecordView& r, size_t at, bool wide, uint
     if (count > 0 && (offString >= r.size || count > (r.size - offString) / unit))
         count = 0; // a string that does not fit draws nothing; the opaque box still counts
     req.codes.resize(count);
-    // ANSI bytes are characters of the code page of the font's character set.
-    const int codePage = wide ? 0 : SingleByteCodePage(req.font.charSet);
-    for (uint32_t i = 0; i < count; ++i)
-        req.codes[i] = wide       ? r.U16(offString + 2 * i)
-                       : codePage ? CodePageToUnicode(codePage, r.U8(offString + i))
-                                  : Cp1252ToUnicode(r.U8(offString + i));
+    for (uint32_t i = 0; i < count && wide; ++i)
+        req.codes[i] = r.U16(offString + 2 * i);
     bool pdy = (req.options & kEtoPdy) != 0;
     size_t per = pdy ? 8 : 4;
     if (count > 0 && offDx != 0 && offDx < r.size && count <= (r.size - offDx) / per) {
@@ -215,6 +190,8 @@ bool PlayEmrText(PlayerState& s, const RecordView& r, size_t at, bool wide, uint
                 req.dy[i] = r.I32(offDx + per * i + 4);
         }
     }
+    if (!wide)
+        DecodeAnsi(req, r.Bytes(offString, count));
     Output(s, req);
     return true;
 }

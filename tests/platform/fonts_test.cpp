@@ -1,3 +1,4 @@
+#include "platform/fonts/code_page.h"
 #include "platform/fonts/font_face.h"
 #include "platform/fonts/font_match.h"
 
@@ -172,4 +173,61 @@ TEST(BitmapFonts, LookAlikeFilesOfWindowsFaces) {
     EXPECT_TRUE(IsFontLoadable("Tahoma"));
     EXPECT_NE(tahoma.file, bold.file);
     EXPECT_FALSE(bold.syntheticBold);
+}
+
+namespace {
+
+std::u32string Decoded(int codePage, std::string_view bytes, std::vector<int>* lengths = nullptr) {
+    std::u32string out;
+    for (const AnsiChar& c :
+         DecodeAnsiText(codePage, {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()})) {
+        out.push_back(c.code);
+        if (lengths)
+            lengths->push_back(c.bytes);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(CodePages, CharacterSetsNameTheirCodePages) {
+    EXPECT_EQ(CodePageOfCharSet(128), 932);  // SHIFTJIS
+    EXPECT_EQ(CodePageOfCharSet(129), 949);  // HANGUL
+    EXPECT_EQ(CodePageOfCharSet(130), 1361); // JOHAB
+    EXPECT_EQ(CodePageOfCharSet(134), 936);  // GB2312
+    EXPECT_EQ(CodePageOfCharSet(136), 950);  // CHINESEBIG5
+    EXPECT_EQ(CodePageOfCharSet(204), 1251);
+    EXPECT_EQ(CodePageOfCharSet(0), 0); // ANSI
+    EXPECT_EQ(CodePageOfCharSet(2), 0); // SYMBOL
+    EXPECT_TRUE(IsDoubleByteCodePage(932));
+    EXPECT_FALSE(IsDoubleByteCodePage(1251));
+}
+
+TEST(CodePages, DoubleBytePagesTakeLeadAndTrailBytesTogether) {
+    std::vector<int> lengths;
+    // Shift-JIS: kanji, an ASCII letter, a half-width katakana (one byte), kanji.
+    EXPECT_EQ(Decoded(932,
+                      "\x93\xfa"
+                      "A"
+                      "\xb1\x96\x7b",
+                      &lengths),
+              U"\u65E5A\uFF71\u672C");
+    EXPECT_EQ(lengths, (std::vector<int>{2, 1, 1, 2}));
+    EXPECT_EQ(Decoded(936, "\xd6\xd0\xce\xc4"), U"\u4E2D\u6587");
+    EXPECT_EQ(Decoded(949, "\xc7\xd1\xb1\xb9"), U"\uD55C\uAD6D");
+    EXPECT_EQ(Decoded(950, "\xa4\xa4\xa4\xe5"), U"\u4E2D\u6587");
+    EXPECT_EQ(Decoded(1361, "\x88\x61"), U"\uAC00");
+    // A lead byte left at the end stands alone; a pair the page leaves out is one unknown.
+    lengths.clear();
+    EXPECT_EQ(Decoded(932, "a\x93", &lengths), U"a\uFFFD");
+    EXPECT_EQ(lengths, (std::vector<int>{1, 1}));
+    EXPECT_EQ(Decoded(936, "\x81\x7f"
+                           "b"),
+              U"\uFFFDb");
+}
+
+TEST(CodePages, SingleBytePagesAndWindows1252) {
+    EXPECT_EQ(Decoded(1251, "\xcf\xf0"), U"\u041F\u0440");
+    EXPECT_EQ(Decoded(0, "\x80\xe9"), U"\u20AC\u00E9");
+    EXPECT_EQ(Decoded(1253, "\xaa"), U"\uFFFD"); // not in Windows-1253
 }

@@ -23,8 +23,9 @@ struct Text {
     int escapement = 0; // tenths of a degree
     uint32_t align = kTaBaseline;
     uint32_t options = 0;
-    int charset = -1;      // the face's own when negative
-    std::string ansi = {}; // when set: an EXTTEXTOUTA record of these bytes instead
+    int charset = -1;             // the face's own when negative
+    std::string ansi = {};        // when set: an EXTTEXTOUTA record of these bytes instead
+    std::vector<int32_t> dx = {}; // the spacing array, one entry per character (or byte)
 };
 
 // A picture of kSize x kSize pixels with the text at (120, 120).
@@ -53,6 +54,10 @@ Picture PlayText(const Text& t) {
     std::memcpy(chars.data(), wide ? static_cast<const void*>(t.text.data()) : t.ansi.data(),
                 size_t(n) * (wide ? 2 : 1));
     r.insert(r.end(), chars.begin(), chars.end());
+    if (!t.dx.empty()) {
+        r[16] = int32_t(76 + 4 * chars.size()); // offDx: after the string
+        r.insert(r.end(), t.dx.begin(), t.dx.end());
+    }
     b.Raw(wide ? 84 : 83, r);
     return Play(b.Finish());
 }
@@ -150,6 +155,62 @@ TEST(TextMetafile, AnsiTextFollowsTheCodePageOfItsCharacterSet) {
         EXPECT_GT(fromBytes.count, 100);
         EXPECT_EQ(fromBytes.mask, InkOf(PlayText(wide)).mask);
     }
+}
+
+// Double-byte code pages: the bytes of Japanese, Chinese and Korean ANSI records draw what the
+// same characters draw from a Unicode record, ASCII between them included.
+TEST(TextMetafile, AnsiTextInDoubleByteCodePagesDrawsItsCharacters) {
+    if (!fonts::IsFontLoadable("Noto Sans CJK JP"))
+        GTEST_SKIP() << "fonts-noto-cjk not installed";
+    struct Case {
+        const char16_t* face;
+        int charset;
+        const char* bytes;
+        std::u16string text;
+    };
+    const Case cases[] = {
+        {u"MS Gothic", 128,
+         "\x93\xfa\x96\x7b"
+         "A"
+         "\x8c\xea",
+         u"\u65E5\u672CA\u8A9E"},                               // 932
+        {u"SimSun", 134, "\xd6\xd0\xce\xc4", u"\u4E2D\u6587"},  // 936
+        {u"Gulim", 129, "\xc7\xd1\xb1\xb9", u"\uD55C\uAD6D"},   // 949
+        {u"MingLiU", 136, "\xa4\xa4\xa4\xe5", u"\u4E2D\u6587"}, // 950
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.charset);
+        Text ansi{c.face, u"", -40, 0, kTaBaseline, 0, c.charset, c.bytes};
+        Text wide{c.face, c.text, -40, 0, kTaBaseline, 0, c.charset};
+        const Ink fromBytes = InkOf(PlayText(ansi));
+        EXPECT_GT(fromBytes.count, 200);
+        EXPECT_EQ(fromBytes.mask, InkOf(PlayText(wide)).mask);
+    }
+}
+
+// The spacing array of an ANSI record has an entry per byte: a double-byte character moves
+// the pen by the sum of the entries of its two bytes.
+TEST(TextMetafile, DoubleByteCharacterAdvancesByTheEntriesOfBothBytes) {
+    if (!fonts::IsFontLoadable("Noto Sans CJK JP"))
+        GTEST_SKIP() << "fonts-noto-cjk not installed";
+    Text ansi{u"MS Gothic",
+              u"",
+              -30,
+              0,
+              kTaBaseline,
+              0,
+              128,
+              "\x93\xfa"
+              "A\x96\x7b"};
+    ansi.dx = {20, 30, 12, 0, 30};
+    Text wide{u"MS Gothic", u"\u65E5A\u672C", -30, 0, kTaBaseline, 0, 128};
+    wide.dx = {50, 12, 30};
+    const Ink fromBytes = InkOf(PlayText(ansi));
+    EXPECT_GT(fromBytes.count, 200);
+    EXPECT_EQ(fromBytes.mask, InkOf(PlayText(wide)).mask);
+    // Taken per byte instead, the letter and the second character would sit further left.
+    wide.dx = {20, 30, 12};
+    EXPECT_NE(fromBytes.mask, InkOf(PlayText(wide)).mask);
 }
 
 // Text turned by 90 degrees runs up the page. The alignment names the point of the turned
