@@ -17,6 +17,7 @@ constexpr uint32_t kBrushPresetColors = 0x04;
 constexpr uint32_t kBrushBlendH = 0x08;
 constexpr uint32_t kBrushBlendV = 0x10;
 constexpr uint32_t kBrushFocusScales = 0x40;
+constexpr uint32_t kBrushGammaCorrected = 0x80;
 
 // Pen data flags.
 constexpr uint32_t kPenTransform = 0x01;
@@ -67,34 +68,42 @@ int ReadRelative(Reader& r) {
     return (v & 0x4000) ? v - 0x8000 : v;
 }
 
-// Blend positions with colours, or with factors between two colours.
-void ReadBlend(Reader& r, uint32_t flags, Argb from, Argb to, Brush& out) {
-    if (!(flags & (kBrushPresetColors | kBrushBlendH | kBrushBlendV)))
-        return;
+// One blend pattern: positions, then as many colours or factors.
+bool ReadBlendArrays(Reader& r, bool colours, Brush& out) {
     const uint32_t count = r.U32();
-    if (count == 0 || count > kMaxItems || !r.Fits(count, 8)) {
-        r.Fail();
-        return;
-    }
+    if (count == 0 || count > kMaxItems || !r.Fits(count, 8))
+        return false;
     std::vector<double> positions(count);
     for (auto& p : positions)
-        p = Finite(r.F32());
-    out.stops.clear();
-    if (flags & kBrushPresetColors) {
+        p = std::clamp(Finite(r.F32()), 0.0, 1.0);
+    if (colours) {
+        out.presets.clear();
         for (uint32_t i = 0; i < count; ++i)
-            out.stops.emplace_back(positions[i], r.U32());
-        return;
+            out.presets.emplace_back(positions[i], r.U32());
+    } else {
+        out.blend.clear();
+        for (uint32_t i = 0; i < count; ++i)
+            out.blend.emplace_back(positions[i], std::clamp(Finite(r.F32()), 0.0, 1.0));
     }
-    auto channel = [](Argb c, int shift) { return double((c >> shift) & 0xFF); };
-    for (uint32_t i = 0; i < count; ++i) {
-        const double f = std::clamp(Finite(r.F32()), 0.0, 1.0);
-        Argb c = 0;
-        for (int shift = 0; shift < 32; shift += 8) {
-            const double v = channel(from, shift) * (1 - f) + channel(to, shift) * f;
-            c |= Argb(std::lround(v)) << shift;
+    return !r.Failed();
+}
+
+// The blend pattern the flags announce. A linear gradient may carry a vertical blend before
+// the horizontal one; GDI+ draws only the horizontal one, and so do we.
+void ReadBlend(Reader& r, uint32_t flags, bool linear, Brush& out) {
+    bool ok = true;
+    if (flags & kBrushPresetColors) {
+        ok = ReadBlendArrays(r, true, out);
+    } else {
+        if (linear && (flags & kBrushBlendV)) {
+            Brush vertical;
+            ok = ReadBlendArrays(r, false, vertical);
         }
-        out.stops.emplace_back(positions[i], c);
+        if (ok && (flags & kBrushBlendH))
+            ok = ReadBlendArrays(r, false, out);
     }
+    if (!ok)
+        r.Fail();
 }
 
 bool DecodeBitmapPixels(Reader& r, int width, int height, int stride, uint32_t format, Image& out) {
@@ -376,9 +385,14 @@ bool ParseBrush(Reader& r, Brush& out, ParseBudget& budget) {
             out.hasTransform = true;
             out.transform = ReadMatrix(r);
         }
-        ReadBlend(r, flags, out.color, out.surround.empty() ? out.color : out.surround[0], out);
-        if (flags & kBrushFocusScales)
-            r.Skip(12);
+        ReadBlend(r, flags, false, out);
+        out.gammaCorrected = (flags & kBrushGammaCorrected) != 0;
+        if (flags & kBrushFocusScales) {
+            r.U32(); // count, always 2
+            out.hasFocus = true;
+            out.focus.x = std::clamp(Finite(r.F32()), 0.0, 1.0);
+            out.focus.y = std::clamp(Finite(r.F32()), 0.0, 1.0);
+        }
         break;
     }
     case Brush::Linear: {
@@ -387,13 +401,16 @@ bool ParseBrush(Reader& r, Brush& out, ParseBudget& budget) {
         out.rect = ReadRect(r, false);
         out.color = r.U32();
         out.back = r.U32();
+        // Two reserved colours follow. GDI+ draws nothing when they differ from the start and end
+        // colours; other writers leave them zero, so they are not checked.
         r.U32();
         r.U32();
         if (flags & kBrushTransform) {
             out.hasTransform = true;
             out.transform = ReadMatrix(r);
         }
-        ReadBlend(r, flags, out.color, out.back, out);
+        ReadBlend(r, flags, true, out);
+        out.gammaCorrected = (flags & kBrushGammaCorrected) != 0;
         break;
     }
     default:

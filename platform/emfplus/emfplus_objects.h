@@ -53,12 +53,20 @@ struct Brush {
     int32_t wrap = 0;
     bool hasTransform = false;
     cairo_matrix_t transform{1, 0, 0, 1, 0, 0};
-    RectF rect;                                 // linear gradient rectangle
-    std::vector<std::pair<double, Argb>> stops; // preset colours, or blend factors resolved
-    std::shared_ptr<const Image> image;         // texture
-    PointF center;                              // path gradient
-    std::vector<Argb> surround;                 // path gradient
-    PathGeom boundary;                          // path gradient
+    RectF rect;                         // linear gradient rectangle
+    std::shared_ptr<const Image> image; // texture
+    // Gradients: blend factors (position, share of the end colour for a linear gradient, of the
+    // centre colour for a path gradient) or preset colours (position, colour). Positions run
+    // from the start to the end of a linear gradient, from the boundary (0) to the centre (1)
+    // of a path gradient.
+    std::vector<std::pair<double, double>> blend;
+    std::vector<std::pair<double, Argb>> presets;
+    bool gammaCorrected = false;
+    PointF center;              // path gradient
+    std::vector<Argb> surround; // path gradient: colours of the boundary's points, in order
+    PathGeom boundary;          // path gradient
+    bool hasFocus = false;      // path gradient: the inner area in the centre colour is the
+    PointF focus;               // boundary scaled about the centre by these
 };
 
 /// An adjustable arrow at a line's end (a custom line cap), in pen widths.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/emf/player_state.h"
+#include "platform/emfplus/emfplus_gradient.h"
 #include "platform/emfplus/emfplus_limits.h"
 #include "platform/emfplus/emfplus_objects.h"
 
@@ -105,9 +106,12 @@ private:
     void DrawingRecord(uint16_t type, uint16_t flags, std::span<const uint8_t> data);
     /// Runs draw under the clip, antialias mode, compositing and the device matrix.
     void Draw(const std::function<void(cairo_t*)>& draw, bool textAntialias = false);
+    // Brushes as cairo sources (emfplus_brush.cpp). False when the brush paints nothing.
     bool SetBrushSource(cairo_t* cr, const Brush& brush);
-    void SetPathGradientInDevice(cairo_t* cr, const Brush& b, const std::vector<PointF>& boundary,
-                                 const std::function<Argb(size_t)>& colourAt,
+    bool SetPathGradientSource(cairo_t* cr, const Brush& b);
+    bool SetTiledPathGradient(cairo_t* cr, const Brush& b,
+                              const std::vector<GradientPatch>& patches, double scale);
+    void SetPathGradientInDevice(cairo_t* cr, const std::vector<GradientPatch>& patches,
                                  const cairo_matrix_t& toDevice, const DeviceBox& box);
     bool SetBrushId(cairo_t* cr, uint16_t flags, uint32_t brushId);
     void FillShape(uint16_t flags, uint32_t brushId, const std::function<void(cairo_t*)>& path,
