@@ -593,12 +593,26 @@ bool ParseStringFormat(Reader& r, StringFormat& out) {
     out.lineAlignment = r.U32();
     r.U32(); // digit substitution
     r.U32(); // digit language
-    r.F32(); // first tab offset
-    r.I32(); // hotkey prefix
+    out.firstTabOffset = Finite(r.F32());
+    out.hotkeyPrefix = r.I32();
     out.leadingMargin = Finite(r.F32());
     out.trailingMargin = Finite(r.F32());
     out.tracking = Finite(r.F32());
-    return !r.Failed();
+    if (r.Failed())
+        return false;
+    // Older writers end the object here; the trimming and the tab stops follow in newer ones.
+    const uint32_t trimming = r.U32();
+    const int32_t tabStops = r.I32();
+    r.I32(); // character ranges (measuring only)
+    if (r.Failed())
+        return true;
+    out.trimming = trimming;
+    if (tabStops > 0 && tabStops <= 256 && r.Fits(uint32_t(tabStops), 4)) {
+        out.tabStops.resize(size_t(tabStops));
+        for (double& t : out.tabStops)
+            t = Finite(r.F32());
+    }
+    return true;
 }
 
 PlusObject ParseObject(uint8_t type, std::span<const uint8_t> bytes, ParseBudget& budget) {

@@ -134,6 +134,10 @@ struct StringFormat {
     double leadingMargin = 1.0 / 6.0;  // ems
     double trailingMargin = 1.0 / 6.0; // ems
     double tracking = 1.0;
+    uint32_t trimming = 1;        // StringTrimming: by character unless the object says otherwise
+    int32_t hotkeyPrefix = 0;     // HotkeyPrefix
+    double firstTabOffset = 0;    // world units
+    std::vector<double> tabStops; // distances between tab stops, world units
 };
 
 struct ImageAttributes {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/emfplus/emfplus_player.h"
+#include "platform/emfplus/emfplus_string_layout.h"
 #include "platform/fonts/bidi.h"
 #include "platform/fonts/font_face.h"
 #include "platform/fonts/font_match.h"
@@ -222,6 +223,180 @@ void SetTextOptions(cairo_t* cr, bool antialias) {
     cairo_font_options_destroy(o);
 }
 
+// Characters drawn upright in vertical lines: ideographs, kana, Hangul and full-width forms.
+bool UprightInVerticalLines(char32_t c) {
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) ||
+           (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+// The characters of a string with the faces and glyphs that draw them.
+struct StringGlyphs {
+    std::vector<LayoutChar> chars;
+    std::vector<const fonts::FontFace*> faces;
+    std::vector<uint32_t> glyphs;
+};
+
+StringGlyphs GlyphsOf(cairo_t* cr, const std::u32string& text, const Faces& faces, double size,
+                      double tracking) {
+    StringGlyphs out;
+    out.chars.reserve(text.size());
+    for (char32_t c : text) {
+        uint32_t glyph = 0;
+        const fonts::FontFace* face = nullptr;
+        double advance = 0;
+        if (c != U'\n' && c != U'\t') {
+            face = faces.For(c, glyph);
+            advance = Advance(cr, face, glyph, size) * tracking;
+        }
+        out.chars.push_back({c, advance});
+        out.faces.push_back(face);
+        out.glyphs.push_back(glyph);
+    }
+    return out;
+}
+
+// The glyphs of a line with right-to-left or complex-script characters, shaped: their runs in
+// the order of the bidirectional algorithm, each run piece by piece with the face that has its
+// characters. Empty when the line needs no shaping.
+void ShapeLine(const std::u32string& line, const std::vector<const fonts::FontFace*>& lineFaces,
+               double size, double tracking, bool rtl, std::vector<PlacedGlyph>& glyphs,
+               std::vector<double>& advances) {
+    bool complex = false;
+    for (char32_t c : line)
+        complex = complex || fonts::NeedsShaping(c);
+    const bool bidi = fonts::NeedsBidi(line, rtl);
+    if (!complex && !bidi)
+        return;
+    const std::vector<fonts::BidiRun> runs =
+        bidi ? fonts::BidiRuns(line, rtl) : std::vector<fonts::BidiRun>{{0, line.size(), false}};
+    for (const fonts::BidiRun& run : runs) {
+        for (const fonts::FacePiece& piece : fonts::PiecesByFace(line, run, lineFaces)) {
+            if (!piece.face)
+                continue;
+            const double scale = size / piece.face->Metrics().unitsPerEm * tracking;
+            for (const auto& g :
+                 piece.face->Shape(line.substr(piece.start, piece.length), run.rtl)) {
+                glyphs.push_back({piece.face, g.index, 0, 0});
+                advances.push_back(g.advance * scale);
+            }
+        }
+    }
+}
+
+// Fills the underline or strike-out bar of a font across [x0, x0 + width) of a baseline.
+void FillBar(cairo_t* cr, double x0, double baseline, double width, double position,
+             double thickness) {
+    const double th = std::max(thickness, 0.0);
+    cairo_rectangle(cr, x0, baseline - position - th / 2, width, th);
+    cairo_fill(cr);
+}
+
+// Lays the string out in its rectangle and draws it: one line after another, down the
+// rectangle, or for vertical text from its right edge leftwards with the glyphs turned a
+// quarter clockwise (ideographs and kana stay upright).
+void DrawLaidOutString(cairo_t* cr, const std::u32string& text, const std::vector<size_t>& hotkeys,
+                       const Faces& faces, const Font& font, const StringFormat& format,
+                       const RectF& rect, double size) {
+    const fonts::FontMetrics& metrics = faces.primary->Metrics();
+    const double em = size / metrics.unitsPerEm;
+    const double ascent = metrics.ascent * em;
+    const bool vertical = (format.flags & kFormatVertical) != 0;
+    const bool rtl = (format.flags & kFormatRightToLeft) != 0;
+    const StringGlyphs glyphs = GlyphsOf(cr, text, faces, size, format.tracking);
+    uint32_t ellipsisGlyph = 0;
+    const fonts::FontFace* ellipsisFace = faces.For(U'\u2026', ellipsisGlyph);
+
+    LayoutParams p;
+    p.flags = format.flags;
+    p.alignment = format.alignment;
+    p.lineAlignment = format.lineAlignment;
+    p.trimming = Trimming(format.trimming);
+    p.width = vertical ? rect.h : rect.w;
+    p.height = vertical ? rect.w : rect.h;
+    p.leadingMargin = format.leadingMargin * size;
+    p.trailingMargin = format.trailingMargin * size;
+    p.lineHeight = (metrics.ascent + metrics.descent) * em;
+    p.firstTabOffset = format.firstTabOffset;
+    p.tabStops = format.tabStops;
+    p.defaultTab = 4 * size;
+    p.ellipsisAdvance = Advance(cr, ellipsisFace, ellipsisGlyph, size) * format.tracking;
+    const std::vector<LaidLine> lines = LayOutString(glyphs.chars, p);
+
+    // Lines run along x from the layout origin; vertical lines are turned onto the page.
+    if (vertical) {
+        cairo_translate(cr, rect.x + std::max<double>(rect.w, 0), rect.y);
+        cairo_rotate(cr, M_PI / 2);
+    } else {
+        cairo_translate(cr, rect.x, rect.y);
+    }
+    std::vector<PlacedGlyph> placed, upright;
+    for (const LaidLine& line : lines) {
+        const double y = line.top + ascent;
+        std::u32string shapedText;
+        std::vector<const fonts::FontFace*> shapedFaces;
+        bool hasEllipsis = false;
+        for (const LaidChar& c : line.chars) {
+            if (c.index == LaidChar::kEllipsis) {
+                hasEllipsis = true;
+                continue;
+            }
+            shapedText.push_back(text[c.index]);
+            shapedFaces.push_back(glyphs.faces[c.index]);
+        }
+        std::vector<PlacedGlyph> shaped;
+        std::vector<double> shapedAdvance;
+        ShapeLine(shapedText, shapedFaces, size, format.tracking, rtl, shaped, shapedAdvance);
+        if (!shaped.empty()) {
+            double x = line.left;
+            for (size_t i = 0; i < shaped.size(); ++i) {
+                placed.push_back({shaped[i].face, shaped[i].index, x, y});
+                x += shapedAdvance[i];
+            }
+            if (hasEllipsis)
+                placed.push_back({ellipsisFace, ellipsisGlyph, x, y});
+        } else {
+            for (const LaidChar& c : line.chars) {
+                const double x = line.left + c.x;
+                if (c.index == LaidChar::kEllipsis) {
+                    placed.push_back({ellipsisFace, ellipsisGlyph, x, y});
+                    continue;
+                }
+                const char32_t ch = text[c.index];
+                if (!glyphs.faces[c.index] || ch == U' ')
+                    continue;
+                PlacedGlyph g{glyphs.faces[c.index], glyphs.glyphs[c.index], x, y};
+                if (vertical && UprightInVerticalLines(ch)) {
+                    // Turned back about the centre of its cell.
+                    g.x = x + c.advance / 2;
+                    g.y = line.top + p.lineHeight / 2;
+                    upright.push_back(g);
+                } else {
+                    placed.push_back(g);
+                }
+                if (std::binary_search(hotkeys.begin(), hotkeys.end(), c.index))
+                    FillBar(cr, x, y, c.advance, metrics.underlinePosition * em,
+                            metrics.underlineThickness * em);
+            }
+        }
+        if (font.style & 4)
+            FillBar(cr, line.left, y, line.width, metrics.underlinePosition * em,
+                    metrics.underlineThickness * em);
+        if (font.style & 8)
+            FillBar(cr, line.left, y, line.width, metrics.strikeoutPosition * em,
+                    metrics.strikeoutSize * em);
+    }
+    ShowGlyphs(cr, placed, size);
+    for (const PlacedGlyph& g : upright) {
+        const double advance = Advance(cr, g.face, g.index, size);
+        cairo_save(cr);
+        cairo_translate(cr, g.x, g.y);
+        cairo_rotate(cr, -M_PI / 2);
+        ShowGlyphs(cr, {{g.face, g.index, -advance / 2, ascent - p.lineHeight / 2}}, size);
+        cairo_restore(cr);
+    }
+}
+
 } // namespace
 
 double EmfPlusPlayer::FontSize(const Font& font) const {
@@ -239,7 +414,6 @@ void EmfPlusPlayer::DrawString(uint16_t flags, std::span<const uint8_t> data) {
     const RectF rect = ReadRect(r, false);
     if (r.Failed() || length == 0 || length > (1u << 20) || !r.Fits(length, 2))
         return;
-    const std::u32string text = Utf32(r.Bytes(size_t(length) * 2), length);
     const Font* font = (flags & 0xFF) < 64 ? std::get_if<Font>(&m_objects[flags & 0xFF]) : nullptr;
     if (!font || !(font->emSize > 0))
         return;
@@ -247,169 +421,27 @@ void EmfPlusPlayer::DrawString(uint16_t flags, std::span<const uint8_t> data) {
     if (formatId < 64)
         if (const auto* f = std::get_if<StringFormat>(&m_objects[formatId]))
             format = *f;
+    std::u32string text = Utf32(r.Bytes(size_t(length) * 2), length);
+    text.erase(std::remove(text.begin(), text.end(), U'\r'), text.end());
+    std::vector<size_t> hotkeys;
+    text = RemoveHotkeyPrefixes(text, HotkeyPrefix(format.hotkeyPrefix), hotkeys);
     const Faces faces = FacesFor(*font);
     if (!faces.primary)
         return;
     const double size = FontSize(*font);
     if (!std::isfinite(size) || size <= 0 || size > 1e6)
         return;
-    const fonts::FontMetrics& metrics = faces.primary->Metrics();
-    const double em = size / metrics.unitsPerEm;
-    const double ascent = metrics.ascent * em;
-    const double lineHeight = (metrics.ascent + metrics.descent) * em;
     const bool antialias = m_state.textHint != 1 && m_state.textHint != 2;
-    const bool noWrap = (format.flags & 0x1000) != 0;
-    const bool noClip = (format.flags & 0x4000) != 0;
-    const bool rtl = (format.flags & 0x1) != 0;
-
     Draw(
         [&](cairo_t* cr) {
             if (!SetBrushId(cr, flags & 0x8000, brushId))
                 return;
             SetTextOptions(cr, antialias);
-            if (!noClip && rect.w > 0 && rect.h > 0) {
+            if (!(format.flags & kFormatNoClip) && rect.w > 0 && rect.h > 0) {
                 cairo_rectangle(cr, rect.x, rect.y, rect.w, rect.h);
                 cairo_clip(cr);
             }
-            const double lead = format.leadingMargin * size, trail = format.trailingMargin * size;
-            const double avail = rect.w > 0 ? rect.w - lead - trail : 0;
-            // Glyphs and advances of the whole string; line breaks at '\n'.
-            struct Item {
-                char32_t c;
-                const fonts::FontFace* face;
-                uint32_t glyph;
-                double advance;
-            };
-            std::vector<Item> items;
-            items.reserve(text.size());
-            for (char32_t c : text) {
-                if (c == U'\r')
-                    continue;
-                Item it{c, nullptr, 0, 0};
-                if (c != U'\n') {
-                    it.face = faces.For(c == U'\t' ? U' ' : c, it.glyph);
-                    it.advance = Advance(cr, it.face, it.glyph, size) * format.tracking;
-                }
-                items.push_back(it);
-            }
-            // Lines with right-to-left or complex-script characters are shaped: their runs
-            // in the order of the bidirectional algorithm, each run piece by piece with the
-            // face that has its characters.
-            auto ShapeLine = [](const std::vector<Item>& items, size_t a, size_t b, double size,
-                                double tracking, bool rtl, std::vector<PlacedGlyph>& glyphs,
-                                std::vector<double>& advances) {
-                std::u32string line;
-                bool complex = false;
-                for (size_t i = a; i < b; ++i) {
-                    line.push_back(items[i].c);
-                    complex = complex || fonts::NeedsShaping(items[i].c);
-                }
-                const bool bidi = fonts::NeedsBidi(line, rtl);
-                if (!complex && !bidi)
-                    return;
-                std::vector<const fonts::FontFace*> faces(line.size());
-                for (size_t k = 0; k < line.size(); ++k)
-                    faces[k] = items[a + k].face;
-                const std::vector<fonts::BidiRun> runs =
-                    bidi ? fonts::BidiRuns(line, rtl)
-                         : std::vector<fonts::BidiRun>{{0, line.size(), false}};
-                for (const fonts::BidiRun& run : runs) {
-                    for (const fonts::FacePiece& piece : fonts::PiecesByFace(line, run, faces)) {
-                        if (!piece.face)
-                            continue;
-                        const double scale = size / piece.face->Metrics().unitsPerEm * tracking;
-                        for (const auto& g :
-                             piece.face->Shape(line.substr(piece.start, piece.length), run.rtl)) {
-                            glyphs.push_back({piece.face, g.index, 0, 0});
-                            advances.push_back(g.advance * scale);
-                        }
-                    }
-                }
-            };
-            // Lines: explicit breaks, then wrapping at blanks within the available width.
-            std::vector<std::pair<size_t, size_t>> lines;
-            size_t start = 0;
-            while (start <= items.size()) {
-                size_t end = start;
-                double width = 0;
-                size_t lastBlank = SIZE_MAX;
-                while (end < items.size() && items[end].c != U'\n') {
-                    if (!noWrap && avail > 0 && width + items[end].advance > avail && end > start &&
-                        items[end].c != U' ') {
-                        if (lastBlank != SIZE_MAX)
-                            end = lastBlank;
-                        break;
-                    }
-                    if (items[end].c == U' ')
-                        lastBlank = end;
-                    width += items[end].advance;
-                    ++end;
-                }
-                lines.emplace_back(start, end);
-                if (end >= items.size())
-                    break;
-                start = end + 1; // skip the break or the blank
-                if (lines.size() > 10000)
-                    break;
-            }
-            const double total = lines.size() * lineHeight;
-            double top = rect.y;
-            if (format.lineAlignment == 1)
-                top = rect.y + (rect.h - total) / 2;
-            else if (format.lineAlignment == 2)
-                top = rect.y + rect.h - total;
-            std::vector<PlacedGlyph> placed;
-            for (size_t li = 0; li < lines.size(); ++li) {
-                const auto [a, b] = lines[li];
-                size_t visibleEnd = b;
-                while (visibleEnd > a && items[visibleEnd - 1].c == U' ')
-                    --visibleEnd;
-                // Lines with right-to-left or complex-script characters are shaped whole.
-                std::vector<PlacedGlyph> shapedLine;
-                std::vector<double> shapedAdvance;
-                ShapeLine(items, a, visibleEnd, size, format.tracking, rtl, shapedLine,
-                          shapedAdvance);
-                double width = 0;
-                if (!shapedLine.empty())
-                    for (double adv : shapedAdvance)
-                        width += adv;
-                else
-                    for (size_t i = a; i < visibleEnd; ++i)
-                        width += items[i].advance;
-                uint32_t align = format.alignment;
-                if (rtl && align != 1)
-                    align = 2 - align;
-                double x = rect.x + lead;
-                if (align == 1)
-                    x = rect.w > 0 ? rect.x + lead + (avail - width) / 2 : rect.x - width / 2;
-                else if (align == 2)
-                    x = rect.w > 0 ? rect.x + rect.w - trail - width : rect.x - width;
-                const double y = top + li * lineHeight + ascent;
-                for (size_t i = 0; i < shapedLine.size(); ++i) {
-                    placed.push_back({shapedLine[i].face, shapedLine[i].index, x, y});
-                    x += shapedAdvance[i];
-                }
-                for (size_t i = a; i < visibleEnd && shapedLine.empty(); ++i) {
-                    if (items[i].face && items[i].c != U' ')
-                        placed.push_back({items[i].face, items[i].glyph, x, y});
-                    x += items[i].advance;
-                }
-                if (font->style & (4 | 8)) {
-                    const double x0 = x - width;
-                    if (font->style & 4) {
-                        const double th = std::max(metrics.underlineThickness * em, 0.0);
-                        cairo_rectangle(cr, x0, y - metrics.underlinePosition * em - th / 2, width,
-                                        th);
-                    }
-                    if (font->style & 8) {
-                        const double th = std::max(metrics.strikeoutSize * em, 0.0);
-                        cairo_rectangle(cr, x0, y - metrics.strikeoutPosition * em - th / 2, width,
-                                        th);
-                    }
-                    cairo_fill(cr);
-                }
-            }
-            ShowGlyphs(cr, placed, size);
+            DrawLaidOutString(cr, text, hotkeys, faces, *font, format, rect, size);
         },
         antialias);
 }
