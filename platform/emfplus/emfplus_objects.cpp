@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/emf/dib.h"
-#include "platform/emf/dib_embedded.h"
-
 namespace qm::emfplus {
 
 namespace {
@@ -106,154 +103,7 @@ void ReadBlend(Reader& r, uint32_t flags, bool linear, Brush& out) {
         r.Fail();
 }
 
-bool DecodeBitmapPixels(Reader& r, int width, int height, int stride, uint32_t format, Image& out) {
-    const int bits = int((format >> 8) & 0xFF);
-    const bool indexed = (format & 0x00010000u) != 0;
-    std::vector<Argb> palette;
-    if (indexed) {
-        r.U32(); // palette style flags
-        const uint32_t count = r.U32();
-        if (count > 256 || !r.Fits(count, 4))
-            return false;
-        palette.resize(count);
-        for (auto& c : palette)
-            c = r.U32();
-    }
-    if (bits == 0 || stride <= 0 || int64_t(width) * bits > int64_t(stride) * 8)
-        return false;
-    const auto data = r.Bytes(size_t(stride) * size_t(height));
-    if (r.Failed())
-        return false;
-    out.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    if (cairo_surface_status(out.surface) != CAIRO_STATUS_SUCCESS)
-        return false;
-    cairo_surface_flush(out.surface);
-    uint8_t* dst = cairo_image_surface_get_data(out.surface);
-    const int dstStride = cairo_image_surface_get_stride(out.surface);
-    auto premultiply = [](Argb c) {
-        const uint32_t a = c >> 24;
-        if (a == 255)
-            return c;
-        auto m = [a](uint32_t v) { return (v * a + 127) / 255; };
-        return (a << 24) | (m((c >> 16) & 0xFF) << 16) | (m((c >> 8) & 0xFF) << 8) | m(c & 0xFF);
-    };
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = data.data() + size_t(y) * size_t(stride);
-        uint32_t* o = reinterpret_cast<uint32_t*>(dst + size_t(y) * size_t(dstStride));
-        for (int x = 0; x < width; ++x) {
-            Argb c = 0xFF000000u;
-            switch (format) {
-            case 0x00030101:   // 1 bpp indexed
-            case 0x00030402:   // 4 bpp indexed
-            case 0x00030803: { // 8 bpp indexed
-                const int per = 8 / bits;
-                const int shift = (per - 1 - x % per) * bits;
-                const uint32_t index = (row[x / per] >> shift) & ((1u << bits) - 1);
-                c = index < palette.size() ? palette[index] : 0xFF000000u;
-                break;
-            }
-            case 0x00101004: { // 16 bpp grey
-                const uint8_t g = row[x * 2 + 1];
-                c = 0xFF000000u | (g << 16) | (g << 8) | g;
-                break;
-            }
-            case 0x00021005:   // RGB555
-            case 0x00061007: { // ARGB1555
-                const uint16_t v = uint16_t(row[x * 2] | (row[x * 2 + 1] << 8));
-                const uint32_t r5 = (v >> 10) & 31, g5 = (v >> 5) & 31, b5 = v & 31;
-                const uint32_t a = format == 0x00061007 && !(v & 0x8000) ? 0 : 255;
-                c = (a << 24) | (((r5 << 3) | (r5 >> 2)) << 16) | (((g5 << 3) | (g5 >> 2)) << 8) |
-                    ((b5 << 3) | (b5 >> 2));
-                break;
-            }
-            case 0x00021006: { // RGB565
-                const uint16_t v = uint16_t(row[x * 2] | (row[x * 2 + 1] << 8));
-                const uint32_t r5 = (v >> 11) & 31, g6 = (v >> 5) & 63, b5 = v & 31;
-                c = 0xFF000000u | (((r5 << 3) | (r5 >> 2)) << 16) | (((g6 << 2) | (g6 >> 4)) << 8) |
-                    ((b5 << 3) | (b5 >> 2));
-                break;
-            }
-            case 0x00021808: // 24 bpp
-                c = 0xFF000000u | (row[x * 3 + 2] << 16) | (row[x * 3 + 1] << 8) | row[x * 3];
-                break;
-            case 0x00022009: // 32 bpp RGB
-                c = 0xFF000000u | (row[x * 4 + 2] << 16) | (row[x * 4 + 1] << 8) | row[x * 4];
-                break;
-            case 0x0026200A: // 32 bpp ARGB
-            case 0x000E200B: // 32 bpp premultiplied ARGB
-                c = (uint32_t(row[x * 4 + 3]) << 24) | (row[x * 4 + 2] << 16) |
-                    (row[x * 4 + 1] << 8) | row[x * 4];
-                break;
-            case 0x0010300C: // 48 bpp
-                c = 0xFF000000u | (row[x * 6 + 5] << 16) | (row[x * 6 + 3] << 8) | row[x * 6 + 1];
-                break;
-            case 0x0034400D: // 64 bpp ARGB
-            case 0x001A400E:
-                c = (uint32_t(row[x * 8 + 7]) << 24) | (row[x * 8 + 5] << 16) |
-                    (row[x * 8 + 3] << 8) | row[x * 8 + 1];
-                break;
-            default:
-                cairo_surface_destroy(out.surface);
-                out.surface = nullptr;
-                return false;
-            }
-            const bool premultiplied = format == 0x000E200B || format == 0x001A400E;
-            o[x] = premultiplied ? c : premultiply(c);
-        }
-    }
-    cairo_surface_mark_dirty(out.surface);
-    return true;
-}
-
-bool SurfaceFromDib(const emf::DibImage& dib, Image& out) {
-    out.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, dib.width, dib.height);
-    if (cairo_surface_status(out.surface) != CAIRO_STATUS_SUCCESS)
-        return false;
-    cairo_surface_flush(out.surface);
-    uint8_t* dst = cairo_image_surface_get_data(out.surface);
-    const int stride = cairo_image_surface_get_stride(out.surface);
-    for (int y = 0; y < dib.height; ++y) {
-        uint32_t* o = reinterpret_cast<uint32_t*>(dst + size_t(y) * size_t(stride));
-        for (int x = 0; x < dib.width; ++x) {
-            uint32_t c = dib.At(x, y);
-            const uint32_t a = dib.sourceAlpha ? c >> 24 : 255;
-            auto m = [a](uint32_t v) { return (v * a + 127) / 255; };
-            o[x] =
-                (a << 24) | (m((c >> 16) & 0xFF) << 16) | (m((c >> 8) & 0xFF) << 8) | m(c & 0xFF);
-        }
-    }
-    cairo_surface_mark_dirty(out.surface);
-    return true;
-}
-
-bool DecodeCompressed(std::span<const uint8_t> data, Image& out, uint64_t maxPixels) {
-    emf::DibImage dib;
-    bool ok = false;
-    if (data.size() >= 8 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G')
-        ok = emf::DecodeEmbeddedPng(data, dib, maxPixels);
-    else if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8)
-        ok = emf::DecodeEmbeddedJpeg(data, dib, maxPixels);
-    else if (data.size() >= 14 && data[0] == 'B' && data[1] == 'M') {
-        // A BMP file: file header, then a DIB with its colour table and bits.
-        uint32_t bitsOffset;
-        std::memcpy(&bitsOffset, data.data() + 10, 4);
-        if (bitsOffset >= 14 && bitsOffset <= data.size())
-            ok = emf::DecodeDib(data.subspan(14, bitsOffset - 14), data.subspan(bitsOffset), dib);
-    }
-    // GIF, TIFF and other compressed kinds are not decoded.
-    if (!ok || uint64_t(dib.width) * uint64_t(dib.height) > maxPixels)
-        return false;
-    out.width = dib.width;
-    out.height = dib.height;
-    return SurfaceFromDib(dib, out);
-}
-
 } // namespace
-
-Image::~Image() {
-    if (surface)
-        cairo_surface_destroy(surface);
-}
 
 bool ReadPoints(Reader& r, uint32_t count, uint16_t flags, std::vector<PointF>& out) {
     if (count > kMaxItems)
@@ -544,45 +394,6 @@ bool ParseFont(Reader& r, Font& out) {
         out.family.push_back(c);
     }
     return !r.Failed();
-}
-
-bool ParseImage(Reader& r, Image& out, ParseBudget& budget) {
-    r.U32(); // version
-    const uint32_t type = r.U32();
-    if (type == 1) { // bitmap
-        const int32_t width = r.I32();
-        const int32_t height = r.I32();
-        const int32_t stride = r.I32();
-        const uint32_t format = r.U32();
-        const uint32_t kind = r.U32();
-        if (r.Failed())
-            return false;
-        if (kind == 1) {
-            if (!DecodeCompressed(r.Rest(), out, budget.pixels))
-                return false;
-        } else {
-            if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > budget.pixels)
-                return false;
-            out.width = width;
-            out.height = height;
-            if (!DecodeBitmapPixels(r, width, height, stride, format, out))
-                return false;
-        }
-        budget.pixels -= std::min<uint64_t>(budget.pixels, uint64_t(out.width) * out.height);
-        return true;
-    }
-    if (type == 2) { // metafile
-        const uint32_t metaType = r.U32();
-        const uint32_t size = r.U32();
-        const auto bytes = r.Bytes(size);
-        if (r.Failed())
-            return false;
-        out.metafile = true;
-        if (metaType >= 3) // EMF, EMF+ only, EMF+ dual; WMF is not played
-            out.metafileBytes.assign(bytes.begin(), bytes.end());
-        return true;
-    }
-    return false;
 }
 
 bool ParseStringFormat(Reader& r, StringFormat& out) {
