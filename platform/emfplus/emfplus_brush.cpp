@@ -303,6 +303,31 @@ bool EmfPlusPlayer::SetTiledPathGradient(cairo_t* cr, const Brush& b,
     return true;
 }
 
+void EmfPlusPlayer::ClipToBoundary(cairo_t* cr, const Brush& b, const DeviceBox& box) {
+    // The clip lasts until the drawing's state is restored; the figure being drawn is kept.
+    cairo_path_t* figure = cairo_copy_path(cr);
+    cairo_matrix_t saved;
+    cairo_get_matrix(cr, &saved);
+    const cairo_fill_rule_t rule = cairo_get_fill_rule(cr);
+    cairo_new_path(cr);
+    if (b.hasTransform && Invertible(b.transform))
+        cairo_transform(cr, &b.transform);
+    AddPathToCairo(cr, b.boundary);
+    double x0, y0, x1, y1;
+    cairo_path_extents(cr, &x0, &y0, &x1, &y1);
+    if (x1 > x0 && y1 > y0) { // else the boundary is out of the device's range: no clip
+        m_gdi.ChargeWork(BoundPathToBox(cr, box));
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+        cairo_clip(cr);
+    }
+    cairo_set_fill_rule(cr, rule);
+    cairo_set_matrix(cr, &saved);
+    cairo_new_path(cr);
+    if (figure && figure->status == CAIRO_STATUS_SUCCESS)
+        cairo_append_path(cr, figure);
+    cairo_path_destroy(figure);
+}
+
 bool EmfPlusPlayer::SetPathGradientSource(cairo_t* cr, const Brush& b) {
     // Brush space -> device pixels: curves are flattened to a quarter pixel.
     cairo_matrix_t toDevice;
@@ -331,6 +356,8 @@ bool EmfPlusPlayer::SetPathGradientSource(cairo_t* cr, const Brush& b) {
         return true;
     }
     // Without wrapping nothing is shaded outside the boundary.
+    if (!PathGradientFanIsExact(b, tolerance))
+        ClipToBoundary(cr, b, box);
     cairo_pattern_t* p = MeshOf(patches);
     SetPatternTransform(p, b);
     cairo_set_source(cr, p);

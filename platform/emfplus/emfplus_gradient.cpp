@@ -224,6 +224,31 @@ std::vector<GradientPatch> PathGradientPatches(const Brush& b, double tolerance,
     return out;
 }
 
+bool PathGradientFanIsExact(const Brush& b, double tolerance) {
+    const auto figures = BoundaryFigures(b, tolerance);
+    if (figures.size() != 1)
+        return false;
+    const auto& f = figures[0];
+    const PointF c = b.center;
+    int sign = 0;
+    double turned = 0;
+    for (size_t j = 0; j < f.size(); ++j) {
+        const PointF a{f[j].p.x - c.x, f[j].p.y - c.y};
+        const PointF e{f[(j + 1) % f.size()].p.x - c.x, f[(j + 1) % f.size()].p.y - c.y};
+        const double cross = a.x * e.y - a.y * e.x;
+        const double dot = a.x * e.x + a.y * e.y;
+        turned += std::atan2(cross, dot);
+        if (std::fabs(cross) <= 1e-9 * (std::hypot(a.x, a.y) * std::hypot(e.x, e.y)))
+            continue;
+        const int s = cross > 0 ? 1 : -1;
+        if (sign && s != sign)
+            return false;
+        sign = s;
+    }
+    // Once round, not twice or not at all (a centre outside turns by nothing).
+    return std::fabs(std::fabs(turned) - 2 * M_PI) < 0.01;
+}
+
 RectF PathGradientBounds(const Brush& b) {
     const auto& pts = b.boundary.points;
     if (pts.empty())

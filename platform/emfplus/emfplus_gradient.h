@@ -36,6 +36,12 @@ struct GradientPatch {
 /// used more coarsely and a longer boundary is cut short. Empty when there is nothing to shade.
 std::vector<GradientPatch> PathGradientPatches(const Brush& b, double tolerance, size_t maxPatches);
 
+/// Whether the triangles from the centre to the boundary's edges cover exactly the area inside
+/// the boundary: one figure, seen from the centre turning one way all round. When not (the
+/// centre outside, a boundary that bends back, several figures), the shading must be clipped
+/// to the boundary.
+bool PathGradientFanIsExact(const Brush& b, double tolerance);
+
 /// The bounding box of a path gradient's boundary (the tile of the wrap modes), in brush space.
 RectF PathGradientBounds(const Brush& b);
 

@@ -109,6 +109,8 @@ private:
     // Brushes as cairo sources (emfplus_brush.cpp). False when the brush paints nothing.
     bool SetBrushSource(cairo_t* cr, const Brush& brush);
     bool SetPathGradientSource(cairo_t* cr, const Brush& b);
+    /// Clips cr to a path gradient's boundary, keeping cr's current path.
+    void ClipToBoundary(cairo_t* cr, const Brush& b, const DeviceBox& box);
     bool SetTiledPathGradient(cairo_t* cr, const Brush& b,
                               const std::vector<GradientPatch>& patches, double scale);
     void SetPathGradientInDevice(cairo_t* cr, const std::vector<GradientPatch>& patches,

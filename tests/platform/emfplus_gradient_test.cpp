@@ -258,6 +258,22 @@ TEST(EmfPlusPathGradient, WrapModesTileTheBoundingBox) {
     EXPECT_FALSE(Near(FillWith(offCentre(1)).At(60, 25), kBlue & 0xFFFFFF, 60));
 }
 
+TEST(EmfPlusPathGradient, NothingIsShadedOutsideTheBoundary) {
+    // A centre outside the boundary: the triangles from it reach out, the shading does not.
+    const Picture outside =
+        FillWith(PathGradient(0, 4, kBlue, 80, 25, {kRed}, {{0, 0}, {50, 0}, {50, 50}, {0, 50}}));
+    EXPECT_EQ(outside.At(70, 25), 0xFFFFFFu);
+    EXPECT_TRUE(Near(outside.At(48, 25), MixRgb(kRed, kBlue, 0.61), 8)); // 31.5 of 80 from C
+    EXPECT_TRUE(Near(outside.At(2, 25), kRed & 0xFFFFFF, 16));
+    // A boundary that bends back (a C seen from its centre): its mouth stays clear.
+    const Picture bent = FillWith(PathGradient(
+        0, 4, kBlue, 50, 50, {kRed},
+        {{10, 10}, {90, 10}, {90, 30}, {30, 30}, {30, 70}, {90, 70}, {90, 90}, {10, 90}}));
+    EXPECT_EQ(bent.At(70, 50), 0xFFFFFFu);
+    EXPECT_EQ(bent.At(50, 35), 0xFFFFFFu);
+    EXPECT_NE(bent.At(20, 50), 0xFFFFFFu);
+}
+
 TEST(EmfPlusPathGradient, TransformMovesTheWholeGradient) {
     PlusData d =
         PathGradient(kTransform, 4, kBlue, 25, 25, {kRed}, {{0, 0}, {50, 0}, {50, 50}, {0, 50}});
