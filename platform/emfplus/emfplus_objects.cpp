@@ -16,21 +16,6 @@ constexpr uint32_t kBrushBlendV = 0x10;
 constexpr uint32_t kBrushFocusScales = 0x40;
 constexpr uint32_t kBrushGammaCorrected = 0x80;
 
-// Pen data flags.
-constexpr uint32_t kPenTransform = 0x01;
-constexpr uint32_t kPenStartCap = 0x02;
-constexpr uint32_t kPenEndCap = 0x04;
-constexpr uint32_t kPenJoin = 0x08;
-constexpr uint32_t kPenMiterLimit = 0x10;
-constexpr uint32_t kPenLineStyle = 0x20;
-constexpr uint32_t kPenDashedLineCap = 0x40;
-constexpr uint32_t kPenDashOffset = 0x80;
-constexpr uint32_t kPenDashedLine = 0x100;
-constexpr uint32_t kPenNonCenter = 0x200;
-constexpr uint32_t kPenCompoundLine = 0x400;
-constexpr uint32_t kPenCustomStartCap = 0x800;
-constexpr uint32_t kPenCustomEndCap = 0x1000;
-
 // Upper bound on the points, stops and dashes of one object.
 constexpr uint32_t kMaxItems = 1u << 24;
 
@@ -267,74 +252,6 @@ bool ParseBrush(Reader& r, Brush& out, ParseBudget& budget) {
         return false;
     }
     return !r.Failed();
-}
-
-namespace {
-
-// A custom line cap (its size, then the cap object); only adjustable arrows are kept.
-void ReadCustomCap(Reader& r, ArrowCap& out) {
-    const uint32_t size = r.U32();
-    Reader cap(r.Bytes(size));
-    cap.U32();          // version
-    if (cap.I32() != 1) // not an adjustable arrow
-        return;
-    const double width = Finite(cap.F32()), height = Finite(cap.F32());
-    const double inset = Finite(cap.F32());
-    const uint32_t fill = cap.U32();
-    if (cap.Failed() || !(width > 0 && width < 1000) || !(height > 0 && height < 1000))
-        return;
-    out = {true, width, height, std::clamp(inset, 0.0, height), fill != 0};
-}
-
-} // namespace
-
-bool ParsePen(Reader& r, Pen& out, ParseBudget& budget) {
-    r.U32(); // version
-    r.U32(); // type
-    const uint32_t flags = r.U32();
-    out.unit = r.U32();
-    out.width = Finite(r.F32());
-    if (flags & kPenTransform) {
-        out.hasTransform = true;
-        out.transform = ReadMatrix(r);
-    }
-    if (flags & kPenStartCap)
-        out.startCap = r.I32();
-    if (flags & kPenEndCap)
-        out.endCap = r.I32();
-    if (flags & kPenJoin)
-        out.join = r.I32();
-    if (flags & kPenMiterLimit)
-        out.miterLimit = Finite(r.F32());
-    if (flags & kPenLineStyle)
-        out.lineStyle = r.I32();
-    if (flags & kPenDashedLineCap)
-        out.dashCap = r.I32();
-    if (flags & kPenDashOffset)
-        out.dashOffset = Finite(r.F32());
-    if (flags & kPenDashedLine) {
-        const uint32_t n = r.U32();
-        if (n > kMaxItems || !r.Fits(n, 4))
-            return false;
-        out.dashes.resize(n);
-        for (auto& d : out.dashes)
-            d = std::max(0.0, Finite(r.F32()));
-    }
-    if (flags & kPenNonCenter)
-        out.alignment = r.I32();
-    if (flags & kPenCompoundLine) {
-        const uint32_t n = r.U32();
-        if (n > kMaxItems || !r.Fits(n, 4))
-            return false;
-        r.Skip(size_t(n) * 4);
-    }
-    if (flags & kPenCustomStartCap)
-        ReadCustomCap(r, out.startArrow);
-    if (flags & kPenCustomEndCap)
-        ReadCustomCap(r, out.endArrow);
-    if (r.Failed())
-        return false;
-    return ParseBrush(r, out.brush, budget);
 }
 
 bool ParseRegionNode(Reader& r, RegionNode& out, ParseBudget& budget) {

@@ -69,11 +69,20 @@ struct Brush {
     PointF focus;               // boundary scaled about the centre by these
 };
 
-/// An adjustable arrow at a line's end (a custom line cap), in pen widths.
-struct ArrowCap {
-    bool present = false;
-    double width = 0, height = 0, middleInset = 0;
-    bool filled = true;
+/// A custom line cap, sized in pen widths: an adjustable arrow, or figures to fill and to
+/// outline. The figures' y axis points out of the line along its direction at that end, and
+/// their origin is the line's end point.
+struct CustomCap {
+    enum Kind { None, Arrow, Figures };
+    int kind = None;
+    double width = 0, height = 0, middleInset = 0; // arrows
+    bool filled = true;                            // arrows
+    PathGeom fill, outline;                        // figures
+    int32_t baseCap = 0;                           // the line's own cap under this one
+    double baseInset = 0; // the line stops this far (pen widths) short of its end
+    int32_t strokeStartCap = 0, strokeEndCap = 0, strokeJoin = 0; // of the outline
+    double strokeMiterLimit = 10;
+    double widthScale = 1;
 };
 
 struct Pen {
@@ -88,7 +97,9 @@ struct Pen {
     double dashOffset = 0;
     std::vector<double> dashes; // custom dash pattern, in pen widths
     int32_t alignment = 0;
-    ArrowCap startArrow, endArrow; // custom caps of the arrow kind; others are not drawn
+    /// Compound line: where bands start and end across the width (0..1, increasing, in pairs).
+    std::vector<double> compound;
+    CustomCap startCustom, endCustom; // when present, they replace startCap / endCap
     Brush brush;
 };
 

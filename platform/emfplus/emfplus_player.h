@@ -14,6 +14,7 @@
 #include "platform/emfplus/emfplus_gradient.h"
 #include "platform/emfplus/emfplus_limits.h"
 #include "platform/emfplus/emfplus_objects.h"
+#include "platform/emfplus/emfplus_stroke_geom.h"
 
 namespace qm::emfplus {
 
@@ -120,9 +121,16 @@ private:
                    bool winding = false);
     void StrokeShape(uint32_t penId, const std::function<void(cairo_t*)>& path, bool closedFigures);
     void StrokeWithPen(cairo_t* cr, const Pen& pen);
-    /// Draws the pen's arrow caps at the ends of the path's open figures (user units of cr,
-    /// unit: the pen's width in them).
-    void DrawArrowCaps(cairo_t* cr, const cairo_path_t* path, const Pen& pen, double unit);
+    /// Strokes cr's current path with cairo's own dashes (figures too large for our own).
+    void StrokeWithCairo(cairo_t* cr, const Pen& pen, const std::vector<double>& dashes,
+                         double unit, double margin);
+    /// Strokes the flattened figures (device pixels) with the pen: dashes (user units of cr),
+    /// bands, alignment and caps. unit: the pen's width in user units.
+    void StrokeFigures(cairo_t* cr, const Pen& pen, std::vector<Polyline> figures,
+                       std::vector<double> dashes, double unit, bool thin, double margin);
+    /// Draws a custom cap at end, pointing along dir, for a pen penWidth pixels wide.
+    void DrawCustomCap(cairo_t* cr, const Pen& pen, const CustomCap* cap, PointF end, PointF dir,
+                       double penWidth);
     void DrawImage(uint8_t imageId, uint32_t srcUnit, RectF src, PointF p0, PointF p1, PointF p2);
     void DrawMetafileImage(const Image& image, PointF p0, PointF p1, PointF p2);
     void DrawString(uint16_t flags, std::span<const uint8_t> data);

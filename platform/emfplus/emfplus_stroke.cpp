@@ -1,0 +1,437 @@
+// EMF+ pens: stroking figures with a pen's width, dashes, compound bands, alignment, joins,
+// line caps, dash caps and custom caps.
+#include <algorithm>
+#include <cmath>
+
+#include "platform/emf/emf_player.h"
+#include "platform/emfplus/emfplus_player.h"
+#include "platform/emfplus/emfplus_stroke_geom.h"
+
+namespace qm::emfplus {
+
+namespace {
+
+// Above this many dashes in one stroke only those near the surface are made.
+constexpr double kMaxDashes = 1 << 17;
+// Figures of more flattened points than this are stroked by cairo alone (no caps of our own).
+constexpr size_t kMaxStrokePoints = 1 << 20;
+// Runs stroked one by one (see StrokeFigures); the rest share one stroke.
+constexpr size_t kMaxSeparateStrokes = 4096;
+// Unsmoothed strokes are placed on a grid of this fraction of a pixel, as GDI+ does.
+constexpr double kGridStep = 1.0 / 16;
+
+// Line cap values.
+constexpr int32_t kCapFlat = 0, kCapSquare = 1, kCapRound = 2, kCapTriangle = 3;
+constexpr int32_t kCapSquareAnchor = 0x11, kCapRoundAnchor = 0x12;
+// Dash cap values.
+constexpr int32_t kDashCapRound = 2, kDashCapTriangle = 3;
+constexpr int32_t kAlignInset = 1;
+
+bool Invertible(const cairo_matrix_t& m) {
+    const double det = m.xx * m.yy - m.xy * m.yx;
+    return std::isfinite(det) && std::fabs(det) > 1e-12 && std::isfinite(m.x0) &&
+           std::isfinite(m.y0);
+}
+
+double MatrixScale(const cairo_matrix_t& m) {
+    return std::sqrt(std::fabs(m.xx * m.yy - m.xy * m.yx));
+}
+
+// The line style's dash pattern, in pen widths.
+std::vector<double> DashPattern(const Pen& pen) {
+    switch (pen.lineStyle) {
+    case 1:
+        return {3, 1};
+    case 2:
+        return {1, 1};
+    case 3:
+        return {3, 1, 1, 1};
+    case 4:
+        return {3, 1, 1, 1, 1, 1};
+    case 5:
+        return pen.dashes;
+    default:
+        return {};
+    }
+}
+
+// The shape a line cap value draws: flat, square, round or triangle. Anchor caps draw as
+// their plain kin.
+int32_t CapShape(int32_t cap) {
+    switch (cap) {
+    case kCapSquare:
+    case kCapSquareAnchor:
+        return kCapSquare;
+    case kCapRound:
+    case kCapRoundAnchor:
+        return kCapRound;
+    case kCapTriangle:
+        return kCapTriangle;
+    default:
+        return kCapFlat;
+    }
+}
+
+int32_t DashCapShape(int32_t dashCap) {
+    return dashCap == kDashCapRound      ? kCapRound
+           : dashCap == kDashCapTriangle ? kCapTriangle
+                                         : kCapFlat;
+}
+
+cairo_line_cap_t CairoCap(int32_t shape) {
+    return shape == kCapSquare  ? CAIRO_LINE_CAP_SQUARE
+           : shape == kCapRound ? CAIRO_LINE_CAP_ROUND
+                                : CAIRO_LINE_CAP_BUTT;
+}
+
+cairo_line_join_t CairoJoin(int32_t join) {
+    return join == 1   ? CAIRO_LINE_JOIN_BEVEL
+           : join == 2 ? CAIRO_LINE_JOIN_ROUND
+                       : CAIRO_LINE_JOIN_MITER;
+}
+
+void AddPolyline(cairo_t* cr, const Polyline& l) {
+    cairo_move_to(cr, l.points[0].x, l.points[0].y);
+    for (size_t i = 1; i < l.points.size(); ++i)
+        cairo_line_to(cr, l.points[i].x, l.points[i].y);
+    if (l.closed)
+        cairo_close_path(cr);
+}
+
+// A cap's outline at end, pointing along dir (out of the line), for a line w wide (device).
+void AddCapShape(cairo_t* cr, int32_t shape, PointF end, PointF dir, double w) {
+    const double h = w / 2;
+    const PointF n{-dir.y * h, dir.x * h};
+    switch (shape) {
+    case kCapSquare:
+        cairo_move_to(cr, end.x + n.x, end.y + n.y);
+        cairo_line_to(cr, end.x + n.x + dir.x * h, end.y + n.y + dir.y * h);
+        cairo_line_to(cr, end.x - n.x + dir.x * h, end.y - n.y + dir.y * h);
+        cairo_line_to(cr, end.x - n.x, end.y - n.y);
+        cairo_close_path(cr);
+        break;
+    case kCapRound:
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, end.x, end.y, h, 0, 2 * M_PI);
+        cairo_close_path(cr);
+        break;
+    case kCapTriangle:
+        cairo_move_to(cr, end.x + n.x, end.y + n.y);
+        cairo_line_to(cr, end.x + dir.x * h, end.y + dir.y * h);
+        cairo_line_to(cr, end.x - n.x, end.y - n.y);
+        cairo_close_path(cr);
+        break;
+    default:
+        break;
+    }
+}
+
+// Maps a custom cap's own coordinates to the device: origin at the line's end, y along dir,
+// one unit = scale pixels.
+cairo_matrix_t CapMatrix(PointF end, PointF dir, double scale) {
+    return {dir.y * scale, -dir.x * scale, dir.x * scale, dir.y * scale, end.x, end.y};
+}
+
+void AddCapPath(cairo_t* cr, const PathGeom& path) {
+    AddPathToCairo(cr, path);
+}
+
+// Where a custom cap goes: the end of an open figure, before any inset or dash.
+struct CapPlace {
+    const CustomCap* cap;
+    PointF end, dir;
+};
+
+} // namespace
+
+void EmfPlusPlayer::StrokeWithPen(cairo_t* cr, const Pen& pen) {
+    double width = pen.width;
+    if (pen.unit != kUnitWorld && pen.unit != kUnitDisplay && pen.unit != kUnitPixel)
+        width =
+            width * UnitToPixels(pen.unit) / (m_state.pageScale * UnitToPixels(m_state.pageUnit));
+    cairo_matrix_t world;
+    cairo_get_matrix(cr, &world);
+    const double scale = MatrixScale(world);
+    if (!SetBrushSource(cr, pen.brush))
+        return;
+    // Pens thinner than a pixel draw one pixel wide.
+    const bool thin = !(width * scale >= 1.0);
+    double unit = width; // a pen width in the user units of the stroke
+    if (thin) {
+        cairo_identity_matrix(cr);
+        unit = 1.0;
+        cairo_set_line_width(cr, 1.0);
+    } else {
+        if (pen.hasTransform && Invertible(pen.transform)) {
+            cairo_matrix_t linear = pen.transform;
+            linear.x0 = linear.y0 = 0;
+            cairo_transform(cr, &linear);
+        }
+        cairo_set_line_width(cr, width);
+    }
+    cairo_set_line_cap(cr, CairoCap(CapShape(pen.startCap)));
+    cairo_set_line_join(cr, CairoJoin(pen.join));
+    const double miterLimit = std::clamp(pen.miterLimit, 1.0, 1000.0);
+    cairo_set_miter_limit(cr, miterLimit);
+    // Ink reaches half the width from the figure, further at mitred corners and square caps.
+    double wx = cairo_get_line_width(cr), wy = wx;
+    cairo_user_to_device_distance(cr, &wx, &wy);
+    const double margin = std::hypot(wx, wy) / 2 * std::max(miterLimit, 1.5) + 2;
+    if (!ChargePath(cr, margin))
+        return;
+
+    std::vector<double> dashes = DashPattern(pen);
+    double period = 0;
+    for (double& d : dashes) {
+        d *= unit;
+        period += d;
+    }
+    const bool dashed = !dashes.empty() && period > 0 && dashes.size() <= 1024;
+    if (!dashed)
+        dashes.clear();
+
+    std::vector<Polyline> figures = DeviceFigures(cr, kMaxStrokePoints);
+    if (figures.empty()) {
+        StrokeWithCairo(cr, pen, dashes, unit, margin);
+        return;
+    }
+    StrokeFigures(cr, pen, std::move(figures), dashes, unit, thin, margin);
+}
+
+void EmfPlusPlayer::StrokeWithCairo(cairo_t* cr, const Pen& pen, const std::vector<double>& dashes,
+                                    double unit, double margin) {
+    if (dashes.empty()) {
+        cairo_stroke(cr);
+        return;
+    }
+    cairo_set_dash(cr, dashes.data(), int(dashes.size()), pen.dashOffset * unit);
+    const double dashCount = DashCount(cr, dashes);
+    if (dashCount > kMaxDashes) {
+        // Far more dashes than a picture can show: only those near the surface are made.
+        m_gdi.ChargeWork(StrokeDashedWithin(cr, SurfaceBox(margin), dashes, pen.dashOffset * unit));
+    } else {
+        m_gdi.ChargeWork(uint64_t(dashCount) * kSegmentWork);
+        cairo_stroke(cr);
+    }
+}
+
+void EmfPlusPlayer::StrokeFigures(cairo_t* cr, const Pen& pen, std::vector<Polyline> figures,
+                                  std::vector<double> dashes, double unit, bool thin,
+                                  double margin) {
+    cairo_matrix_t user;
+    cairo_get_matrix(cr, &user);
+    const double toDevice = MatrixScale(user); // user units -> device pixels
+    const double penWidth = unit * toDevice;   // device pixels
+    const bool aliased = !m_state.antialias;
+    // Unsmoothed strokes sit on the 1/16-pixel grid and step their dashes in whole pixels, so
+    // that a page scale a hair off one keeps the pattern (and its first pixel) as at one.
+    if (aliased)
+        SnapToGrid(figures, kGridStep);
+
+    // Custom caps sit at the open figures' ends; the line stops short by the base inset.
+    std::vector<CapPlace> caps;
+    for (Polyline& f : figures) {
+        if (f.closed)
+            continue;
+        for (bool atStart : {true, false}) {
+            const CustomCap& cap = atStart ? pen.startCustom : pen.endCustom;
+            PointF dir;
+            if (cap.kind == CustomCap::None || !EndDirection(f, atStart, dir))
+                continue;
+            caps.push_back({&cap, atStart ? f.points.front() : f.points.back(), dir});
+            const double inset =
+                cap.kind == CustomCap::Figures ? cap.baseInset * cap.widthScale * penWidth : 0.0;
+            if (inset > 0)
+                TrimPolyline(f, inset, atStart);
+        }
+    }
+    std::erase_if(figures, [](const Polyline& f) { return f.points.size() < 2; });
+
+    const DeviceBox box = SurfaceBox(margin + 2 * penWidth);
+    std::vector<Polyline> pieces;
+    if (dashes.empty()) {
+        pieces = std::move(figures);
+    } else {
+        double offset = pen.dashOffset * unit * toDevice;
+        for (double& d : dashes)
+            d = aliased ? std::max(1.0, std::round(d * toDevice)) : d * toDevice;
+        if (aliased)
+            offset = std::round(offset);
+        bool complete = true;
+        pieces = DashPolylines(figures, dashes, offset, box, size_t(kMaxDashes), complete);
+    }
+    uint64_t points = 0;
+    for (const Polyline& p : pieces)
+        points += p.points.size();
+    m_gdi.ChargeWork(points * kSegmentWork);
+
+    // Caps of their own shape at each end, unless one cairo cap serves every end.
+    auto endShape = [&](const Polyline& p, bool atStart) {
+        const bool figureEnd = atStart ? p.startsFigure : p.endsFigure;
+        if (!figureEnd)
+            return DashCapShape(pen.dashCap);
+        const CustomCap& custom = atStart ? pen.startCustom : pen.endCustom;
+        if (custom.kind == CustomCap::Figures)
+            return CapShape(custom.baseCap);
+        if (custom.kind == CustomCap::Arrow)
+            return kCapFlat;
+        return CapShape(atStart ? pen.startCap : pen.endCap);
+    };
+    bool uniform = true;
+    int32_t shared = -1;
+    for (const Polyline& p : pieces)
+        for (bool atStart : {true, false}) {
+            if (p.closed)
+                continue;
+            const int32_t s = endShape(p, atStart);
+            uniform = uniform && (shared < 0 || s == shared) && s != kCapTriangle;
+            shared = s;
+        }
+    const bool ownCaps = !uniform && !thin;
+    const bool bands = !pen.compound.empty() && !thin;
+    const bool inset = pen.alignment == kAlignInset && !thin;
+    const bool overlaps = ownCaps || bands || !caps.empty();
+    const bool opaque = pen.brush.type == Brush::Solid && (pen.brush.color >> 24) == 0xFF;
+    const bool group = overlaps && !opaque;
+    if (group) {
+        // Parts of the pen that overlap must not darken each other.
+        cairo_identity_matrix(cr);
+        cairo_new_path(cr);
+        cairo_rectangle(cr, box.x0, box.y0, box.x1 - box.x0, box.y1 - box.y0);
+        cairo_clip(cr);
+        cairo_push_group(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_set_matrix(cr, &user);
+    }
+
+    // The bands: one for a plain pen, or the compound line's, each a stroke of its own moved
+    // sideways; inset pens move closed figures inwards by half their width.
+    std::vector<std::pair<double, double>> bandList; // centre offset (device), width (user)
+    if (bands) {
+        for (size_t i = 0; i + 1 < pen.compound.size(); i += 2) {
+            const double a = pen.compound[i], b = pen.compound[i + 1];
+            bandList.push_back({(0.5 - (a + b) / 2) * penWidth, (b - a) * unit});
+        }
+    } else {
+        bandList.push_back({0.0, cairo_get_line_width(cr)});
+    }
+    cairo_set_line_cap(cr, ownCaps ? CAIRO_LINE_CAP_BUTT : CairoCap(std::max(shared, 0)));
+    // cairo's unsmoothed stroker joins separate straight runs on one line into one when the
+    // join is not mitred; a straight run has no join, so those are stroked mitred.
+    const bool splitJoins = aliased && pen.join != 0 && pen.join != 3;
+    for (const auto& [offset, bandWidth] : bandList) {
+        if (!(bandWidth > 0))
+            continue;
+        auto strokeSome = [&](auto&& take, cairo_line_join_t join) {
+            cairo_identity_matrix(cr);
+            cairo_new_path(cr);
+            bool any = false;
+            for (const Polyline& p : pieces) {
+                if (!take(p))
+                    continue;
+                double shift = offset;
+                if (inset && p.closed) // clockwise figures have their inside on the right
+                    shift += (SignedArea(p) > 0 ? -0.5 : 0.5) * penWidth;
+                AddPolyline(cr, shift == 0 ? p : OffsetPolyline(p, shift));
+                any = true;
+            }
+            cairo_set_matrix(cr, &user);
+            cairo_set_line_width(cr, bandWidth);
+            cairo_set_line_join(cr, join);
+            if (any)
+                cairo_stroke(cr);
+            cairo_new_path(cr);
+        };
+        const cairo_line_join_t join = CairoJoin(pen.join);
+        if (!splitJoins) {
+            strokeSome([](const Polyline&) { return true; }, join);
+            continue;
+        }
+        auto straight = [](const Polyline& p) { return !p.closed && p.points.size() == 2; };
+        strokeSome(straight, CAIRO_LINE_JOIN_MITER);
+        size_t alone = 0;
+        for (const Polyline& one : pieces)
+            if (!straight(one) && alone++ < kMaxSeparateStrokes)
+                strokeSome([&](const Polyline& p) { return &p == &one; }, join);
+        if (alone > kMaxSeparateStrokes) {
+            size_t k = 0;
+            strokeSome(
+                [&](const Polyline& p) { return !straight(p) && k++ >= kMaxSeparateStrokes; },
+                join);
+        }
+    }
+
+    cairo_identity_matrix(cr);
+    if (ownCaps) {
+        cairo_new_path(cr);
+        for (const Polyline& p : pieces)
+            for (bool atStart : {true, false}) {
+                PointF dir;
+                if (!p.closed && EndDirection(p, atStart, dir))
+                    AddCapShape(cr, endShape(p, atStart),
+                                atStart ? p.points.front() : p.points.back(), dir, penWidth);
+            }
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        cairo_fill(cr);
+    }
+    for (const CapPlace& place : caps)
+        DrawCustomCap(cr, pen, place.cap, place.end, place.dir, penWidth);
+    if (group) {
+        cairo_pop_group_to_source(cr);
+        cairo_paint(cr);
+    }
+    cairo_set_matrix(cr, &user);
+}
+
+void EmfPlusPlayer::DrawCustomCap(cairo_t* cr, const Pen& pen, const CustomCap* cap, PointF end,
+                                  PointF dir, double penWidth) {
+    (void)pen;
+    cairo_save(cr);
+    cairo_set_dash(cr, nullptr, 0, 0);
+    cairo_new_path(cr);
+    if (cap->kind == CustomCap::Arrow) {
+        // An arrow with its tip at the end: width and height in pen widths.
+        const cairo_matrix_t m = CapMatrix(end, dir, penWidth);
+        cairo_set_matrix(cr, &m);
+        const double h = cap->height, half = cap->width / 2;
+        cairo_move_to(cr, 0, 0);
+        cairo_line_to(cr, -half, -h);
+        cairo_line_to(cr, 0, -(h - cap->middleInset));
+        cairo_line_to(cr, half, -h);
+        cairo_close_path(cr);
+        cairo_identity_matrix(cr);
+        if (cap->filled) {
+            cairo_fill(cr);
+        } else {
+            cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+            cairo_set_line_width(cr, penWidth);
+            cairo_stroke(cr);
+        }
+        cairo_restore(cr);
+        return;
+    }
+    const cairo_matrix_t m = CapMatrix(end, dir, penWidth * cap->widthScale);
+    if (!Invertible(m)) {
+        cairo_restore(cr);
+        return;
+    }
+    cairo_set_matrix(cr, &m);
+    if (!cap->fill.points.empty()) {
+        AddCapPath(cr, cap->fill);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        cairo_fill(cr);
+    }
+    if (!cap->outline.points.empty()) {
+        AddCapPath(cr, cap->outline);
+        cairo_identity_matrix(cr);
+        cairo_set_line_width(cr, penWidth);
+        cairo_set_line_cap(cr, CairoCap(CapShape(cap->strokeStartCap)));
+        cairo_set_line_join(cr, CairoJoin(cap->strokeJoin));
+        cairo_set_miter_limit(cr, cap->strokeMiterLimit);
+        cairo_stroke(cr);
+    }
+    m_gdi.ChargeWork((cap->fill.points.size() + cap->outline.points.size()) * kSegmentWork);
+    cairo_restore(cr);
+}
+
+} // namespace qm::emfplus
