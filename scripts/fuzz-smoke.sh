@@ -22,5 +22,6 @@ run() { # name seed-dirs...   (extra libFuzzer flags in the array extra)
 }
 run emf_player_fuzzer "$root/fuzz/corpus/emf" "$shared/corpus" "$shared/oracle/samples"
 run emfplus_fuzzer "$root/fuzz/corpus/emfplus"
+run wmf_fuzzer "$root/fuzz/corpus/wmf"
 run ini_fuzzer "$root/fuzz/corpus/ini"
 run theme_fuzzer "$root/fuzz/corpus/theme"

@@ -11,6 +11,7 @@
 #include "platform/emf/dib.h"
 #include "platform/emf/dib_embedded.h"
 #include "platform/emfplus/emfplus_objects.h"
+#include "platform/wmf/wmf_convert.h"
 
 namespace qm::emfplus {
 
@@ -33,6 +34,8 @@ constexpr uint32_t kFormat64bppArgb = 0x0034400D;
 constexpr uint32_t kFormat64bppPargb = 0x001A400E;
 
 // Metafile data types.
+constexpr uint32_t kMetafileWmf = 1;
+constexpr uint32_t kMetafileWmfPlaceable = 2;
 constexpr uint32_t kMetafileEmf = 3;
 constexpr uint32_t kMetafileEmfPlusDual = 5;
 
@@ -411,7 +414,10 @@ bool ParseImage(Reader& r, Image& out, ParseBudget& budget) {
         if (r.Failed())
             return false;
         out.metafile = true;
-        if (metaType >= kMetafileEmf && metaType <= kMetafileEmfPlusDual)
+        // Windows metafiles are played as the enhanced metafile they translate into.
+        if (metaType == kMetafileWmf || metaType == kMetafileWmfPlaceable)
+            wmf::ConvertWmfToEmf(bytes, out.metafileBytes);
+        else if (metaType >= kMetafileEmf && metaType <= kMetafileEmfPlusDual)
             out.metafileBytes.assign(bytes.begin(), bytes.end());
         return true;
     }

@@ -133,7 +133,7 @@ struct Font {
 struct Image {
     bool metafile = false;
     cairo_surface_t* surface = nullptr; // owned; bitmaps only
-    std::vector<uint8_t> metafileBytes; // enhanced metafiles only (WMF is not played)
+    std::vector<uint8_t> metafileBytes; // an enhanced metafile (WMF translated to one)
     int width = 0, height = 0;
     ~Image();
 };

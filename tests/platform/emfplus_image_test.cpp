@@ -1,11 +1,14 @@
 // EMF+ image objects: bitmaps in every pixel format and every compressed kind, drawn from
 // metafiles built here; hostile sizes are refused before decoding.
 #include <FreeImage.h>
+#include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
 #include "platform/emfplus/emfplus_objects.h"
 #include "tests/platform/emfplus_builder.h"
+#include "tests/platform/wmf_builder.h"
 
 namespace qm::emf::testing {
 namespace {
@@ -30,8 +33,16 @@ PlusData CompressedImage(const std::vector<uint8_t>& file) {
     return PlusData().U32(kImageVersion).U32(1).I32(0).I32(0).I32(0).U32(0).U32(1).Bytes(file);
 }
 
+// Fuzz seeds: the records of a case, written to $QM_EMFPLUS_SEEDS when it is set.
+void Seed(const char* name, const PlusBuilder& b) {
+    if (const char* dir = std::getenv("QM_EMFPLUS_SEEDS"))
+        std::ofstream(std::string(dir) + "/" + name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.Records().data()),
+                   std::streamsize(b.Records().size()));
+}
+
 // Draws image object 1 (w x h pixels) scaled by 10 at the top left of a white picture.
-Picture DrawScaled(const PlusData& image, int w, int h) {
+Picture DrawScaled(const PlusData& image, int w, int h, const char* seed = nullptr) {
     EmfBuilder emf;
     PlusBuilder b;
     b.PageTransform(2, 1.0f);
@@ -43,7 +54,10 @@ Picture DrawScaled(const PlusData& image, int w, int h) {
                  .U32(2)
                  .Rect(0, 0, float(w), float(h))
                  .Rect(0, 0, float(w * 10), float(h * 10)));
-    b.EndOfFile().Flush(emf);
+    b.EndOfFile();
+    if (seed)
+        Seed(seed, b);
+    b.Flush(emf);
     return Play(emf.Finish());
 }
 
@@ -184,7 +198,7 @@ TEST(EmfPlusImage, CompressedKindsDecode) {
     p = DrawScaled(CompressedImage(Encode(FIF_TIFF, 32)), 3, 2);
     ExpectRgbCells(p, 0);
     EXPECT_EQ(Cell(p, 2, 1), 0xFFFFFFu);
-    p = DrawScaled(CompressedImage(Encode(FIF_TIFF, 24, TIFF_LZW)), 3, 2);
+    p = DrawScaled(CompressedImage(Encode(FIF_TIFF, 24, TIFF_LZW)), 3, 2, "image_tiff");
     ExpectRgbCells(p, 0);
     p = DrawScaled(CompressedImage(Encode(FIF_BMP, 24)), 3, 2);
     ExpectRgbCells(p, 0);
@@ -239,7 +253,7 @@ std::vector<uint8_t> TwoFrameGif(bool transparent, uint16_t width = 2, uint16_t 
 }
 
 TEST(EmfPlusImage, GifTakesItsFirstFrameAndTransparency) {
-    Picture p = DrawScaled(CompressedImage(TwoFrameGif(false)), 2, 1);
+    Picture p = DrawScaled(CompressedImage(TwoFrameGif(false)), 2, 1, "image_gif");
     EXPECT_EQ(Cell(p, 0, 0), 0x0000FFu);
     EXPECT_EQ(Cell(p, 1, 0), 0x0000FFu);
     p = DrawScaled(CompressedImage(TwoFrameGif(true)), 2, 1);
@@ -278,6 +292,44 @@ TEST(EmfPlusImage, SizesOverTheBudgetAreRefusedBeforeDecoding) {
     // Unknown formats and strides too small for their width are refused.
     EXPECT_FALSE(parse(PixelImage(1, 1, 4, 0x00022099, {0, 0, 0, 0}), 100));
     EXPECT_FALSE(parse(PixelImage(2, 1, 4, 0x00021808, {0, 0, 0, 0}), 100));
+}
+
+// Draws image object 1 into (20, 20)-(80, 60).
+Picture DrawInto(const PlusData& image, const char* seed = nullptr) {
+    EmfBuilder emf;
+    PlusBuilder b;
+    b.PageTransform(2, 1.0f);
+    b.Record(0x4008, 0x0501, image);
+    b.Record(0x401A, 1, PlusData().U32(0).U32(2).Rect(0, 0, 1, 1).Rect(20, 20, 60, 40));
+    b.EndOfFile();
+    if (seed)
+        Seed(seed, b);
+    b.Flush(emf);
+    return Play(emf.Finish());
+}
+
+TEST(EmfPlusImage, WindowsMetafilesArePlayedWithOrWithoutPlaceableHeader) {
+    // Red on the left half of the picture, blue on the lower right quarter.
+    for (uint16_t inch : {uint16_t(1440), uint16_t(0)}) {
+        wmf::testing::WmfBuilder w(0, 0, 1000, 1000, inch);
+        w.Record(0x0103, {8}).Window(0, 0, 1000, 1000).Pen(0, 1, 5).Select(0);
+        w.Brush(0x0000FF).Select(1).Rectangle(0, 0, 500, 1000);
+        w.Brush(0xFF0000).Select(2).Rectangle(500, 500, 1000, 1000);
+        const std::vector<uint8_t> bytes = w.Finish();
+        const Picture p = DrawInto(PlusData()
+                                       .U32(kImageVersion)
+                                       .U32(2)
+                                       .U32(inch ? 2 : 1)
+                                       .U32(uint32_t(bytes.size()))
+                                       .Bytes(bytes),
+                                   inch ? "image_wmf_placeable" : "image_wmf");
+        EXPECT_EQ(p.At(30, 30), 0xFF0000u) << inch;
+        EXPECT_EQ(p.At(45, 55), 0xFF0000u) << inch;
+        EXPECT_EQ(p.At(60, 30), 0xFFFFFFu) << inch;
+        EXPECT_EQ(p.At(70, 55), 0x0000FFu) << inch;
+        EXPECT_EQ(p.At(85, 55), 0xFFFFFFu) << inch;
+        EXPECT_EQ(p.At(30, 65), 0xFFFFFFu) << inch;
+    }
 }
 
 } // namespace
