@@ -10,7 +10,7 @@ PACKAGES=(
   libpng-dev libjpeg-dev zlib1g-dev libtiff-dev libspng-dev libdeflate-dev pngcheck
   libcairo2-dev libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev
   fonts-dejavu-core fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-croscore
-  fonts-wine fonts-noto-cjk culmus fonts-kacst fonts-symbola
+  fonts-wine fonts-noto-cjk culmus fonts-kacst fonts-symbola xfonts-base xfonts-75dpi xfonts-100dpi
   qt6-base-dev librsvg2-bin tango-icon-theme xvfb xauth xdg-utils libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev libfuzzer-14-dev clang-format
   locales

@@ -66,13 +66,14 @@ void LogicalRectPath(cairo_t* cr, const Affine& m, const int32_t (&r)[4]) {
 bool RealiseBitmap(const TextRequest& req, const Linear& logical, fonts::FontMatch match,
                    int weight, Realised& out) {
     const TextFont& f = req.font;
-    std::vector<fonts::BitmapStrike> strikes = fonts::BitmapStrikes(match.file);
+    std::vector<fonts::BitmapStrike> strikes = fonts::BitmapStrikes(match);
     double sx = std::hypot(logical.a, logical.b), sy = std::hypot(logical.c, logical.d);
     double height = f.height == 0 ? 16.0 : f.height * sy; // device pixels
     if (strikes.empty() || !std::isfinite(height) || sx <= 0 || sy <= 0)
         return false;
     fonts::StrikeChoice choice = fonts::ChooseBitmapStrike(strikes, height);
     const fonts::BitmapStrike& strike = strikes[choice.strike];
+    match.file = strike.file;
     match.index = strike.index;
     std::shared_ptr<const FontFace> face = fonts::OpenFontFace(match);
     if (!face || !face->IsBitmap())

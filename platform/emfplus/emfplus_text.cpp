@@ -95,7 +95,7 @@ Faces FacesFor(const Font& f) {
     const bool italic = (f.style & 2) != 0;
     const std::string family = Utf8(f.family);
     out.symbols = fonts::SymbolSetOf(family);
-    out.primary = fonts::OpenFontFace(fonts::MatchFont(family, weight, italic));
+    out.primary = fonts::OpenFontFace(fonts::MatchOutlineFont(family, weight, italic));
     out.fallback = fonts::OpenFontFace(fonts::MatchFont("DejaVu Sans", weight, italic));
     if (!out.primary || out.primary->IsBitmap())
         out.primary = out.fallback;

@@ -72,7 +72,31 @@ void ReadBitmapMetrics(const FT_WinFNT_HeaderRec& h, FontMetrics& m) {
     m.strikeoutSize = 1;
 }
 
+// Metrics of a raster font without a Windows header (X11 bitmap fonts): one size, no
+// internal leading.
+void ReadStrikeMetrics(FT_Face face, FontMetrics& m) {
+    const int cell = std::max<int>(face->available_sizes[0].height, 1);
+    const int ascent = std::clamp<int>(int((face->size->metrics.ascender + 32) >> 6), 1, cell);
+    m.unitsPerEm = cell;
+    m.ascent = ascent;
+    m.descent = cell - ascent;
+    m.avgCharWidth = face->available_sizes[0].width;
+    m.underlinePosition = -1;
+    m.underlineThickness = 1;
+    m.strikeoutPosition = std::max(ascent * 2 / 5, 1);
+    m.strikeoutSize = 1;
+}
+
 } // namespace
+
+std::vector<BitmapStrike> BitmapStrikes(const FontMatch& match) {
+    std::vector<BitmapStrike> strikes = BitmapStrikes(match.file);
+    for (const std::string& file : match.moreBitmapFiles) {
+        const std::vector<BitmapStrike> more = BitmapStrikes(file);
+        strikes.insert(strikes.end(), more.begin(), more.end());
+    }
+    return strikes;
+}
 
 std::vector<BitmapStrike> BitmapStrikes(const std::string& file) {
     static std::mutex mutex;
@@ -90,7 +114,12 @@ std::vector<BitmapStrike> BitmapStrikes(const std::string& file) {
         FT_WinFNT_HeaderRec h;
         if (!FT_IS_SCALABLE(face) && FT_Get_WinFNT_Header(face, &h) == 0 && h.pixel_height > 0)
             strikes.push_back({static_cast<int>(i), h.pixel_height,
-                               std::min<int>(h.internal_leading, h.pixel_height - 1), h.weight});
+                               std::min<int>(h.internal_leading, h.pixel_height - 1), h.weight,
+                               file});
+        else if (!FT_IS_SCALABLE(face) && face->num_fixed_sizes == 1 &&
+                 face->available_sizes[0].height > 0)
+            strikes.push_back({static_cast<int>(i), face->available_sizes[0].height, 0,
+                               (face->style_flags & FT_STYLE_FLAG_BOLD) ? 700 : 400, file});
         CloseFreeTypeFace(face);
     }
     cache.emplace(file, strikes);
@@ -160,16 +189,20 @@ private:
             return nullptr;
         FT_WinFNT_HeaderRec fnt;
         if (!FT_IS_SCALABLE(face) &&
-            (!match.bitmap || face->num_fixed_sizes < 1 || FT_Select_Size(face, 0) != 0 ||
-             FT_Get_WinFNT_Header(face, &fnt) != 0)) {
+            (!match.bitmap || face->num_fixed_sizes < 1 || FT_Select_Size(face, 0) != 0)) {
             CloseFreeTypeFace(face);
             return nullptr;
         }
+        const bool winFnt = !FT_IS_SCALABLE(face) && FT_Get_WinFNT_Header(face, &fnt) == 0;
         font->m_impl->face = face;
         font->m_glyphCount = static_cast<uint32_t>(face->num_glyphs);
         font->m_family = match.family;
         if (FT_IS_SCALABLE(face)) {
             ReadMetrics(face, font->m_metrics);
+        } else if (!winFnt) {
+            font->m_bitmap = true;
+            font->m_unicodeBitmap = true;
+            ReadStrikeMetrics(face, font->m_metrics);
         } else {
             font->m_bitmap = true;
             font->m_ansiBytes = fnt.charset == FT_WinFNT_ID_CP1252;
@@ -217,8 +250,8 @@ FontFace::~FontFace() {
 uint32_t FontFace::GlyphIndex(char32_t c) const {
     std::lock_guard lock(m_impl->mutex);
     FT_Face face = m_impl->face;
-    if (m_bitmap) {
-        // Raster fonts are indexed by the bytes of their code page.
+    if (m_bitmap && !m_unicodeBitmap) {
+        // Windows raster fonts are indexed by the bytes of their code page.
         unsigned byte = m_ansiBytes ? UnicodeToCp1252(c) : (c < 0x100 ? c : 0);
         return byte ? FT_Get_Char_Index(face, byte) : 0;
     }

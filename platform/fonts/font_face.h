@@ -24,17 +24,22 @@ struct FontMetrics {
     int strikeoutSize = 102;
 };
 
-/// One size of a raster font file (a Windows .fon holds one face index per size), in pixels.
+/// One size of a raster font file (a Windows .fon holds one face index per size, an X11
+/// bitmap font file one size), in pixels.
 struct BitmapStrike {
     int index = 0;      // face index in the file
     int cellHeight = 0; // ascent + descent
     int internalLeading = 0;
     int weight = 400;
+    std::string file; // the font file
 };
 
 /// The sizes of a raster font file, in file order; empty when it holds none.
 /// Results are cached; safe from any thread.
 std::vector<BitmapStrike> BitmapStrikes(const std::string& file);
+
+/// The sizes of a raster match: those of its file, then those of its further files.
+std::vector<BitmapStrike> BitmapStrikes(const FontMatch& match);
 
 /// A size of a raster font and the whole factor it is enlarged by.
 struct StrikeChoice {
@@ -106,7 +111,8 @@ private:
     uint32_t m_glyphCount = 0;
     bool m_symbolCmap = false;
     bool m_bitmap = false;
-    bool m_ansiBytes = false; // raster font indexed by Windows-1252 bytes
+    bool m_ansiBytes = false;     // raster font indexed by Windows-1252 bytes
+    bool m_unicodeBitmap = false; // raster font with a Unicode character map (X11 fonts)
 };
 
 /// The face for a match (file, index, synthetic styles), opened once per process.

@@ -141,10 +141,25 @@ const std::array<const char*, 3>* ScriptFamilies(const std::string& key) {
 // look-alike folders rather than through fontconfig (which leaves raster fonts out).
 struct LookAlike {
     const char* windowsName; // normalised
-    const char* regular;
-    const char* bold; // null: bold is synthesised from the regular file
+    const char* regular;     // raster faces in a file per size: the files, blank-separated
+    const char* bold;        // null: bold is synthesised from the regular file
     bool bitmap;
 };
+
+// MS Serif began as a bitmap Times: the Adobe Times bitmaps of 75 and 100 dpi give it sizes
+// of 9, 11, 12, 14, 15, 17, 19, 20, 26 and 34 pixels.
+constexpr const char* kTimesSizes =
+    "75dpi/timR08.pcf.gz 100dpi/timR08.pcf.gz 75dpi/timR10.pcf.gz 75dpi/timR12.pcf.gz "
+    "75dpi/timR14.pcf.gz 100dpi/timR12.pcf.gz 75dpi/timR18.pcf.gz 100dpi/timR14.pcf.gz "
+    "75dpi/timR24.pcf.gz 100dpi/timR24.pcf.gz";
+constexpr const char* kTimesBoldSizes =
+    "75dpi/timB08.pcf.gz 100dpi/timB08.pcf.gz 75dpi/timB10.pcf.gz 75dpi/timB12.pcf.gz "
+    "75dpi/timB14.pcf.gz 100dpi/timB12.pcf.gz 75dpi/timB18.pcf.gz 100dpi/timB14.pcf.gz "
+    "75dpi/timB24.pcf.gz 100dpi/timB24.pcf.gz";
+// Terminal's character cells: 4 x 6, 8 x 8, 8 x 12 (its usual size), 8 x 16 and 9 x 18 (for
+// its 10 x 18).
+constexpr const char* kTerminalSizes = "misc/4x6.pcf.gz misc/clR8x8.pcf.gz misc/clR8x12.pcf.gz "
+                                       "misc/clR8x16.pcf.gz misc/9x18.pcf.gz";
 
 constexpr LookAlike kLookAlikes[] = {
     {"tahoma", "tahoma.ttf", "tahomabd.ttf", false},
@@ -159,7 +174,26 @@ constexpr LookAlike kLookAlikes[] = {
     {"system", "vgasys.fon", nullptr, true},
     {"fixedsys", "vgafix.fon", nullptr, true},
     {"smallfonts", "smalle.fon", nullptr, true},
+    {"msserif", kTimesSizes, kTimesBoldSizes, true},
+    {"terminal", kTerminalSizes, nullptr, true},
 };
+
+// The file names of a look-alike entry (one, or one per size).
+std::vector<std::string> SplitNames(const char* names) {
+    std::vector<std::string> out;
+    std::string name;
+    for (const char* c = names;; ++c) {
+        if (*c == ' ' || *c == 0) {
+            if (!name.empty())
+                out.push_back(name);
+            name.clear();
+            if (*c == 0)
+                return out;
+        } else {
+            name.push_back(*c);
+        }
+    }
+}
 
 // The installed file for a name in the look-alike folders; empty when there is none.
 std::string FindLookAlikeFile(const char* name) {
@@ -200,15 +234,17 @@ public:
         return alias && FirstInstalled(alias->families) != nullptr;
     }
 
-    FontMatch Match(const std::string& family, int weight, bool italic, FontHint hint) {
+    FontMatch Match(const std::string& family, int weight, bool italic, FontHint hint,
+                    bool outlineOnly) {
         std::lock_guard lock(m_mutex);
         std::string key = LowerAsciiWithoutBlanks(family);
-        auto cacheKey = std::make_tuple(key, weight, italic, static_cast<int>(hint));
+        auto cacheKey = std::make_tuple(key, weight, italic,
+                                        static_cast<int>(hint) * 2 + (outlineOnly ? 1 : 0));
         auto cached = m_cache.find(cacheKey);
         if (cached != m_cache.end())
             return cached->second;
         LoadFamilies();
-        FontMatch result = Resolve(family, key, weight, italic, hint);
+        FontMatch result = Resolve(family, key, weight, italic, hint, outlineOnly);
         m_cache.emplace(cacheKey, result);
         return result;
     }
@@ -218,7 +254,10 @@ private:
         if (m_loaded)
             return;
         m_loaded = true;
+        // Outline fonts only: X11 bitmap families (Courier, Times, Helvetica) must not pass
+        // for the Windows faces of those names where fontconfig lists bitmap fonts.
         FcPattern* pattern = FcPatternCreate();
+        FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
         FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
         FcFontSet* set = FcFontList(nullptr, pattern, objects);
         if (set) {
@@ -241,28 +280,36 @@ private:
         return nullptr;
     }
 
-    // The look-alike entry and file for a face at a weight: (null, "") when not installed.
-    std::pair<const LookAlike*, std::string> LookAlikeFile(const std::string& key, int weight) {
+    // The look-alike entry and its installed files for a face at a weight: (null, {}) when
+    // none is installed.
+    std::pair<const LookAlike*, std::vector<std::string>> LookAlikeFile(const std::string& key,
+                                                                        int weight) {
         auto it = std::find_if(std::begin(kLookAlikes), std::end(kLookAlikes),
                                [&](const LookAlike& l) { return key == l.windowsName; });
         if (it == std::end(kLookAlikes))
             return {nullptr, {}};
-        const char* name = weight >= 600 && it->bold ? it->bold : it->regular;
-        auto cached = m_lookAlikeFiles.find(name);
-        if (cached == m_lookAlikeFiles.end())
-            cached = m_lookAlikeFiles.emplace(name, FindLookAlikeFile(name)).first;
-        if (cached->second.empty())
+        const char* names = weight >= 600 && it->bold ? it->bold : it->regular;
+        std::vector<std::string> files;
+        for (const std::string& name : SplitNames(names)) {
+            auto cached = m_lookAlikeFiles.find(name);
+            if (cached == m_lookAlikeFiles.end())
+                cached = m_lookAlikeFiles.emplace(name, FindLookAlikeFile(name.c_str())).first;
+            if (!cached->second.empty())
+                files.push_back(cached->second);
+        }
+        if (files.empty())
             return {nullptr, {}};
-        return {it, cached->second};
+        return {it, files};
     }
 
     FontMatch Resolve(const std::string& family, const std::string& key, int weight, bool italic,
-                      FontHint hint) {
+                      FontHint hint, bool outlineOnly) {
         if (!m_families.count(key)) {
-            auto [lookAlike, file] = LookAlikeFile(key, weight);
-            if (lookAlike) {
+            auto [lookAlike, files] = LookAlikeFile(key, weight);
+            if (lookAlike && !(outlineOnly && lookAlike->bitmap)) {
                 FontMatch match;
-                match.file = file;
+                match.file = files.front();
+                match.moreBitmapFiles.assign(files.begin() + 1, files.end());
                 match.family = family;
                 match.exact = true;
                 match.bitmap = lookAlike->bitmap;
@@ -413,6 +460,7 @@ std::vector<std::string> LookAlikeFontDirs() {
     if (const char* env = std::getenv("QM_WINDOWS_FONT_DIR"); env && *env)
         dirs.emplace_back(env);
     dirs.emplace_back("/usr/share/wine/fonts");
+    dirs.emplace_back("/usr/share/fonts/X11");
     return dirs;
 }
 
@@ -421,7 +469,11 @@ bool IsFontLoadable(const std::string& family) {
 }
 
 FontMatch MatchFont(const std::string& family, int weight, bool italic, FontHint hint) {
-    return Service().Match(family, weight, italic, hint);
+    return Service().Match(family, weight, italic, hint, false);
+}
+
+FontMatch MatchOutlineFont(const std::string& family, int weight, bool italic, FontHint hint) {
+    return Service().Match(family, weight, italic, hint, true);
 }
 
 FontMatch MatchFontForCharacter(char32_t c, int weight, bool italic) {

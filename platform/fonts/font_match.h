@@ -19,6 +19,8 @@ struct FontMatch {
     int windowsAvgCharWidth = 0;
     /// The file holds Windows raster fonts, one face index per size (see font_face.h).
     bool bitmap = false;
+    /// Further sizes of a raster look-alike that comes as one file per size.
+    std::vector<std::string> moreBitmapFiles;
 };
 
 /// Pitch and family hints of a LOGFONT (its lfPitchAndFamily byte) used to pick a
@@ -27,8 +29,9 @@ enum class FontHint { Any, Roman, Modern, Swiss };
 
 /// Folders searched for free look-alikes of the fonts Windows ships (Tahoma, Symbol,
 /// Wingdings, Webdings, Marlett and the raster faces MS Sans Serif, Courier, System,
-/// Fixedsys, Small Fonts), which fontconfig does not list: QM_WINDOWS_FONT_DIR when set,
-/// then /usr/share/wine/fonts. Files that are absent are skipped.
+/// Fixedsys, Small Fonts; MS Serif and Terminal from the X11 bitmap fonts), which fontconfig
+/// does not list: QM_WINDOWS_FONT_DIR when set, then /usr/share/wine/fonts, then
+/// /usr/share/fonts/X11. Files that are absent are skipped.
 std::vector<std::string> LookAlikeFontDirs();
 
 /// True when fontconfig has a family of this name, or one of the metric-compatible
@@ -47,6 +50,12 @@ bool IsFontLoadable(const std::string& family);
 /// when fontconfig finds no font at all. Results are cached; safe from any thread.
 FontMatch MatchFont(const std::string& family, int weight, bool italic,
                     FontHint hint = FontHint::Any);
+
+/// MatchFont for drawing that takes outline fonts only (EMF+ text): a raster face resolves
+/// to its outline stand-in (MS Sans Serif and MS Serif to Liberation Sans and Serif, Courier,
+/// Fixedsys and Terminal to Liberation Mono) instead of its raster look-alike.
+FontMatch MatchOutlineFont(const std::string& family, int weight, bool italic,
+                           FontHint hint = FontHint::Any);
 
 /// An installed font that has the character c (for text its face lacks), at the weight and
 /// slant asked for. file is empty when no installed font has it. Cached; safe from any thread.

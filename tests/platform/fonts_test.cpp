@@ -96,7 +96,8 @@ TEST(FontMatch, ConcurrentLookupsAgree) {
 
 TEST(BitmapFonts, MapperPicksTallestSizeNotTallerAndWholeEnlargements) {
     // MS Sans Serif's three sizes: cells 13, 16, 20 with 2, 3, 4 px internal leading.
-    const std::vector<BitmapStrike> strikes = {{0, 13, 2, 400}, {1, 16, 3, 400}, {2, 20, 4, 400}};
+    const std::vector<BitmapStrike> strikes = {
+        {0, 13, 2, 400, {}}, {1, 16, 3, 400, {}}, {2, 20, 4, 400, {}}};
     auto pick = [&](double h) {
         StrikeChoice c = ChooseBitmapStrike(strikes, h);
         return std::make_pair(static_cast<int>(c.strike), c.scale);
@@ -119,8 +120,8 @@ TEST(BitmapFonts, MapperPicksTallestSizeNotTallerAndWholeEnlargements) {
     EXPECT_EQ(pick(-40), std::make_pair(2, 2)); // 44: 60 overshoots by 16
     EXPECT_EQ(pick(30), std::make_pair(2, 1));
     EXPECT_EQ(pick(37), std::make_pair(2, 2));
-    const std::vector<BitmapStrike> courier = {{0, 13, 0, 400}};
-    const std::vector<BitmapStrike> small = {{0, 11, 2, 400}};
+    const std::vector<BitmapStrike> courier = {{0, 13, 0, 400, {}}};
+    const std::vector<BitmapStrike> small = {{0, 11, 2, 400, {}}};
     auto scale = [](const std::vector<BitmapStrike>& s, double h) {
         return ChooseBitmapStrike(s, h).scale;
     };
@@ -230,4 +231,49 @@ TEST(CodePages, SingleBytePagesAndWindows1252) {
     EXPECT_EQ(Decoded(1251, "\xcf\xf0"), U"\u041F\u0440");
     EXPECT_EQ(Decoded(0, "\x80\xe9"), U"\u20AC\u00E9");
     EXPECT_EQ(Decoded(1253, "\xaa"), U"\uFFFD"); // not in Windows-1253
+}
+
+// MS Serif and Terminal come from the X11 bitmap fonts, one file per size: the Times bitmaps
+// for MS Serif, character cells for Terminal (8 x 12 at its usual height).
+TEST(BitmapFonts, MsSerifAndTerminalLookAlikesComeAsOneFilePerSize) {
+    FontMatch terminal = MatchFont("Terminal", 400, false);
+    if (!terminal.bitmap)
+        GTEST_SKIP() << "xfonts-base not installed";
+    auto heights = [](const std::vector<BitmapStrike>& strikes) {
+        std::vector<int> out;
+        for (const BitmapStrike& s : strikes)
+            out.push_back(s.cellHeight);
+        return out;
+    };
+    const std::vector<BitmapStrike> cells = BitmapStrikes(terminal);
+    EXPECT_EQ(heights(cells), (std::vector<int>{6, 8, 12, 16, 18}));
+    const StrikeChoice usual = ChooseBitmapStrike(cells, 12);
+    terminal.file = cells[usual.strike].file;
+    terminal.index = cells[usual.strike].index;
+    auto face = OpenFontFace(terminal);
+    ASSERT_TRUE(face);
+    EXPECT_TRUE(face->IsBitmap());
+    EXPECT_EQ(face->Metrics().ascent + face->Metrics().descent, 12);
+    const GlyphBitmap h = face->BitmapGlyph(face->GlyphIndex(U'H'));
+    EXPECT_EQ(h.advance, 8);
+    EXPECT_GT(h.height, 6);
+    EXPECT_EQ(face->GlyphIndex(U'\u20AC'), 0u); // left to the fallback
+
+    // Outline text (EMF+) takes an outline stand-in instead.
+    EXPECT_FALSE(MatchOutlineFont("Terminal", 400, false).bitmap);
+    EXPECT_FALSE(MatchOutlineFont("MS Sans Serif", 400, false).bitmap);
+
+    FontMatch serif = MatchFont("MS Serif", 400, false);
+    if (!serif.bitmap)
+        GTEST_SKIP() << "xfonts-75dpi or xfonts-100dpi not installed";
+    const std::vector<BitmapStrike> sizes = BitmapStrikes(serif);
+    EXPECT_EQ(heights(sizes), (std::vector<int>{9, 11, 12, 14, 15, 17, 19, 20, 26, 34}));
+    for (const BitmapStrike& s : BitmapStrikes(MatchFont("MS Serif", 700, false)))
+        EXPECT_EQ(s.weight, 700);
+    serif.file = sizes[1].file;
+    serif.index = sizes[1].index;
+    auto times = OpenFontFace(serif);
+    ASSERT_TRUE(times);
+    EXPECT_EQ(times->Metrics().ascent + times->Metrics().descent, 11);
+    EXPECT_NE(times->GlyphIndex(U'\u00E9'), 0u);
 }
