@@ -260,6 +260,20 @@ void EmfPlusPlayer::StrokeFigures(cairo_t* cr, const Pen& pen, std::vector<Polyl
         bool complete = true;
         pieces = DashPolylines(figures, dashes, offset, box, size_t(kMaxDashes), complete);
     }
+    // Round and triangular dash caps stay within their dashes: the dash ends move inwards.
+    if (DashCapShape(pen.dashCap) != kCapFlat && !thin) {
+        for (Polyline& p : pieces) {
+            double length = 0;
+            for (size_t i = 1; i < p.points.size(); ++i)
+                length += std::hypot(p.points[i].x - p.points[i - 1].x,
+                                     p.points[i].y - p.points[i - 1].y);
+            const double cut = std::min(penWidth / 2, length * 0.499);
+            if (!p.startsFigure)
+                TrimPolyline(p, cut, true);
+            if (!p.endsFigure)
+                TrimPolyline(p, cut, false);
+        }
+    }
     uint64_t points = 0;
     for (const Polyline& p : pieces)
         points += p.points.size();

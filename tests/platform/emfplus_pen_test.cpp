@@ -51,3 +51,118 @@ TEST(EmfPlusPens, UnsmoothedDashDotKeepsItsGapsAtAScaleAHairOverOne) {
 
 } // namespace
 } // namespace qm::emf::testing
+
+namespace qm::emf::testing {
+namespace {
+
+// An EMF+ path object's bytes: float points, the types as given.
+PlusData PathBytes(const std::vector<std::pair<float, float>>& points,
+                   const std::vector<uint8_t>& types) {
+    PlusData d;
+    d.U32(0xDBC01002).U32(uint32_t(points.size())).U32(0);
+    for (auto [x, y] : points)
+        d.F(x).F(y);
+    for (uint8_t t : types)
+        d.Bytes({t});
+    return d.Pad();
+}
+
+// A custom cap of the default kind filling the path, with a base inset; widths scale 1.
+PlusData FigureCap(const PlusData& fillPath, float baseInset) {
+    PlusData cap;
+    cap.U32(0xDBC01002).I32(0); // default kind
+    cap.U32(1).I32(0).F(baseInset).I32(0).I32(0).I32(0).F(10).F(1);
+    cap.F(0).F(0).F(0).F(0); // hot spots
+    cap.U32(uint32_t(fillPath.bytes.size())).Bytes(fillPath.bytes);
+    PlusData sized;
+    return sized.U32(uint32_t(cap.bytes.size())).Bytes(cap.bytes);
+}
+
+TEST(EmfPlusPens, CompoundLineDrawsItsBandsAcrossTheWidth) {
+    PlusBuilder b;
+    PlusData compound;
+    compound.U32(4).F(0).F(1.0f / 3).F(2.0f / 3).F(1);
+    b.SolidPen(1, kRed, 9.0f, 0x400, compound);
+    const Picture p = PlayLine(b, 1.0f, 10, 50, 80);
+    std::string column;
+    for (int y = 44; y < 57; ++y)
+        column += p.At(40, y) == 0xFF0000u ? '#' : '.';
+    EXPECT_EQ(column, "..###...###..");
+}
+
+TEST(EmfPlusPens, CompoundLinesOutOfOrderDrawOneBand) {
+    PlusBuilder b;
+    PlusData compound;
+    compound.U32(4).F(0).F(0.7f).F(0.3f).F(1);
+    b.SolidPen(1, kRed, 9.0f, 0x400, compound);
+    const Picture p = PlayLine(b, 1.0f, 10, 50, 80);
+    for (int y = 46; y < 55; ++y)
+        EXPECT_EQ(p.At(40, y), 0xFF0000u) << y;
+}
+
+// A triangle two pen widths long pointing out of the line, at its end or its start; with a
+// base inset the line stops that many widths short of its end.
+TEST(EmfPlusPens, CustomCapFiguresSitAtTheEndsAlongTheLine) {
+    const PlusData triangle = PathBytes({{-1, 0}, {1, 0}, {0, 2}}, {0, 1, 0x81});
+    for (bool atEnd : {true, false}) {
+        for (float inset : {0.0f, 2.0f}) {
+            PlusBuilder b;
+            b.SolidPen(1, kRed, 4.0f, atEnd ? 0x1000 : 0x800, FigureCap(triangle, inset));
+            // The line runs from 20 to 60; the capped end is at 60 (mirrored when at the start).
+            const Picture p = atEnd ? PlayLine(b, 1.0f, 20, 50, 60) : PlayLine(b, 1.0f, 60, 50, 20);
+            SCOPED_TRACE(::testing::Message() << "at end " << atEnd << " inset " << inset);
+            EXPECT_EQ(p.At(40, 48), 0xFF0000u); // the line
+            EXPECT_EQ(p.At(61, 47), 0xFF0000u); // the triangle's base, wider than the line
+            EXPECT_EQ(p.At(61, 45), 0xFFFFFFu);
+            EXPECT_EQ(p.At(67, 50), 0xFF0000u); // near its tip
+            EXPECT_EQ(p.At(70, 50), 0xFFFFFFu); // beyond it
+            EXPECT_EQ(p.At(54, 48), inset > 0 ? 0xFFFFFFu : 0xFF0000u);
+            EXPECT_EQ(p.At(20, 48), 0xFF0000u); // the other end is plain
+            EXPECT_EQ(p.At(17, 48), 0xFFFFFFu);
+        }
+    }
+}
+
+// Dash caps round the ends of the dashes, within the dashes' lengths, but not the figure's
+// own ends; a round end cap rounds only the end.
+TEST(EmfPlusPens, DashCapsAndLineCapsGoToTheirOwnEnds) {
+    PlusBuilder b;
+    // end cap round, line style dash, dash cap round
+    b.SolidPen(1, kRed, 6.0f, 0x04 | 0x20 | 0x40, PlusData().I32(2).I32(1).I32(2));
+    const Picture p = PlayLine(b, 1.0f, 20, 50, 80);
+    EXPECT_EQ(p.At(18, 50), 0xFFFFFFu); // flat start
+    EXPECT_EQ(p.At(20, 50), 0xFF0000u);
+    // The first dash runs from 20 to 38, rounded at its end: full width until 35.
+    EXPECT_EQ(p.At(34, 47), 0xFF0000u);
+    EXPECT_EQ(p.At(37, 47), 0xFFFFFFu);
+    EXPECT_EQ(p.At(37, 50), 0xFF0000u);
+    EXPECT_EQ(p.At(39, 50), 0xFFFFFFu); // the gap (38..44) stays
+    EXPECT_EQ(p.At(43, 50), 0xFFFFFFu);
+    EXPECT_EQ(p.At(45, 50), 0xFF0000u); // the next dash
+    // The line's own end (80) is round: ink beyond it at the centre line.
+    EXPECT_EQ(p.At(81, 50), 0xFF0000u);
+    EXPECT_EQ(p.At(81, 47), 0xFFFFFFu);
+}
+
+// An inset pen keeps a rectangle's outline inside the rectangle.
+TEST(EmfPlusPens, InsetPensDrawInsideClosedFigures) {
+    for (int32_t alignment : {0, 1}) {
+        EmfBuilder emf;
+        PlusBuilder b;
+        b.PageTransform(2, 1.0f);
+        b.SolidPen(1, kRed, 6.0f, 0x200, PlusData().I32(alignment));
+        b.Record(0x400B, 1, PlusData().U32(1).Rect(20, 20, 40, 40)); // DrawRects
+        b.EndOfFile().Flush(emf);
+        const Picture p = Play(emf.Finish());
+        SCOPED_TRACE(alignment);
+        EXPECT_EQ(p.At(18, 40), alignment ? 0xFFFFFFu : 0xFF0000u);
+        EXPECT_EQ(p.At(24, 40), alignment ? 0xFF0000u : 0xFFFFFFu);
+        EXPECT_EQ(p.At(40, 18), alignment ? 0xFFFFFFu : 0xFF0000u);
+        EXPECT_EQ(p.At(40, 58), 0xFF0000u);
+        EXPECT_EQ(p.At(40, 62), alignment ? 0xFFFFFFu : 0xFF0000u);
+        EXPECT_EQ(p.At(40, 64), 0xFFFFFFu);
+    }
+}
+
+} // namespace
+} // namespace qm::emf::testing
