@@ -112,6 +112,8 @@ int CodePageOfCharSet(uint8_t charSet) {
         return 874;
     case 238: // EASTEUROPE_CHARSET
         return 1250;
+    case 255: // OEM_CHARSET: the OEM code page of a US system
+        return 437;
     default:
         return 0;
     }

@@ -11,8 +11,9 @@ namespace qm::fonts {
 
 /// The Windows code page of ANSI text in a font of this character set (LOGFONT lfCharSet):
 /// 1250-1257 and 874 for the single-byte sets, 932 (SHIFTJIS), 936 (GB2312), 949 (HANGUL),
-/// 950 (CHINESEBIG5) and 1361 (JOHAB) for the double-byte ones; 0 when the bytes are read as
-/// Windows-1252 (ANSI, DEFAULT, SYMBOL, OEM and unknown sets).
+/// 950 (CHINESEBIG5) and 1361 (JOHAB) for the double-byte ones, 437 for OEM (Terminal's box
+/// drawing characters); 0 when the bytes are read as Windows-1252 (ANSI, DEFAULT, SYMBOL and
+/// unknown sets).
 int CodePageOfCharSet(uint8_t charSet);
 
 /// True for the double-byte code pages above, whose characters take one or two bytes.

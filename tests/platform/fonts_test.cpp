@@ -198,8 +198,9 @@ TEST(CodePages, CharacterSetsNameTheirCodePages) {
     EXPECT_EQ(CodePageOfCharSet(134), 936);  // GB2312
     EXPECT_EQ(CodePageOfCharSet(136), 950);  // CHINESEBIG5
     EXPECT_EQ(CodePageOfCharSet(204), 1251);
-    EXPECT_EQ(CodePageOfCharSet(0), 0); // ANSI
-    EXPECT_EQ(CodePageOfCharSet(2), 0); // SYMBOL
+    EXPECT_EQ(CodePageOfCharSet(255), 437); // OEM
+    EXPECT_EQ(CodePageOfCharSet(0), 0);     // ANSI
+    EXPECT_EQ(CodePageOfCharSet(2), 0);     // SYMBOL
     EXPECT_TRUE(IsDoubleByteCodePage(932));
     EXPECT_FALSE(IsDoubleByteCodePage(1251));
 }
@@ -229,6 +230,7 @@ TEST(CodePages, DoubleBytePagesTakeLeadAndTrailBytesTogether) {
 
 TEST(CodePages, SingleBytePagesAndWindows1252) {
     EXPECT_EQ(Decoded(1251, "\xcf\xf0"), U"\u041F\u0440");
+    EXPECT_EQ(Decoded(437, "\xb3\xc4\x82"), U"\u2502\u2500\u00E9");
     EXPECT_EQ(Decoded(0, "\x80\xe9"), U"\u20AC\u00E9");
     EXPECT_EQ(Decoded(1253, "\xaa"), U"\uFFFD"); // not in Windows-1253
 }
