@@ -505,9 +505,15 @@ void EmfPlusPlayer::DrawMetafileImage(const Image& image, PointF p0, PointF p1, 
     target.stride = cairo_image_surface_get_stride(m_gdi.surface);
     const emf::RectL play{int32_t(std::lround(left - 0.5)), int32_t(std::lround(top - 0.5)),
                           int32_t(std::lround(right - 0.5)), int32_t(std::lround(bottom - 0.5))};
+    // The nested playback spends what is left of this playback's work budget, so that a file
+    // drawing one image many times cannot do more work than the file itself may.
+    if (m_gdi.BudgetReached())
+        return;
     ++depth;
-    emf::PlayEnhMetaFile(image.metafileBytes, target, play);
+    const emf::PlayResult nested = emf::PlayMetafile(
+        image.metafileBytes, target, play, EmfPlusMode::Auto, m_gdi.workBudget - m_gdi.work);
     --depth;
+    m_gdi.ChargeWork(nested.work);
     cairo_surface_mark_dirty(m_gdi.surface);
 }
 

@@ -332,5 +332,31 @@ TEST(EmfPlusImage, WindowsMetafilesArePlayedWithOrWithoutPlaceableHeader) {
     }
 }
 
+TEST(EmfPlusImage, NestedMetafilesSpendTheOuterWorkBudget) {
+    // A picture-wide pattern fill, drawn 200 times over the whole picture.
+    wmf::testing::WmfBuilder w;
+    w.Window(0, 0, 100, 100).Brush(0xFF0000).Select(0);
+    w.Record(0x061D, {0x0021, 0x00F0, 100, 100, 0, 0});
+    const std::vector<uint8_t> bytes = w.Finish();
+    EmfBuilder emf;
+    PlusBuilder b;
+    b.PageTransform(2, 1.0f);
+    b.Record(0x4008, 0x0501,
+             PlusData().U32(kImageVersion).U32(2).U32(2).U32(uint32_t(bytes.size())).Bytes(bytes));
+    for (int i = 0; i < 200; ++i)
+        b.Record(0x401A, 1, PlusData().U32(0).U32(2).Rect(0, 0, 1, 1).Rect(0, 0, 100, 100));
+    b.EndOfFile().Flush(emf);
+    const std::vector<uint8_t> data = emf.Finish();
+    std::vector<uint32_t> pixels(101 * 101, 0xFFFFFFFFu);
+    const Surface s{pixels.data(), 101, 101, 101 * 4};
+    const PlayResult all = PlayMetafile(data, s, {0, 0, 100, 100}, emfplus::EmfPlusMode::Prefer);
+    EXPECT_EQ(all.outcome, PlayOutcome::Played);
+    EXPECT_GT(all.work, uint64_t{200} * 100 * 100);
+    EXPECT_EQ(pixels[50 * 101 + 50] & 0xFFFFFF, 0x0000FFu);
+    const PlayResult cut =
+        PlayMetafile(data, s, {0, 0, 100, 100}, emfplus::EmfPlusMode::Prefer, all.work / 4);
+    EXPECT_EQ(cut.outcome, PlayOutcome::BudgetReached);
+}
+
 } // namespace
 } // namespace qm::emf::testing
