@@ -22,7 +22,8 @@ constexpr double kGridStep = 1.0 / 16;
 
 // Line cap values.
 constexpr int32_t kCapFlat = 0, kCapSquare = 1, kCapRound = 2, kCapTriangle = 3;
-constexpr int32_t kCapSquareAnchor = 0x11, kCapRoundAnchor = 0x12;
+constexpr int32_t kCapSquareAnchor = 0x11, kCapRoundAnchor = 0x12, kCapDiamondAnchor = 0x13,
+                  kCapArrowAnchor = 0x14;
 // Dash cap values.
 constexpr int32_t kDashCapRound = 2, kDashCapTriangle = 3;
 constexpr int32_t kAlignInset = 1;
@@ -55,21 +56,71 @@ std::vector<double> DashPattern(const Pen& pen) {
     }
 }
 
-// The shape a line cap value draws: flat, square, round or triangle. Anchor caps draw as
-// their plain kin.
+// The shape a line cap value draws at a line's end: flat, square, round or triangle. Anchor
+// caps end the line flat and draw a figure of their own over it.
 int32_t CapShape(int32_t cap) {
     switch (cap) {
     case kCapSquare:
-    case kCapSquareAnchor:
-        return kCapSquare;
     case kCapRound:
-    case kCapRoundAnchor:
-        return kCapRound;
     case kCapTriangle:
-        return kCapTriangle;
+        return cap;
     default:
         return kCapFlat;
     }
+}
+
+CustomCap FilledCap(std::vector<PointF> points, std::vector<uint8_t> types, double inset) {
+    CustomCap cap;
+    cap.kind = CustomCap::Figures;
+    cap.fill.points = std::move(points);
+    cap.fill.types = std::move(types);
+    cap.baseInset = inset;
+    return cap;
+}
+
+// The anchor caps as figures in pen widths, twice the pen's width across; the arrow's tip is
+// the line's end, and the line stops one width short of it.
+const CustomCap* AnchorCap(int32_t cap) {
+    constexpr double h = 0.70710678, k = 0.55228475, a = 1.15470054;
+    static const CustomCap square =
+        FilledCap({{-h, -h}, {h, -h}, {h, h}, {-h, h}}, {0, 1, 1, 0x81}, 0);
+    static const CustomCap diamond =
+        FilledCap({{0, -1}, {1, 0}, {0, 1}, {-1, 0}}, {0, 1, 1, 0x81}, 0);
+    static const CustomCap arrow = FilledCap({{0, 0}, {a, -2}, {-a, -2}}, {0, 1, 0x81}, 1);
+    static const CustomCap round = FilledCap({{1, 0},
+                                              {1, k},
+                                              {k, 1},
+                                              {0, 1},
+                                              {-k, 1},
+                                              {-1, k},
+                                              {-1, 0},
+                                              {-1, -k},
+                                              {-k, -1},
+                                              {0, -1},
+                                              {k, -1},
+                                              {1, -k},
+                                              {1, 0}},
+                                             {0, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 0x83}, 0);
+    switch (cap) {
+    case kCapSquareAnchor:
+        return &square;
+    case kCapRoundAnchor:
+        return &round;
+    case kCapDiamondAnchor:
+        return &diamond;
+    case kCapArrowAnchor:
+        return &arrow;
+    default:
+        return nullptr;
+    }
+}
+
+// The cap figure at one end of the pen's lines: its custom cap, or an anchor; null for none.
+const CustomCap* CapFigure(const Pen& pen, bool atStart) {
+    const CustomCap& custom = atStart ? pen.startCustom : pen.endCustom;
+    if (custom.kind != CustomCap::None)
+        return &custom;
+    return AnchorCap(atStart ? pen.startCap : pen.endCap);
 }
 
 int32_t DashCapShape(int32_t dashCap) {
@@ -234,13 +285,13 @@ void EmfPlusPlayer::StrokeFigures(cairo_t* cr, const Pen& pen, std::vector<Polyl
         if (f.closed)
             continue;
         for (bool atStart : {true, false}) {
-            const CustomCap& cap = atStart ? pen.startCustom : pen.endCustom;
+            const CustomCap* cap = CapFigure(pen, atStart);
             PointF dir;
-            if (cap.kind == CustomCap::None || !EndDirection(f, atStart, dir))
+            if (!cap || !EndDirection(f, atStart, dir))
                 continue;
-            caps.push_back({&cap, atStart ? f.points.front() : f.points.back(), dir});
+            caps.push_back({cap, atStart ? f.points.front() : f.points.back(), dir});
             const double inset =
-                cap.kind == CustomCap::Figures ? cap.baseInset * cap.widthScale * penWidth : 0.0;
+                cap->kind == CustomCap::Figures ? cap->baseInset * cap->widthScale * penWidth : 0.0;
             if (inset > 0)
                 TrimPolyline(f, inset, atStart);
         }
@@ -284,11 +335,9 @@ void EmfPlusPlayer::StrokeFigures(cairo_t* cr, const Pen& pen, std::vector<Polyl
         const bool figureEnd = atStart ? p.startsFigure : p.endsFigure;
         if (!figureEnd)
             return DashCapShape(pen.dashCap);
-        const CustomCap& custom = atStart ? pen.startCustom : pen.endCustom;
-        if (custom.kind == CustomCap::Figures)
-            return CapShape(custom.baseCap);
-        if (custom.kind == CustomCap::Arrow)
-            return kCapFlat;
+        const CustomCap* custom = CapFigure(pen, atStart);
+        if (custom)
+            return custom->kind == CustomCap::Figures ? CapShape(custom->baseCap) : kCapFlat;
         return CapShape(atStart ? pen.startCap : pen.endCap);
     };
     bool uniform = true;

@@ -144,6 +144,24 @@ TEST(EmfPlusPens, DashCapsAndLineCapsGoToTheirOwnEnds) {
     EXPECT_EQ(p.At(81, 47), 0xFFFFFFu);
 }
 
+// Anchor caps are figures twice the pen's width across: a diamond centred on the start, an
+// arrow with its tip on the end.
+TEST(EmfPlusPens, AnchorCapsAreFiguresWiderThanTheLine) {
+    PlusBuilder b;
+    b.SolidPen(1, kRed, 6.0f, 0x06, PlusData().I32(0x13).I32(0x14));
+    const Picture p = PlayLine(b, 1.0f, 20, 50, 80);
+    EXPECT_EQ(p.At(50, 47), 0xFF0000u); // the line, six wide
+    EXPECT_EQ(p.At(50, 45), 0xFFFFFFu);
+    EXPECT_EQ(p.At(20, 45), 0xFF0000u); // the diamond
+    EXPECT_EQ(p.At(15, 50), 0xFF0000u);
+    EXPECT_EQ(p.At(15, 47), 0xFFFFFFu);
+    EXPECT_EQ(p.At(12, 50), 0xFFFFFFu);
+    EXPECT_EQ(p.At(70, 45), 0xFF0000u); // the arrow
+    EXPECT_EQ(p.At(70, 42), 0xFFFFFFu);
+    EXPECT_EQ(p.At(79, 50), 0xFF0000u);
+    EXPECT_EQ(p.At(82, 50), 0xFFFFFFu); // nothing beyond its tip
+}
+
 // An inset pen keeps a rectangle's outline inside the rectangle.
 TEST(EmfPlusPens, InsetPensDrawInsideClosedFigures) {
     for (int32_t alignment : {0, 1}) {
