@@ -15,6 +15,8 @@ constexpr size_t kMaxPatches = size_t{1} << 18;
 // Side of the tile a wrapped path gradient is drawn into, in pixels at most.
 constexpr double kMaxTileSide = 1024;
 constexpr int32_t kWrapClamp = 4;
+// Texture pixels up to which mirrored copies are made for the flipping wrap modes.
+constexpr uint64_t kMaxMirroredPixels = uint64_t{1} << 22;
 
 bool Invertible(const cairo_matrix_t& m) {
     const double det = m.xx * m.yy - m.xy * m.yx;
@@ -166,12 +168,43 @@ void SetLinearSource(cairo_t* cr, const Brush& b) {
     cairo_pattern_destroy(p);
 }
 
+// The image with its mirror images beside it (flipX) and below it (flipY), as one tile.
+cairo_surface_t* MirroredTile(cairo_surface_t* image, bool flipX, bool flipY) {
+    const int w = cairo_image_surface_get_width(image);
+    const int h = cairo_image_surface_get_height(image);
+    cairo_surface_t* tile =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, flipX ? 2 * w : w, flipY ? 2 * h : h);
+    cairo_t* cr = cairo_create(tile);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    for (int fy = 0; fy < (flipY ? 2 : 1); ++fy)
+        for (int fx = 0; fx < (flipX ? 2 : 1); ++fx) {
+            cairo_matrix_t m;
+            cairo_matrix_init(&m, fx ? -1 : 1, 0, 0, fy ? -1 : 1, fx ? 2 * w : 0, fy ? 2 * h : 0);
+            cairo_set_matrix(cr, &m);
+            cairo_set_source_surface(cr, image, 0, 0);
+            cairo_rectangle(cr, 0, 0, w, h);
+            cairo_fill(cr);
+        }
+    cairo_destroy(cr);
+    return tile;
+}
+
+// A texture repeats with the wrap modes, alternate copies mirrored across the flipped
+// directions; clamped, it is drawn once.
 void SetTextureSource(cairo_t* cr, const Brush& b) {
-    cairo_pattern_t* p = cairo_pattern_create_for_surface(b.image->surface);
-    const cairo_extend_t extend = b.wrap == 0                  ? CAIRO_EXTEND_REPEAT
-                                  : b.wrap >= 1 && b.wrap <= 3 ? CAIRO_EXTEND_REFLECT
-                                                               : CAIRO_EXTEND_NONE;
-    cairo_pattern_set_extend(p, extend);
+    const bool flipX = b.wrap == 1 || b.wrap == 3, flipY = b.wrap == 2 || b.wrap == 3;
+    cairo_surface_t* image = b.image->surface;
+    // Past a size the mirrored tile would cost too much memory: both directions mirror then.
+    const uint64_t pixels = uint64_t(cairo_image_surface_get_width(image)) *
+                            uint64_t(cairo_image_surface_get_height(image));
+    const bool mirror = (flipX || flipY) && pixels <= kMaxMirroredPixels;
+    cairo_surface_t* tile =
+        mirror ? MirroredTile(image, flipX, flipY) : cairo_surface_reference(image);
+    cairo_pattern_t* p = cairo_pattern_create_for_surface(tile);
+    cairo_surface_destroy(tile);
+    cairo_pattern_set_extend(p, b.wrap == kWrapClamp          ? CAIRO_EXTEND_NONE
+                                : (flipX || flipY) && !mirror ? CAIRO_EXTEND_REFLECT
+                                                              : CAIRO_EXTEND_REPEAT);
     SetPatternTransform(p, b);
     cairo_set_source(cr, p);
     cairo_pattern_destroy(p);

@@ -283,6 +283,44 @@ TEST(EmfPlusPathGradient, TransformMovesTheWholeGradient) {
     EXPECT_EQ(p.At(25, 25), 0xFFFFFFu);
 }
 
+// A texture brush of a 4 x 4 image in blocks of 2 x 2: red, blue / green, white.
+PlusData Texture(int32_t wrap) {
+    PlusData d;
+    d.U32(0xDBC01002).U32(2).U32(0).I32(wrap);
+    d.U32(0xDBC01002).U32(1).I32(4).I32(4).I32(16).U32(0x0026200A).U32(0);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            d.U32(y < 2 ? (x < 2 ? kRed : kBlue) : (x < 2 ? kGreen : kWhite));
+    return d;
+}
+
+TEST(EmfPlusTexture, WrapModesMirrorOnlyTheFlippedDirections) {
+    // Pixels in the middle of the blocks (pixel centres fall on whole user units), along a
+    // row of the upper and of the lower blocks, across two tiles.
+    auto row = [](const Picture& p, int y) {
+        std::vector<uint32_t> out;
+        for (int x = 1; x < 8; x += 2)
+            out.push_back(p.At(x, y));
+        return out;
+    };
+    const uint32_t r = 0xFF0000, b = 0x0000FF, g = 0x00FF00, w = 0xFFFFFF;
+    const Picture tile = FillWith(Texture(0), 16, 16);
+    EXPECT_EQ(row(tile, 1), (std::vector<uint32_t>{r, b, r, b}));
+    EXPECT_EQ(row(tile, 5), (std::vector<uint32_t>{r, b, r, b}));
+    const Picture flipX = FillWith(Texture(1), 16, 16);
+    EXPECT_EQ(row(flipX, 1), (std::vector<uint32_t>{r, b, b, r}));
+    EXPECT_EQ(row(flipX, 5), (std::vector<uint32_t>{r, b, b, r}));
+    const Picture flipY = FillWith(Texture(2), 16, 16);
+    EXPECT_EQ(row(flipY, 1), (std::vector<uint32_t>{r, b, r, b}));
+    EXPECT_EQ(row(flipY, 5), (std::vector<uint32_t>{g, w, g, w}));
+    EXPECT_EQ(row(flipY, 7), (std::vector<uint32_t>{r, b, r, b}));
+    const Picture flipXY = FillWith(Texture(3), 16, 16);
+    EXPECT_EQ(row(flipXY, 5), (std::vector<uint32_t>{g, w, w, g}));
+    const Picture clamp = FillWith(Texture(4), 16, 16);
+    EXPECT_EQ(row(clamp, 3), (std::vector<uint32_t>{g, w, w, w}));
+    EXPECT_EQ(clamp.At(1, 6), 0xFFFFFFu);
+}
+
 TEST(EmfPlusGradient, CountsBeyondTheRecordRejectTheBrush) {
     emfplus::ParseBudget budget;
     // A blend that claims more stops than the bytes hold, and boundary and surround counts
