@@ -2,6 +2,9 @@
 // on advances alone, then vertical lines, hotkey underlines and tab stops through metafiles.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+
 #include "platform/emfplus/emfplus_string_layout.h"
 #include "platform/fonts/font_match.h"
 #include "tests/platform/emfplus_builder.h"
@@ -168,8 +171,10 @@ struct Format {
 };
 
 // An Arial string drawn black in a 200 x 100 rectangle at (10, 10) of a 220 x 120 picture,
-// with a StringFormat object of this kind.
-Picture PlayFormatted(const std::u16string& text, const Format& f, float emSize = 20) {
+// with a StringFormat object of this kind. With a seed name, its records are also written to
+// $QM_EMFPLUS_SEEDS for the fuzz target.
+Picture PlayFormatted(const std::u16string& text, const Format& f, float emSize = 20,
+                      const char* seed = nullptr) {
     EmfBuilder emf(220, 120);
     PlusBuilder b;
     b.PageTransform(2, 1.0f);
@@ -190,7 +195,12 @@ Picture PlayFormatted(const std::u16string& text, const Format& f, float emSize 
                  .U32(uint32_t(text.size()))
                  .Rect(10, 10, 200, 100)
                  .Text(text));
-    b.EndOfFile().Flush(emf);
+    b.EndOfFile();
+    if (const char* dir = std::getenv("QM_EMFPLUS_SEEDS"); dir && seed)
+        std::ofstream(std::string(dir) + "/" + seed, std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.Records().data()),
+                   std::streamsize(b.Records().size()));
+    b.Flush(emf);
     return Play(emf.Finish());
 }
 
@@ -247,6 +257,9 @@ TEST(EmfPlusStringFormat, TabStopsOfTheFormatPlaceTheTextAfterATab) {
     if (!fonts::IsFontLoadable("Arial"))
         GTEST_SKIP() << "no Arial substitute installed";
     const Box b = InkBox(PlayFormatted(u"A\tB", {0, 0, 20, {100}}), 40);
+    // Every feature at once, for the fuzz target's seeds.
+    PlayFormatted(u"&Tabs\tand\ttabs && lines\nC:\\dir\\sub\\a file name that is long",
+                  {0x2 | 0x2000 | 0x800, 1, 10, {30, 40, 0}, 5}, 14, "string_format");
     EXPECT_GE(b.left, 10 + 120);
     EXPECT_LE(b.left, 10 + 123);
 }
