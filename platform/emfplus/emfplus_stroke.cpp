@@ -382,7 +382,10 @@ void EmfPlusPlayer::StrokeFigures(cairo_t* cr, const Pen& pen, std::vector<Polyl
     // cairo's unsmoothed stroker joins separate straight runs on one line into one when the
     // join is not mitred; a straight run has no join, so those are stroked mitred.
     const bool splitJoins = aliased && pen.join != 0 && pen.join != 3;
-    for (const auto& [offset, bandWidth] : bandList) {
+    for (const auto& band : bandList) {
+        // Plain copies: lambdas cannot capture structured bindings on every compiler we build
+        // with (clang 14).
+        const double offset = band.first, bandWidth = band.second;
         if (!(bandWidth > 0))
             continue;
         auto strokeSome = [&](auto&& take, cairo_line_join_t join) {
