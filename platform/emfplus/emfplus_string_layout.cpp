@@ -228,10 +228,13 @@ std::vector<LaidLine> LayOutString(const std::vector<LayoutChar>& chars, const L
     size_t visible = ranges.size();
     if (p.height > 0 && p.lineHeight > 0) {
         const double fit = p.height / p.lineHeight;
+        double limit = double(visible);
         if (p.flags & kFormatLineLimit)
-            visible = std::min(visible, size_t(std::max(std::floor(fit + kSlack), 0.0)));
+            limit = std::max(std::floor(fit + kSlack), 0.0);
         else if (!(p.flags & kFormatNoClip))
-            visible = std::min(visible, size_t(std::max(std::ceil(fit - kSlack), 1.0)));
+            limit = std::max(std::ceil(fit - kSlack), 1.0);
+        if (limit < double(visible)) // also keeps a huge or NaN limit out of the conversion
+            visible = size_t(limit);
     }
     const bool cutShort = visible < ranges.size();
     // Trimmed text shows as much of the rest of its paragraph as fits on the last line.
