@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "platform/emf/emf_player.h"
+#include "platform/fonts/code_page.h"
 #include "platform/wmf/wmf_translator.h"
 
 namespace qm::wmf {
@@ -195,16 +196,27 @@ bool Translator::PlayObject(uint16_t function, const Params& p) {
         for (size_t i = 0; i < 5; ++i) // height, width, escapement, orientation, weight
             m_out.I32(p.S(i));
         // Italic, underline, strike-out, character set, precisions, quality, pitch and family;
-        // then the face name in the system's code page, read as Latin-1.
+        // then the face name in the code page of the character set (a Japanese face name
+        // comes in Shift-JIS bytes).
         const auto rest = p.From(5);
         for (size_t i = 0; i < 8; ++i)
             m_out.Bytes(i < rest.size() ? rest.subspan(i, 1) : std::span<const uint8_t>(kZero));
-        bool ended = false;
-        for (size_t i = 0; i < 32; ++i) {
-            const uint8_t c = 8 + i < rest.size() && !ended ? rest[8 + i] : 0;
-            ended = ended || c == 0;
-            m_out.U16(c);
-        }
+        size_t length = 0;
+        while (length < 32 && 8 + length < rest.size() && rest[8 + length] != 0)
+            ++length;
+        const uint8_t charSet = rest.size() > 3 ? rest[3] : 0;
+        std::u16string face;
+        for (const fonts::AnsiChar& c :
+             fonts::DecodeAnsiText(fonts::CodePageOfCharSet(charSet),
+                                   length ? rest.subspan(8, length) : std::span<const uint8_t>()))
+            if (c.code > 0xFFFF)
+                face += {char16_t(0xD800 + ((c.code - 0x10000) >> 10)),
+                         char16_t(0xDC00 + ((c.code - 0x10000) & 0x3FF))};
+            else
+                face += char16_t(c.code);
+        face.resize(31); // room for the terminating zero
+        for (size_t i = 0; i < 32; ++i)
+            m_out.U16(i < face.size() ? face[i] : 0);
         m_out.End();
         return true;
     }

@@ -2,10 +2,12 @@
 // shapes, text, bitmaps, clipping, the carried enhanced metafile, and broken input.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <fstream>
 
 #include "platform/emf/emf_player.h"
+#include "platform/fonts/font_match.h"
 #include "platform/wmf/wmf_convert.h"
 #include "tests/platform/emf_builder.h"
 #include "tests/platform/wmf_builder.h"
@@ -168,6 +170,32 @@ std::vector<uint16_t> TwoPixelDib() {
     for (size_t i = 0; i < bytes.size(); i += 2)
         words.push_back(uint16_t(bytes[i] | (bytes[i + 1] << 8)));
     return words;
+}
+
+// Face names are bytes of the font's code page: a Japanese face named in Shift-JIS is the
+// face its English name gives.
+TEST(Wmf, FaceNamesAreReadInTheCodePageOfTheirCharacterSet) {
+    if (!qm::fonts::IsFontLoadable("Noto Sans Mono CJK JP"))
+        GTEST_SKIP() << "fonts-noto-cjk not installed";
+    // Height 30, SHIFTJIS_CHARSET, the first seven words of the face name (bytes in pairs).
+    auto play = [](std::array<int, 7> f) {
+        WmfBuilder b;
+        b.Window(0, 0, 100, 100);
+        b.Record(0x02FB, {-30,  0,    0,    0, 400, 0, 128 << 8, 0, 0, f[0], f[1], f[2], f[3],
+                          f[4], f[5], f[6], 0, 0,   0, 0,        0, 0, 0,    0,    0});
+        b.Select(0).Record(0x0102, {1});
+        b.Record(0x0521, {4, 'A' | ('b' << 8), 'i' | ('W' << 8), 10, 5}); // "AbiW"
+        return PlayWmf(b.Finish());
+    };
+    const Picture english =
+        play({'M' | ('S' << 8), ' ' | ('G' << 8), 'o' | ('t' << 8), 'h' | ('i' << 8), 'c', 0, 0});
+    // "ＭＳ ゴシック" in Shift-JIS: 82 6C 82 72 20 83 53 83 56 83 62 83 4E.
+    const Picture japanese = play({0x6C82, 0x7282, 0x8320, 0x8353, 0x8356, 0x8362, 0x004E});
+    const Picture other = play({'A' | ('r' << 8), 'i' | ('a' << 8), 'l', 0, 0, 0, 0});
+    ASSERT_TRUE(english.played);
+    EXPECT_GT(CountDark(english, 0, 0, 100, 100), 50);
+    EXPECT_EQ(japanese.pixels, english.pixels);
+    EXPECT_NE(other.pixels, english.pixels);
 }
 
 TEST(Wmf, BitmapsAndPatternFills) {
