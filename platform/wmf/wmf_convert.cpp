@@ -35,7 +35,7 @@ constexpr uint8_t kZero[1] = {0};
 
 void Translator::Run() {
     size_t at = 0;
-    while (at + 6 <= m_records.size() && m_out.Size() < kMaxConvertedBytes) {
+    while (at + 6 <= m_records.size() && m_out.Size() < m_maxBytes) {
         const uint32_t words = uint32_t(m_records[at]) | (uint32_t(m_records[at + 1]) << 8) |
                                (uint32_t(m_records[at + 2]) << 16) |
                                (uint32_t(m_records[at + 3]) << 24);
@@ -380,7 +380,7 @@ void Translator::PlayEscape(const Params& p) {
     const auto data = p.From(19);
     if (m_embedded.empty())
         m_embeddedSize = total;
-    if (total != m_embeddedSize || total > kMaxConvertedBytes || piece > data.size() ||
+    if (total != m_embeddedSize || total > m_maxBytes || piece > data.size() ||
         piece > total - m_embedded.size()) {
         m_embeddedBroken = true;
         m_embedded.clear();
@@ -426,7 +426,7 @@ Rect Normalised(Rect r) {
 
 } // namespace
 
-bool ConvertWmfToEmf(std::span<const uint8_t> data, std::vector<uint8_t>& out) {
+bool ConvertWmfToEmf(std::span<const uint8_t> data, std::vector<uint8_t>& out, size_t maxBytes) {
     out.clear();
     size_t at = 0;
     bool placeable = false;
@@ -444,7 +444,7 @@ bool ConvertWmfToEmf(std::span<const uint8_t> data, std::vector<uint8_t>& out) {
     if (data.size() < at + 18 || (U16(data, at) != 1 && U16(data, at) != 2) ||
         U16(data, at + 2) != 9)
         return false;
-    detail::Translator t(data.subspan(at + 18));
+    detail::Translator t(data.subspan(at + 18), maxBytes);
     t.Run();
     std::vector<uint8_t> embedded = t.TakeEmbedded();
     emf::EmfHeaderInfo embeddedHeader;

@@ -16,8 +16,9 @@ inline constexpr size_t kMaxConvertedBytes = size_t{64} << 20;
 /// from the first window origin and extent records, or else from the points drawn. When the
 /// metafile carries the enhanced metafile it was made from (in comment escapes), that is
 /// given back instead. Records are translated up to the end record or the first record that
-/// does not fit; unknown records are skipped; the result never exceeds kMaxConvertedBytes
-/// (translation stops there). False (out empty) when data is not a Windows metafile.
-bool ConvertWmfToEmf(std::span<const uint8_t> data, std::vector<uint8_t>& out);
+/// does not fit; unknown records are skipped; translation stops once the result reaches
+/// maxBytes (one record may pass it). False (out empty) when data is not a Windows metafile.
+bool ConvertWmfToEmf(std::span<const uint8_t> data, std::vector<uint8_t>& out,
+                     size_t maxBytes = kMaxConvertedBytes);
 
 } // namespace qm::wmf

@@ -109,7 +109,8 @@ uint32_t DibInfoSize(std::span<const uint8_t> dib, uint32_t usage);
 class Translator {
 public:
     /// records: the records after the metafile header.
-    explicit Translator(std::span<const uint8_t> records) : m_records(records) {}
+    Translator(std::span<const uint8_t> records, size_t maxBytes)
+        : m_records(records), m_maxBytes(maxBytes) {}
 
     /// Translates the records into body records (no header, no end record).
     void Run();
@@ -166,6 +167,7 @@ private:
     void PatBlt(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rop);
 
     std::span<const uint8_t> m_records;
+    size_t m_maxBytes;
     EmfWriter m_out;
     std::vector<Slot> m_slots;
     uint32_t m_brush = 0x80000000u; // the brush selected: stock white at first

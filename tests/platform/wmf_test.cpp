@@ -310,9 +310,10 @@ TEST(Wmf, TranslationStopsAtItsSizeLimit) {
     for (int i = 0; i < 2000; ++i)
         b.Record(0x012C, {0});
     std::vector<uint8_t> out;
-    ASSERT_TRUE(ConvertWmfToEmf(b.Finish(), out));
-    EXPECT_LE(out.size(), kMaxConvertedBytes + (size_t{1} << 20));
-    EXPECT_GT(out.size(), kMaxConvertedBytes / 2);
+    constexpr size_t kLimit = size_t{4} << 20;
+    ASSERT_TRUE(ConvertWmfToEmf(b.Finish(), out, kLimit));
+    EXPECT_LE(out.size(), kLimit + (size_t{1} << 20));
+    EXPECT_GT(out.size(), kLimit / 2);
 }
 
 } // namespace
