@@ -193,6 +193,105 @@ struct CapPlace {
     PointF end, dir;
 };
 
+// One parallel stroke of a pen: its runs (device pixels) and its width (user units).
+struct Band {
+    std::vector<Polyline> lines;
+    double width = 0;
+};
+
+// The pen's bands over the pieces: the compound line's, or one of the whole width.
+std::vector<Band> PenBands(const Pen& pen, const std::vector<Polyline>& pieces, double unit,
+                           double lineWidth, double penWidth, bool thin) {
+    std::vector<std::pair<double, double>> list; // centre offset (device), width (user)
+    if (!pen.compound.empty() && !thin) {
+        for (size_t i = 0; i + 1 < pen.compound.size(); i += 2) {
+            const double a = pen.compound[i], b = pen.compound[i + 1];
+            if (b > a)
+                list.push_back({(0.5 - (a + b) / 2) * penWidth, (b - a) * unit});
+        }
+    } else {
+        list.push_back({0.0, lineWidth});
+    }
+    const bool inset = pen.alignment == kAlignInset && !thin;
+    std::vector<Band> bands;
+    for (const auto& [offset, width] : list) {
+        Band band;
+        band.width = width;
+        for (const Polyline& p : pieces) {
+            double shift = offset;
+            if (inset && p.closed) // clockwise figures have their inside on the right
+                shift += (SignedArea(p) > 0 ? -0.5 : 0.5) * penWidth;
+            band.lines.push_back(shift == 0 ? p : OffsetPolyline(p, shift));
+        }
+        bands.push_back(std::move(band));
+    }
+    return bands;
+}
+
+// Strokes the band's runs with cr's settings; with splitJoins, straight runs are stroked
+// together with mitred joins and the others one by one.
+void StrokeBand(cairo_t* cr, const Band& band, const cairo_matrix_t& user, cairo_line_join_t join,
+                bool splitJoins) {
+    auto strokeSome = [&](auto&& take, cairo_line_join_t withJoin) {
+        cairo_identity_matrix(cr);
+        cairo_new_path(cr);
+        bool any = false;
+        for (const Polyline& p : band.lines)
+            if (take(p)) {
+                AddPolyline(cr, p);
+                any = true;
+            }
+        cairo_set_matrix(cr, &user);
+        cairo_set_line_width(cr, band.width);
+        cairo_set_line_join(cr, withJoin);
+        if (any)
+            cairo_stroke(cr);
+        cairo_new_path(cr);
+    };
+    if (!splitJoins) {
+        strokeSome([](const Polyline&) { return true; }, join);
+        return;
+    }
+    auto straight = [](const Polyline& p) { return !p.closed && p.points.size() == 2; };
+    strokeSome(straight, CAIRO_LINE_JOIN_MITER);
+    size_t alone = 0;
+    for (const Polyline& one : band.lines)
+        if (!straight(one) && alone++ < kMaxSeparateStrokes)
+            strokeSome([&](const Polyline& p) { return &p == &one; }, join);
+    if (alone > kMaxSeparateStrokes) {
+        size_t k = 0;
+        strokeSome([&](const Polyline& p) { return !straight(p) && k++ >= kMaxSeparateStrokes; },
+                   join);
+    }
+}
+
+// How far a cap's figures reach from the line's end, in pen widths.
+double CapReach(const CustomCap& cap) {
+    double reach = cap.kind == CustomCap::Arrow ? std::hypot(cap.width / 2, cap.height) : 0.0;
+    for (const PathGeom* g : {&cap.fill, &cap.outline})
+        for (const PointF& p : g->points)
+            reach = std::max(reach, std::hypot(p.x, p.y) * std::fabs(cap.widthScale));
+    return reach + 1;
+}
+
+// The device box that the pen's ink over the pieces and caps can reach.
+DeviceBox InkBox(const std::vector<Polyline>& pieces, const std::vector<CapPlace>& caps,
+                 double margin, double penWidth) {
+    DeviceBox box{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    auto grow = [&](PointF p, double by) {
+        box.x0 = std::min(box.x0, p.x - by), box.y0 = std::min(box.y0, p.y - by);
+        box.x1 = std::max(box.x1, p.x + by), box.y1 = std::max(box.y1, p.y + by);
+    };
+    for (const Polyline& l : pieces)
+        for (const PointF& p : l.points)
+            grow(p, margin + penWidth);
+    for (const CapPlace& c : caps)
+        grow(c.end, CapReach(*c.cap) * penWidth + 2);
+    if (!(box.x0 <= box.x1))
+        return {};
+    return box;
+}
+
 } // namespace
 
 void EmfPlusPlayer::StrokeWithPen(cairo_t* cr, const Pen& pen) {
@@ -351,85 +450,50 @@ void EmfPlusPlayer::StrokeFigures(cairo_t* cr, const Pen& pen, std::vector<Polyl
             shared = s;
         }
     const bool ownCaps = !uniform && !thin;
-    const bool bands = !pen.compound.empty() && !thin;
-    const bool inset = pen.alignment == kAlignInset && !thin;
-    const bool overlaps = ownCaps || bands || !caps.empty();
+
+    // The bands: one for a plain pen, or the compound line's, each a stroke of its own moved
+    // sideways; inset pens move closed figures inwards by half their width.
+    std::vector<Band> bands =
+        PenBands(pen, pieces, thin ? 1.0 : unit, cairo_get_line_width(cr), penWidth, thin);
+    // Mitred corners beyond the limit are cut off at the limit, not bevelled.
+    std::vector<std::vector<PointF>> miters;
+    if (pen.join == 0 && !thin)
+        for (const Band& band : bands)
+            for (const Polyline& l : band.lines) {
+                auto more = ClippedMiters(l, band.width * toDevice / 2, cairo_get_miter_limit(cr));
+                miters.insert(miters.end(), more.begin(), more.end());
+            }
+
+    const bool overlaps = ownCaps || bands.size() > 1 || !caps.empty() || !miters.empty();
     const bool opaque = pen.brush.type == Brush::Solid && (pen.brush.color >> 24) == 0xFF;
     const bool group = overlaps && !opaque;
     if (group) {
         // Parts of the pen that overlap must not darken each other.
         cairo_identity_matrix(cr);
         cairo_new_path(cr);
-        cairo_rectangle(cr, box.x0, box.y0, box.x1 - box.x0, box.y1 - box.y0);
+        const DeviceBox ink = InkBox(pieces, caps, margin, penWidth);
+        cairo_rectangle(cr, ink.x0, ink.y0, ink.x1 - ink.x0, ink.y1 - ink.y0);
         cairo_clip(cr);
         cairo_push_group(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
         cairo_set_matrix(cr, &user);
     }
-
-    // The bands: one for a plain pen, or the compound line's, each a stroke of its own moved
-    // sideways; inset pens move closed figures inwards by half their width.
-    std::vector<std::pair<double, double>> bandList; // centre offset (device), width (user)
-    if (bands) {
-        for (size_t i = 0; i + 1 < pen.compound.size(); i += 2) {
-            const double a = pen.compound[i], b = pen.compound[i + 1];
-            bandList.push_back({(0.5 - (a + b) / 2) * penWidth, (b - a) * unit});
-        }
-    } else {
-        bandList.push_back({0.0, cairo_get_line_width(cr)});
-    }
     cairo_set_line_cap(cr, ownCaps ? CAIRO_LINE_CAP_BUTT : CairoCap(std::max(shared, 0)));
     // cairo's unsmoothed stroker joins separate straight runs on one line into one when the
     // join is not mitred; a straight run has no join, so those are stroked mitred.
     const bool splitJoins = aliased && pen.join != 0 && pen.join != 3;
-    for (const auto& band : bandList) {
-        // Plain copies: lambdas cannot capture structured bindings on every compiler we build
-        // with (clang 14).
-        const double offset = band.first, bandWidth = band.second;
-        if (!(bandWidth > 0))
-            continue;
-        auto strokeSome = [&](auto&& take, cairo_line_join_t join) {
-            cairo_identity_matrix(cr);
-            cairo_new_path(cr);
-            bool any = false;
-            for (const Polyline& p : pieces) {
-                if (!take(p))
-                    continue;
-                double shift = offset;
-                if (inset && p.closed) // clockwise figures have their inside on the right
-                    shift += (SignedArea(p) > 0 ? -0.5 : 0.5) * penWidth;
-                AddPolyline(cr, shift == 0 ? p : OffsetPolyline(p, shift));
-                any = true;
-            }
-            cairo_set_matrix(cr, &user);
-            cairo_set_line_width(cr, bandWidth);
-            cairo_set_line_join(cr, join);
-            if (any)
-                cairo_stroke(cr);
-            cairo_new_path(cr);
-        };
-        const cairo_line_join_t join = CairoJoin(pen.join);
-        if (!splitJoins) {
-            strokeSome([](const Polyline&) { return true; }, join);
-            continue;
-        }
-        auto straight = [](const Polyline& p) { return !p.closed && p.points.size() == 2; };
-        strokeSome(straight, CAIRO_LINE_JOIN_MITER);
-        size_t alone = 0;
-        for (const Polyline& one : pieces)
-            if (!straight(one) && alone++ < kMaxSeparateStrokes)
-                strokeSome([&](const Polyline& p) { return &p == &one; }, join);
-        if (alone > kMaxSeparateStrokes) {
-            size_t k = 0;
-            strokeSome(
-                [&](const Polyline& p) { return !straight(p) && k++ >= kMaxSeparateStrokes; },
-                join);
-        }
-    }
+    for (const Band& band : bands)
+        StrokeBand(cr, band, user, CairoJoin(pen.join), splitJoins);
 
     cairo_identity_matrix(cr);
-    if (ownCaps) {
-        cairo_new_path(cr);
+    cairo_new_path(cr);
+    for (const auto& tip : miters) {
+        cairo_move_to(cr, tip[0].x, tip[0].y);
+        for (size_t i = 1; i < tip.size(); ++i)
+            cairo_line_to(cr, tip[i].x, tip[i].y);
+        cairo_close_path(cr);
+    }
+    if (ownCaps)
         for (const Polyline& p : pieces)
             for (bool atStart : {true, false}) {
                 PointF dir;
@@ -437,9 +501,8 @@ void EmfPlusPlayer::StrokeFigures(cairo_t* cr, const Pen& pen, std::vector<Polyl
                     AddCapShape(cr, endShape(p, atStart),
                                 atStart ? p.points.front() : p.points.back(), dir, penWidth);
             }
-        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
-        cairo_fill(cr);
-    }
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    cairo_fill(cr);
     for (const CapPlace& place : caps)
         DrawCustomCap(cr, pen, place.cap, place.end, place.dir, penWidth);
     if (group) {

@@ -284,6 +284,54 @@ Polyline OffsetPolyline(const Polyline& line, double distance) {
     return out;
 }
 
+std::vector<std::vector<PointF>> ClippedMiters(const Polyline& line, double halfWidth,
+                                               double limit) {
+    std::vector<std::vector<PointF>> out;
+    const auto& p = line.points;
+    const size_t n = p.size();
+    if (n < 3)
+        return out;
+    auto unit = [](PointF a, PointF b, PointF& d) {
+        const double len = Distance(a, b);
+        if (!(len > 0))
+            return false;
+        d = {(b.x - a.x) / len, (b.y - a.y) / len};
+        return true;
+    };
+    const size_t first = line.closed ? 0 : 1, last = line.closed ? n : n - 1;
+    for (size_t i = first; i < last; ++i) {
+        const PointF v = p[i], a = p[(i + n - 1) % n], b = p[(i + 1) % n];
+        PointF d1, d2;
+        if (!unit(a, v, d1) || !unit(v, b, d2))
+            continue;
+        const double cross = d1.x * d2.y - d1.y * d2.x, dot = d1.x * d2.x + d1.y * d2.y;
+        // The miter's ratio to the width is 1 / cos(turn / 2).
+        const double half = std::sqrt(std::max(0.0, (1 + dot) / 2));
+        if (std::fabs(cross) < 1e-9 || half * limit >= 1)
+            continue;
+        const double side = cross > 0 ? 1 : -1; // the outside of the turn
+        const PointF o1{side * d1.y, -side * d1.x}, o2{side * d2.y, -side * d2.x};
+        PointF m{o1.x + o2.x, o1.y + o2.y};
+        const double ml = std::hypot(m.x, m.y);
+        if (ml < 1e-9)
+            m = d1;
+        else
+            m = {m.x / ml, m.y / ml};
+        const PointF A{v.x + o1.x * halfWidth, v.y + o1.y * halfWidth};
+        const PointF B{v.x + o2.x * halfWidth, v.y + o2.y * halfWidth};
+        const double reach = limit * halfWidth;
+        const double d1m = d1.x * m.x + d1.y * m.y, d2m = d2.x * m.x + d2.y * m.y;
+        const double am = (A.x - v.x) * m.x + (A.y - v.y) * m.y;
+        const double bm = (B.x - v.x) * m.x + (B.y - v.y) * m.y;
+        if (!(d1m > 1e-9) || !(d2m < -1e-9) || reach <= am)
+            continue;
+        const double ta = (reach - am) / d1m, tb = (bm - reach) / d2m;
+        out.push_back(
+            {v, A, {A.x + d1.x * ta, A.y + d1.y * ta}, {B.x - d2.x * tb, B.y - d2.y * tb}, B});
+    }
+    return out;
+}
+
 double SignedArea(const Polyline& line) {
     double a = 0;
     const auto& p = line.points;

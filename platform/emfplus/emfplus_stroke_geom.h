@@ -42,6 +42,12 @@ bool TrimPolyline(Polyline& line, double length, bool atStart);
 /// then are bevelled.
 Polyline OffsetPolyline(const Polyline& line, double distance);
 
+/// The corners of a run whose miter (the ratio of its length to the width) exceeds limit,
+/// each as the part of the full miter beyond the bevel, clipped limit half widths from the
+/// corner: a polygon to fill. halfWidth in the run's units.
+std::vector<std::vector<PointF>> ClippedMiters(const Polyline& line, double halfWidth,
+                                               double limit);
+
 /// Twice the signed area of a closed run: positive when it turns clockwise on the surface.
 double SignedArea(const Polyline& line);
 

@@ -162,6 +162,25 @@ TEST(EmfPlusPens, AnchorCapsAreFiguresWiderThanTheLine) {
     EXPECT_EQ(p.At(82, 50), 0xFFFFFFu); // nothing beyond its tip
 }
 
+// A sharp corner whose miter is longer than the limit: a mitred join is cut off at the limit,
+// a clipped-miter join is bevelled.
+TEST(EmfPlusPens, MitresBeyondTheLimitAreCutOffOrBevelled) {
+    for (int32_t join : {0, 3}) {
+        EmfBuilder emf;
+        PlusBuilder b;
+        b.PageTransform(2, 1.0f);
+        b.SolidPen(1, kRed, 10.0f, 0x18, PlusData().I32(join).F(2));
+        b.Record(0x400D, 1, PlusData().U32(3).F(20).F(80).F(50).F(20).F(80).F(80));
+        b.EndOfFile().Flush(emf);
+        const Picture p = Play(emf.Finish());
+        SCOPED_TRACE(join);
+        EXPECT_EQ(p.At(50, 19), 0xFF0000u);
+        EXPECT_EQ(p.At(50, 13), join == 0 ? 0xFF0000u : 0xFFFFFFu);
+        EXPECT_EQ(p.At(50, 9), 0xFFFFFFu);
+        EXPECT_EQ(p.At(46, 12), 0xFFFFFFu); // cut square across, not to a point
+    }
+}
+
 // An inset pen keeps a rectangle's outline inside the rectangle.
 TEST(EmfPlusPens, InsetPensDrawInsideClosedFigures) {
     for (int32_t alignment : {0, 1}) {
