@@ -2,6 +2,8 @@
 // custom line caps, alignment and joins.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "platform/emfplus/emfplus.h"
@@ -22,13 +24,24 @@ std::string Row(const Picture& p, int y, int x0, int x1) {
     return s;
 }
 
+// With QM_EMFPLUS_SEEDS set, the records built so far become a seed of the EMF+ fuzz target.
+void WriteSeed(const PlusBuilder& b, const char* seed) {
+    if (const char* dir = std::getenv("QM_EMFPLUS_SEEDS"); dir && seed)
+        std::ofstream(std::string(dir) + "/" + seed, std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.Records().data()),
+                   std::streamsize(b.Records().size()));
+}
+
 // A horizontal line in pixels at the given page scale, drawn with the pen in slot 1.
-Picture PlayLine(PlusBuilder& b, float scale, float x0, float y, float x1, bool smooth = false) {
+Picture PlayLine(PlusBuilder& b, float scale, float x0, float y, float x1,
+                 const char* seed = nullptr) {
     EmfBuilder emf;
     b.PageTransform(2, scale);
-    b.AntiAlias(smooth);
+    b.AntiAlias(false);
     b.Record(0x400D, 1, PlusData().U32(2).F(x0).F(y).F(x1).F(y));
-    b.EndOfFile().Flush(emf);
+    b.EndOfFile();
+    WriteSeed(b, seed);
+    b.Flush(emf);
     return Play(emf.Finish());
 }
 
@@ -39,7 +52,8 @@ TEST(EmfPlusPens, UnsmoothedDashDotKeepsItsGapsAtAScaleAHairOverOne) {
         for (int32_t join : {0, 1, 2}) {
             PlusBuilder b;
             b.SolidPen(1, kRed, 1.0f, 0xA8, PlusData().I32(join).I32(3).F(0));
-            const Picture p = PlayLine(b, scale, 10, 50, 94);
+            const Picture p =
+                PlayLine(b, scale, 10, 50, 94, join == 1 ? "pen_dash_dot_scale" : nullptr);
             SCOPED_TRACE(::testing::Message() << "scale " << scale << " join " << join);
             EXPECT_EQ(Row(p, 50, 8, 34), "..###.#.###.#.###.#.###.#.");
             EXPECT_EQ(Row(p, 50, 82, 96), "###.#.###.#...");
@@ -83,7 +97,7 @@ TEST(EmfPlusPens, CompoundLineDrawsItsBandsAcrossTheWidth) {
     PlusData compound;
     compound.U32(4).F(0).F(1.0f / 3).F(2.0f / 3).F(1);
     b.SolidPen(1, kRed, 9.0f, 0x400, compound);
-    const Picture p = PlayLine(b, 1.0f, 10, 50, 80);
+    const Picture p = PlayLine(b, 1.0f, 10, 50, 80, "pen_compound");
     std::string column;
     for (int y = 44; y < 57; ++y)
         column += p.At(40, y) == 0xFF0000u ? '#' : '.';
@@ -109,7 +123,8 @@ TEST(EmfPlusPens, CustomCapFiguresSitAtTheEndsAlongTheLine) {
             PlusBuilder b;
             b.SolidPen(1, kRed, 4.0f, atEnd ? 0x1000 : 0x800, FigureCap(triangle, inset));
             // The line runs from 20 to 60; the capped end is at 60 (mirrored when at the start).
-            const Picture p = atEnd ? PlayLine(b, 1.0f, 20, 50, 60) : PlayLine(b, 1.0f, 60, 50, 20);
+            const Picture p = atEnd ? PlayLine(b, 1.0f, 20, 50, 60, "pen_figure_cap")
+                                    : PlayLine(b, 1.0f, 60, 50, 20);
             SCOPED_TRACE(::testing::Message() << "at end " << atEnd << " inset " << inset);
             EXPECT_EQ(p.At(40, 48), 0xFF0000u); // the line
             EXPECT_EQ(p.At(61, 47), 0xFF0000u); // the triangle's base, wider than the line
@@ -129,7 +144,7 @@ TEST(EmfPlusPens, DashCapsAndLineCapsGoToTheirOwnEnds) {
     PlusBuilder b;
     // end cap round, line style dash, dash cap round
     b.SolidPen(1, kRed, 6.0f, 0x04 | 0x20 | 0x40, PlusData().I32(2).I32(1).I32(2));
-    const Picture p = PlayLine(b, 1.0f, 20, 50, 80);
+    const Picture p = PlayLine(b, 1.0f, 20, 50, 80, "pen_dash_caps");
     EXPECT_EQ(p.At(18, 50), 0xFFFFFFu); // flat start
     EXPECT_EQ(p.At(20, 50), 0xFF0000u);
     // The first dash runs from 20 to 38, rounded at its end: full width until 35.
@@ -149,7 +164,7 @@ TEST(EmfPlusPens, DashCapsAndLineCapsGoToTheirOwnEnds) {
 TEST(EmfPlusPens, AnchorCapsAreFiguresWiderThanTheLine) {
     PlusBuilder b;
     b.SolidPen(1, kRed, 6.0f, 0x06, PlusData().I32(0x13).I32(0x14));
-    const Picture p = PlayLine(b, 1.0f, 20, 50, 80);
+    const Picture p = PlayLine(b, 1.0f, 20, 50, 80, "pen_anchor_caps");
     EXPECT_EQ(p.At(50, 47), 0xFF0000u); // the line, six wide
     EXPECT_EQ(p.At(50, 45), 0xFFFFFFu);
     EXPECT_EQ(p.At(20, 45), 0xFF0000u); // the diamond
@@ -171,7 +186,9 @@ TEST(EmfPlusPens, MitresBeyondTheLimitAreCutOffOrBevelled) {
         b.PageTransform(2, 1.0f);
         b.SolidPen(1, kRed, 10.0f, 0x18, PlusData().I32(join).F(2));
         b.Record(0x400D, 1, PlusData().U32(3).F(20).F(80).F(50).F(20).F(80).F(80));
-        b.EndOfFile().Flush(emf);
+        b.EndOfFile();
+        WriteSeed(b, join == 0 ? "pen_miter_clipped" : nullptr);
+        b.Flush(emf);
         const Picture p = Play(emf.Finish());
         SCOPED_TRACE(join);
         EXPECT_EQ(p.At(50, 19), 0xFF0000u);
@@ -189,7 +206,9 @@ TEST(EmfPlusPens, InsetPensDrawInsideClosedFigures) {
         b.PageTransform(2, 1.0f);
         b.SolidPen(1, kRed, 6.0f, 0x200, PlusData().I32(alignment));
         b.Record(0x400B, 1, PlusData().U32(1).Rect(20, 20, 40, 40)); // DrawRects
-        b.EndOfFile().Flush(emf);
+        b.EndOfFile();
+        WriteSeed(b, alignment ? "pen_inset" : nullptr);
+        b.Flush(emf);
         const Picture p = Play(emf.Finish());
         SCOPED_TRACE(alignment);
         EXPECT_EQ(p.At(18, 40), alignment ? 0xFFFFFFu : 0xFF0000u);
