@@ -223,18 +223,19 @@ bool Translator::PlayObject(uint16_t function, const Params& p) {
     case META_CREATEREGION:
         CreateRegion(p);
         return true;
-    case META_DIBCREATEPATTERNBRUSH: {
-        const auto dib = p.From(2);
-        const uint32_t cbBmi = p.W(0) == 3 ? 0 : DibInfoSize(dib, p.W(1));
-        const int slot = NewSlot(cbBmi ? Kind::Brush : Kind::Placeholder);
-        if (slot < 0 || !cbBmi)
-            return true;
-        m_out.Begin(94).I32(slot + 1).U32(p.W(1)).U32(32).U32(cbBmi).U32(32 + cbBmi);
-        m_out.U32(uint32_t(dib.size() - cbBmi)).Bytes(dib).End();
+    case META_DIBCREATEPATTERNBRUSH:
+        // Style, usage, then a packed bitmap (some writers put an old bitmap there for the
+        // pattern style, whose colours are always RGB).
+        if (p.W(0) == 3 && !DibInfoSize(p.From(2), 0))
+            PatternBrush(DibFromBitmap16(p.From(2), 10), 0);
+        else
+            PatternBrush(p.From(2), p.W(0) == 3 ? 0 : p.W(1));
         return true;
-    }
-    case META_CREATEPALETTE:
     case META_CREATEPATTERNBRUSH:
+        // An old bitmap's header with its 32-bit bits pointer, 18 bytes reserved, the bits.
+        PatternBrush(DibFromBitmap16(p.From(0), 32), 0);
+        return true;
+    case META_CREATEPALETTE:
         NewSlot(Kind::Placeholder);
         return true;
     case META_SELECTOBJECT:
@@ -259,6 +260,15 @@ bool Translator::PlayObject(uint16_t function, const Params& p) {
     default:
         return false;
     }
+}
+
+void Translator::PatternBrush(std::span<const uint8_t> dib, uint32_t usage) {
+    const uint32_t cbBmi = DibInfoSize(dib, usage);
+    const int slot = NewSlot(cbBmi ? Kind::Brush : Kind::Placeholder);
+    if (slot < 0 || !cbBmi)
+        return;
+    m_out.Begin(94).I32(slot + 1).U32(usage).U32(32).U32(cbBmi).U32(32 + cbBmi);
+    m_out.U32(uint32_t(dib.size() - cbBmi)).Bytes(dib).End();
 }
 
 int Translator::NewSlot(Kind kind) {

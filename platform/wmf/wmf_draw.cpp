@@ -53,6 +53,32 @@ uint32_t DibInfoSize(std::span<const uint8_t> dib, uint32_t usage) {
     return size < dib.size() ? uint32_t(size) : 0;
 }
 
+std::vector<uint8_t> DibFromBitmap16(std::span<const uint8_t> bitmap, size_t bitsOffset) {
+    if (bitmap.size() < 10)
+        return {};
+    auto u16 = [&](size_t at) { return uint32_t(bitmap[at] | (bitmap[at + 1] << 8)); };
+    const int32_t width = int16_t(u16(2)), height = int16_t(u16(4));
+    const uint32_t rowBytes = u16(6), planes = bitmap[8], bits = bitmap[9];
+    if (width <= 0 || height <= 0 || planes != 1 || (bits != 1 && bits != 24 && bits != 32) ||
+        rowBytes < (uint32_t(width) * bits + 7) / 8 || bitsOffset > bitmap.size() ||
+        uint64_t(rowBytes) * uint64_t(height) > bitmap.size() - bitsOffset)
+        return {};
+    const uint32_t stride = ((uint32_t(width) * bits + 31) / 32) * 4;
+    const uint32_t table = bits == 1 ? 8 : 0;
+    std::vector<uint8_t> dib(40 + table + size_t(stride) * size_t(height), 0);
+    const int32_t header[] = {40, width, -height}; // rows top first
+    std::memcpy(dib.data(), header, sizeof header);
+    dib[12] = 1;
+    dib[14] = uint8_t(bits);
+    if (bits == 1)
+        std::memset(dib.data() + 44, 0xFF, 3); // index 0 black, 1 white
+    for (int32_t y = 0; y < height; ++y)
+        std::memcpy(dib.data() + 40 + table + size_t(y) * stride,
+                    bitmap.data() + bitsOffset + size_t(y) * rowBytes,
+                    std::min<size_t>(rowBytes, stride));
+    return dib;
+}
+
 bool Translator::PlayDrawing(uint16_t function, const Params& p) {
     switch (function) {
     case META_MOVETO:
@@ -127,27 +153,35 @@ bool Translator::PlayBitmap(uint16_t function, const Params& p) {
         PatBlt(p.S(5), p.S(4), p.S(3), p.S(2), p.L(0));
         return true;
     case META_BITBLT:
-    case META_DIBBITBLT:
+    case META_DIBBITBLT: {
         // Raster operation, source y and x, (reserved,) height, width, destination y and x.
-        if (HasNoBitmap(function, p))
+        if (HasNoBitmap(function, p)) {
             PatBlt(p.S(8), p.S(7), p.S(6), p.S(5), p.L(0));
-        else if (function == META_DIBBITBLT)
-            StretchDib(p, 8, p.S(7), p.S(6), p.S(5), p.S(4), p.S(3), p.S(2), p.S(5), p.S(4), 0,
-                       p.L(0));
+            return true;
+        }
+        const std::vector<uint8_t> old =
+            function == META_BITBLT ? DibFromBitmap16(p.From(8), 10) : std::vector<uint8_t>();
+        StretchDib(function == META_BITBLT ? std::span<const uint8_t>(old) : p.From(8), p.S(7),
+                   p.S(6), p.S(5), p.S(4), p.S(3), p.S(2), p.S(5), p.S(4), 0, p.L(0));
         return true;
+    }
     case META_STRETCHBLT:
-    case META_DIBSTRETCHBLT:
+    case META_DIBSTRETCHBLT: {
         // Raster operation, source height, width, y and x, (reserved,) destination height,
         // width, y and x.
-        if (HasNoBitmap(function, p))
+        if (HasNoBitmap(function, p)) {
             PatBlt(p.S(10), p.S(9), p.S(8), p.S(7), p.L(0));
-        else if (function == META_DIBSTRETCHBLT)
-            StretchDib(p, 10, p.S(9), p.S(8), p.S(7), p.S(6), p.S(5), p.S(4), p.S(3), p.S(2), 0,
-                       p.L(0));
+            return true;
+        }
+        const std::vector<uint8_t> old =
+            function == META_STRETCHBLT ? DibFromBitmap16(p.From(10), 10) : std::vector<uint8_t>();
+        StretchDib(function == META_STRETCHBLT ? std::span<const uint8_t>(old) : p.From(10), p.S(9),
+                   p.S(8), p.S(7), p.S(6), p.S(5), p.S(4), p.S(3), p.S(2), 0, p.L(0));
         return true;
+    }
     case META_STRETCHDIB:
-        StretchDib(p, 11, p.S(10), p.S(9), p.S(8), p.S(7), p.S(6), p.S(5), p.S(4), p.S(3), p.W(2),
-                   p.L(0));
+        StretchDib(p.From(11), p.S(10), p.S(9), p.S(8), p.S(7), p.S(6), p.S(5), p.S(4), p.S(3),
+                   p.W(2), p.L(0));
         return true;
     case META_SETDIBTODEV: {
         // Usage, scan count, first scan, source y and x, height, width, destination y and x.
@@ -253,10 +287,9 @@ void Translator::Text(int32_t x, int32_t y, uint16_t options, const Rect* rect,
     m_out.End();
 }
 
-void Translator::StretchDib(const Params& p, size_t dibWord, int32_t xDest, int32_t yDest,
+void Translator::StretchDib(std::span<const uint8_t> dib, int32_t xDest, int32_t yDest,
                             int32_t cxDest, int32_t cyDest, int32_t xSrc, int32_t ySrc,
                             int32_t cxSrc, int32_t cySrc, uint32_t usage, uint32_t rop) {
-    const auto dib = p.From(dibWord);
     const uint32_t cbBmi = DibInfoSize(dib, usage);
     if (!cbBmi)
         return;

@@ -106,6 +106,11 @@ enum Function : uint16_t {
 /// palette indices); 0 when the header is invalid or the bitmap has no bits after them.
 uint32_t DibInfoSize(std::span<const uint8_t> dib, uint32_t usage);
 
+/// A device-dependent bitmap of the oldest metafiles (type, width, height, bytes a row,
+/// planes, bits a pixel, then the rows at bitsOffset, top row first) as a packed bitmap:
+/// 1 bit a pixel black and white, 24 or 32 bits a pixel. Empty for other kinds or short data.
+std::vector<uint8_t> DibFromBitmap16(std::span<const uint8_t> bitmap, size_t bitsOffset);
+
 class Translator {
 public:
     /// records: the records after the metafile header.
@@ -161,10 +166,11 @@ private:
     void PolyPolygon(const Params& p);
     void Text(int32_t x, int32_t y, uint16_t options, const Rect* rect,
               std::span<const uint8_t> text, const Params& p, size_t dxWord);
-    void StretchDib(const Params& p, size_t dibWord, int32_t xDest, int32_t yDest, int32_t cxDest,
+    void StretchDib(std::span<const uint8_t> dib, int32_t xDest, int32_t yDest, int32_t cxDest,
                     int32_t cyDest, int32_t xSrc, int32_t ySrc, int32_t cxSrc, int32_t cySrc,
                     uint32_t usage, uint32_t rop);
     void PatBlt(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rop);
+    void PatternBrush(std::span<const uint8_t> dib, uint32_t usage);
 
     std::span<const uint8_t> m_records;
     size_t m_maxBytes;

@@ -221,6 +221,29 @@ TEST(Wmf, BitmapsAndPatternFills) {
     EXPECT_EQ(p.At(80, 60), 0xFFFFFFu);
 }
 
+TEST(Wmf, OldDeviceDependentBitmapsAndPatterns) {
+    WmfBuilder b;
+    b.Window(0, 0, 100, 100).Pen(0, 1, 5).Select(0);
+    // STRETCHBLT of a 24-bit 2 x 1 bitmap (6 bytes a row: red, blue) onto (0, 0)-(100, 50).
+    b.Record(0x0B23, {0x0020, 0x00CC, 1, 2, 0, 0, 50, 100, 0, 0, //
+                      0, 2, 1, 6, 1 | (24 << 8), 0, 0xFFFF, 0});
+    // An 8 x 8 black and white pattern: top half white, bottom half black.
+    std::vector<uint16_t> w = {0, 8, 8, 2, 1 | (1 << 8), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    for (int y = 0; y < 8; ++y)
+        w.push_back(y < 4 ? 0xFFFF : 0);
+    b.Raw(0x01F9, w).Select(1).Rectangle(0, 60, 101, 101);
+    const Picture p = PlayWmf(b.Finish(), "old_bitmaps");
+    EXPECT_EQ(p.At(20, 20), 0xFF0000u);
+    EXPECT_EQ(p.At(80, 20), 0x0000FFu);
+    int black = 0, white = 0;
+    for (int y = 64; y < 96; ++y) {
+        black += p.At(50, y) == 0;
+        white += p.At(50, y) == 0xFFFFFFu;
+    }
+    EXPECT_EQ(black, 16);
+    EXPECT_EQ(white, 16);
+}
+
 TEST(Wmf, ClipRectanglesAndRegions) {
     WmfBuilder b;
     b.Window(0, 0, 100, 100).Pen(0, 1, 5).Select(0);
