@@ -274,6 +274,45 @@ static void gp_samples(void)
     GdipDrawLine(g, pen, 160, 20, 160, 120);
     GdipDeletePen(pen);
     gp_end(g, mf, ref);
+
+    /* gradients: linear at an angle, with a blend, with preset colours, gamma corrected,
+       flipped; a path gradient with a blend and focus scales */
+    g = gp_begin(L"gp_gradients.emf", EmfTypeEmfPlusOnly, &mf, &ref);
+    {
+        GpRectF r = {10, 10, 60, 40};
+        REAL factors[3] = {0.0f, 1.0f, 0.0f}, positions[3] = {0.0f, 0.5f, 1.0f};
+        ARGB presets[3] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
+        ARGB surround = 0xFFFF0000;
+        INT n = 1;
+        GpPointF star[5] = {{150, 100}, {190, 130}, {170, 180}, {130, 180}, {110, 130}};
+        GpPathGradient *pg;
+        GdipCreateLineBrushFromRectWithAngle(&r, 0xFFFF0000, 0xFF0000FF, 30, TRUE, WrapModeTile, &lg);
+        GdipFillRectangle(g, (GpBrush *)lg, 10, 10, 90, 60);
+        GdipDeleteBrush((GpBrush *)lg);
+        r.X = 110;
+        GdipCreateLineBrushFromRect(&r, 0xFFFF0000, 0xFF0000FF, LinearGradientModeVertical, WrapModeTile, &lg);
+        GdipSetLineBlend(lg, factors, positions, 3);
+        GdipFillRectangle(g, (GpBrush *)lg, 110, 10, 80, 60);
+        GdipDeleteBrush((GpBrush *)lg);
+        r.X = 10; r.Y = 80; r.Width = 40;
+        GdipCreateLineBrushFromRect(&r, 0xFF000000, 0xFF000000, LinearGradientModeHorizontal, WrapModeTileFlipX, &lg);
+        GdipSetLinePresetBlend(lg, presets, positions, 3);
+        GdipFillRectangle(g, (GpBrush *)lg, 10, 80, 90, 30);
+        GdipDeleteBrush((GpBrush *)lg);
+        r.Y = 120; r.Width = 90;
+        GdipCreateLineBrushFromRect(&r, 0xFF000000, 0xFFFFFFFF, LinearGradientModeHorizontal, WrapModeTile, &lg);
+        GdipSetLineGammaCorrection(lg, TRUE);
+        GdipFillRectangle(g, (GpBrush *)lg, 10, 120, 90, 30);
+        GdipDeleteBrush((GpBrush *)lg);
+        GdipCreatePathGradient(star, 5, WrapModeClamp, &pg);
+        GdipSetPathGradientCenterColor(pg, 0xFF0000FF);
+        GdipSetPathGradientSurroundColorsWithCount(pg, &surround, &n);
+        GdipSetPathGradientBlend(pg, factors, positions, 3);
+        GdipSetPathGradientFocusScales(pg, 0.3f, 0.3f);
+        GdipFillRectangle(g, (GpBrush *)pg, 110, 100, 80, 80);
+        GdipDeleteBrush((GpBrush *)pg);
+    }
+    gp_end(g, mf, ref);
 }
 
 static int gp_play(const wchar_t *in, const wchar_t *out)
