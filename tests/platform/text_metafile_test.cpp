@@ -213,6 +213,23 @@ TEST(TextMetafile, DoubleByteCharacterAdvancesByTheEntriesOfBothBytes) {
     EXPECT_NE(fromBytes.mask, InkOf(PlayText(wide)).mask);
 }
 
+// Terminal's look-alike sizes come from files of their own: each height takes its cell, and
+// the glyphs are raster glyphs (no grey pixels).
+TEST(TextMetafile, TerminalTakesTheCellOfItsHeight) {
+    if (!fonts::MatchFont("Terminal", 400, false).bitmap)
+        GTEST_SKIP() << "xfonts-base not installed";
+    for (auto [height, advance] : {std::pair{12, 8}, std::pair{18, 9}}) {
+        SCOPED_TRACE(height);
+        const Ink one = InkOf(PlayText({u"Terminal", u"H", height, 0, kTaBaseline, 0, 255}));
+        const Picture two = PlayText({u"Terminal", u"HH", height, 0, kTaBaseline, 0, 255});
+        const Ink both = InkOf(two);
+        ASSERT_GT(one.count, 10);
+        EXPECT_EQ(both.right - one.right, advance);
+        for (uint32_t pixel : two.pixels)
+            ASSERT_TRUE((pixel & 0xFFFFFF) == 0 || (pixel & 0xFFFFFF) == 0xFFFFFF);
+    }
+}
+
 // Text turned by 90 degrees runs up the page. The alignment names the point of the turned
 // string that lands on the reference point: along the string its start, centre or end, across
 // it its top, baseline or bottom (top facing left).
