@@ -410,13 +410,16 @@ bool ParseImage(Reader& r, Image& out, ParseBudget& budget) {
     if (type == 2) { // metafile
         const uint32_t metaType = r.U32();
         const uint32_t size = r.U32();
+        // Recorders count a Windows metafile's size without its placeable header, so its
+        // records run on past the size given: the object's own end bounds them.
+        const auto whole = r.Rest();
         const auto bytes = r.Bytes(size);
         if (r.Failed())
             return false;
         out.metafile = true;
         // Windows metafiles are played as the enhanced metafile they translate into.
         if (metaType == kMetafileWmf || metaType == kMetafileWmfPlaceable)
-            wmf::ConvertWmfToEmf(bytes, out.metafileBytes);
+            wmf::ConvertWmfToEmf(whole, out.metafileBytes);
         else if (metaType >= kMetafileEmf && metaType <= kMetafileEmfPlusDual)
             out.metafileBytes.assign(bytes.begin(), bytes.end());
         return true;

@@ -449,6 +449,11 @@ bool ConvertWmfToEmf(std::span<const uint8_t> data, std::vector<uint8_t>& out, s
         if (U16(data, 14) != 0)
             unitsPerInch = U16(data, 14);
         at = 22;
+        // Some recorders write the header as an aligned structure of 24 bytes: two zero bytes
+        // of padding before the metafile header.
+        if (data.size() >= 28 && U16(data, 22) == 0 && (U16(data, 24) == 1 || U16(data, 24) == 2) &&
+            U16(data, 26) == 9)
+            at = 24;
     }
     // The metafile header: type (memory or disk), its size in words (9), version, ...
     if (data.size() < at + 18 || (U16(data, at) != 1 && U16(data, at) != 2) ||

@@ -332,6 +332,23 @@ TEST(EmfPlusImage, WindowsMetafilesArePlayedWithOrWithoutPlaceableHeader) {
     }
 }
 
+TEST(EmfPlusImage, WindowsMetafilesAsRecordersWriteThem) {
+    // Real recorders pad the placeable header to 24 bytes and give the metafile's size without
+    // that header, so the last records lie past the size given.
+    wmf::testing::WmfBuilder w(0, 0, 1000, 1000, 1440);
+    w.Record(0x0103, {8}).Window(0, 0, 1000, 1000).Pen(0, 1, 5).Select(0);
+    w.Brush(0x0000FF).Select(1).Rectangle(0, 0, 500, 1000);
+    w.Brush(0xFF0000).Select(2).Rectangle(500, 500, 1000, 1000);
+    std::vector<uint8_t> bytes = w.Finish();
+    bytes.insert(bytes.begin() + 22, {0, 0});
+    const Picture p = DrawInto(
+        PlusData().U32(kImageVersion).U32(2).U32(2).U32(uint32_t(bytes.size() - 24)).Bytes(bytes),
+        "image_wmf_padded_placeable");
+    EXPECT_EQ(p.At(30, 30), 0xFF0000u);
+    EXPECT_EQ(p.At(70, 55), 0x0000FFu);
+    EXPECT_EQ(p.At(85, 55), 0xFFFFFFu);
+}
+
 TEST(EmfPlusImage, NestedMetafilesSpendTheOuterWorkBudget) {
     // A picture-wide pattern fill, drawn 200 times over the whole picture.
     wmf::testing::WmfBuilder w;
