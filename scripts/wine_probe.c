@@ -313,6 +313,54 @@ static void gp_samples(void)
         GdipDeleteBrush((GpBrush *)pg);
     }
     gp_end(g, mf, ref);
+
+    /* pen extras: a compound pen, round dash caps, an inset pen and a sharp mitred corner */
+    g = gp_begin(L"gp_pens_extra.emf", EmfTypeEmfPlusOnly, &mf, &ref);
+    GdipSetSmoothingMode(g, SmoothingModeNone);
+    {
+        REAL bands[] = {0.0f, 0.3f, 0.7f, 1.0f};
+        GpPointF zig[] = {{15, 60}, {45, 15}, {75, 60}};
+        GdipCreatePen1(0xFF0000C0, 12, UnitPixel, &pen);
+        GdipSetPenCompoundArray(pen, bands, 4);
+        GdipDrawLines(g, pen, zig, 3);
+        GdipDeletePen(pen);
+    }
+    GdipCreatePen1(0xFFC00000, 6, UnitPixel, &pen);
+    GdipSetPenDashStyle(pen, DashStyleDot);
+    GdipSetPenDashCap197819(pen, DashCapRound);
+    GdipDrawLine(g, pen, 100, 50, 190, 50);
+    GdipDeletePen(pen);
+    GdipCreatePen1(0xFF000000, 8, UnitPixel, &pen);
+    GdipSetPenMode(pen, PenAlignmentInset);
+    GdipDrawRectangle(g, pen, 20, 85, 60, 45);
+    GdipDeletePen(pen);
+    {
+        GpPointF vee[] = {{110, 140}, {135, 75}, {160, 140}};
+        GdipCreatePen1(0xFF800080, 10, UnitPixel, &pen);
+        GdipSetPenMiterLimit(pen, 2);
+        GdipDrawLines(g, pen, vee, 3);
+        GdipDeletePen(pen);
+    }
+    gp_end(g, mf, ref);
+
+    /* a custom cap made of a path (Wine's recorder writes the custom cap value without the
+     * cap, and its player then fails on the file) */
+    g = gp_begin(L"gp_pens_custom_cap.emf", EmfTypeEmfPlusOnly, &mf, &ref);
+    {
+        GpPath *capPath;
+        GpCustomLineCap *cap;
+        GpPointF tri[] = {{-1.5f, 0}, {1.5f, 0}, {0, 2.5f}};
+        GdipCreatePath(FillModeAlternate, &capPath);
+        GdipAddPathPolygon(capPath, tri, 3);
+        GdipCreateCustomLineCap(capPath, NULL, LineCapFlat, 0, &cap);
+        GdipCreatePen1(0xFF008000, 4, UnitPixel, &pen);
+        GdipSetPenCustomEndCap(pen, cap);
+        GdipDrawLine(g, pen, 100, 20, 170, 20);
+        GdipDeletePen(pen);
+        GdipDeleteCustomLineCap(cap);
+        GdipDeletePath(capPath);
+    }
+    gp_end(g, mf, ref);
 }
 
 static int gp_play(const wchar_t *in, const wchar_t *out)

@@ -2,6 +2,7 @@
 // caps, join, dashes, alignment, compound bands) and custom line caps.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "platform/emfplus/emfplus_objects.h"
 
@@ -121,6 +122,15 @@ cairo_matrix_t ReadMatrix(Reader& r) {
     return m;
 }
 
+// A pen alignment; some recorders (Wine's) store it as a float.
+int32_t Alignment(uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, 4);
+    if (bits > 0xFF && std::isfinite(f) && f >= 1 && f <= 4 && f == std::floor(f))
+        return int32_t(f);
+    return int32_t(bits);
+}
+
 // Band edges: increasing, within 0..1, an even count. Anything else draws one band.
 std::vector<double> CompoundBands(std::vector<double> values) {
     if (values.size() % 2)
@@ -168,7 +178,7 @@ bool ParsePen(Reader& r, Pen& out, ParseBudget& budget) {
             out.dashes = std::move(dashes);
     }
     if (flags & kPenNonCenter)
-        out.alignment = r.I32();
+        out.alignment = Alignment(r.U32());
     if (flags & kPenCompoundLine) {
         const uint32_t n = r.U32();
         if (!r.Fits(n, 4))

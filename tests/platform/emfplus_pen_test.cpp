@@ -200,7 +200,8 @@ TEST(EmfPlusPens, MitresBeyondTheLimitAreCutOffOrBevelled) {
 
 // An inset pen keeps a rectangle's outline inside the rectangle.
 TEST(EmfPlusPens, InsetPensDrawInsideClosedFigures) {
-    for (int32_t alignment : {0, 1}) {
+    // Wine's recorder writes the alignment as a float (1.0f).
+    for (int32_t alignment : {0, 1, 0x3F800000}) {
         EmfBuilder emf;
         PlusBuilder b;
         b.PageTransform(2, 1.0f);
