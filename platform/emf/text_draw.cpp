@@ -123,16 +123,15 @@ bool Realise(const TextRequest& req, const Linear& logical, Realised& out) {
     int avgWidth = match.windowsAvgCharWidth ? match.windowsAvgCharWidth * m.unitsPerEm / 2048
                                              : m.avgCharWidth;
     if (f.width != 0 && avgWidth > 0) {
-        // Fonts are realised in whole device pixels: the asked width and the face's
-        // average width at this size are both rounded before they give the stretch.
+        // Fonts are realised in whole device pixels: the face's average width at this size
+        // is rounded, and the asked width is cut to whole pixels as the height was.
         double avgDev = std::max(1.0, std::round(double(avgWidth) * out.ppem / m.unitsPerEm));
         // Outside the advanced graphics mode only the height follows the mapping: the
-        // width is scaled as the height was, whatever the horizontal scale.
-        double widthScale = sx;
-        if (!req.advancedMode && f.height != 0)
-            widthScale = out.ppem / (f.height < 0 ? -double(f.height) : f.height * cellToEm);
-        double widthDev = std::max(1.0, std::round(std::abs(double(f.width)) * widthScale));
-        out.xScale = std::clamp(widthDev / avgDev, 0.01, 100.0);
+        // width is scaled by the vertical scale, whatever the horizontal one.
+        double widthDev = req.advancedMode
+                              ? std::round(std::abs(double(f.width)) * sx)
+                              : std::floor(std::min(std::abs(double(f.width)) * sy, 1e9) + 1e-7);
+        out.xScale = std::clamp(std::max(widthDev, 1.0) / avgDev, 0.01, 100.0);
     }
     double em = out.ppem;
     if (req.advancedMode) {

@@ -1,7 +1,13 @@
 #include "platform/emf/text_glyphs.h"
 
+#include "platform/fonts/freetype_library.h"
+
+#include <cairo-ft.h>
+#include FT_OUTLINE_H
+
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 
 namespace qm::emf::detail {
@@ -232,6 +238,152 @@ void DrawBitmapGlyphs(cairo_t* cr, std::vector<Glyph>& glyphs,
     }
 }
 
+// A glyph hinted for a one-bit target at the font's pixel size, its hinted outline then
+// carried through the rest of the glyph matrix (stretch, turn) and filled one bit deep.
+// Its box is the transformed hinted box widened to whole pixels.
+struct MonoGlyph {
+    int left = 0, top = 0, width = 0, height = 0; // pixels from the glyph origin, y down
+    std::vector<uint8_t> coverage;                // 0 or 255, rows of width
+};
+
+bool RenderMonoGlyph(FT_Face face, uint32_t index, const FT_Matrix& m, bool identity,
+                     MonoGlyph& out) {
+    // Hinted in both directions for a one-bit target; a glyph whose instructions fail is
+    // loaded unhinted instead.
+    const FT_Int32 flags =
+        FT_LOAD_TARGET_MONO | FT_LOAD_NO_BITMAP | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH;
+    if (FT_Load_Glyph(face, index, flags | FT_LOAD_PEDANTIC) != 0 &&
+        FT_Load_Glyph(face, index, flags | FT_LOAD_NO_HINTING) != 0)
+        return false;
+    FT_GlyphSlot slot = face->glyph;
+    if (slot->format != FT_GLYPH_FORMAT_OUTLINE)
+        return false;
+    const FT_Glyph_Metrics& gm = slot->metrics;
+    FT_Pos xMin, xMax, yMin, yMax;
+    if (identity) {
+        xMin = gm.horiBearingX, xMax = gm.horiBearingX + gm.width;
+        yMax = gm.horiBearingY, yMin = gm.horiBearingY - gm.height;
+    } else {
+        xMin = yMin = LONG_MAX, xMax = yMax = LONG_MIN;
+        for (int i = 0; i < 4; ++i) {
+            FT_Vector v = {gm.horiBearingX + (i & 1) * gm.width,
+                           gm.horiBearingY - (i >> 1) * gm.height};
+            FT_Vector_Transform(&v, &m);
+            xMin = std::min(xMin, v.x), xMax = std::max(xMax, v.x);
+            yMin = std::min(yMin, v.y), yMax = std::max(yMax, v.y);
+        }
+        FT_Outline_Transform(&slot->outline, &m);
+    }
+    xMin &= -64, yMin &= -64, xMax = (xMax + 63) & -64, yMax = (yMax + 63) & -64;
+    const FT_Pos w = (xMax - xMin) >> 6, h = (yMax - yMin) >> 6;
+    if (w <= 0 || h <= 0 || w > 4096 || h > 4096)
+        return false;
+    const int pitch = static_cast<int>((w + 31) >> 5) << 2;
+    std::vector<unsigned char> bits(size_t(pitch) * h, 0);
+    FT_Bitmap bm{};
+    bm.width = static_cast<unsigned>(w);
+    bm.rows = static_cast<unsigned>(h);
+    bm.pitch = pitch;
+    bm.pixel_mode = FT_PIXEL_MODE_MONO;
+    bm.num_grays = 2;
+    bm.buffer = bits.data();
+    FT_Outline_Translate(&slot->outline, -xMin, -yMin);
+    if (FT_Outline_Get_Bitmap(fonts::FreeTypeLibrary(), &slot->outline, &bm) != 0)
+        return false;
+    out.left = static_cast<int>(xMin >> 6);
+    out.top = static_cast<int>(-(yMax >> 6));
+    out.width = static_cast<int>(w);
+    out.height = static_cast<int>(h);
+    out.coverage.assign(size_t(w) * h, 0);
+    for (FT_Pos y = 0; y < h; ++y)
+        for (FT_Pos x = 0; x < w; ++x)
+            if ((bits[size_t(y) * pitch + (x >> 3)] >> (7 - (x & 7))) & 1)
+                out.coverage[size_t(y) * w + x] = 255;
+    return true;
+}
+
+// Draws a run of glyphs of one face as one-bit raster text; false when the face cannot be
+// drawn this way (cairo draws it then).
+bool DrawMonoRun(cairo_t* cr, const FontFace* face, const Realised& r, const cairo_glyph_t* placed,
+                 int count) {
+    if (r.ppem < 1 || cairo_ft_font_face_get_synthesize(face->CairoFace()) != 0)
+        return false;
+    const double p = r.ppem;
+    cairo_scaled_font_t* font = MakeScaledFont(face, Linear{p, 0, 0, p}, false, false);
+    if (!font)
+        return false;
+    auto fx = [](double v) { return static_cast<FT_Fixed>(std::lround(v * 65536)); };
+    const FT_Matrix m = {fx(r.glyph.a / p), fx(-r.glyph.c / p), fx(-r.glyph.b / p),
+                         fx(r.glyph.d / p)};
+    const bool identity = m.xx == 0x10000 && m.yy == 0x10000 && m.xy == 0 && m.yx == 0;
+    std::vector<MonoGlyph> rendered(count);
+    std::vector<long> ox(count), oy(count);
+    long l = LONG_MAX, t = LONG_MAX, rr = LONG_MIN, b = LONG_MIN;
+    bool ok = false;
+    if (FT_Face ft = cairo_ft_scaled_font_lock_face(font)) {
+        ok = true;
+        for (int i = 0; i < count; ++i) {
+            if (!std::isfinite(placed[i].x) || !std::isfinite(placed[i].y) ||
+                std::abs(placed[i].x) > 1e7 || std::abs(placed[i].y) > 1e7 ||
+                !RenderMonoGlyph(ft, static_cast<uint32_t>(placed[i].index), m, identity,
+                                 rendered[i]))
+                continue;
+            ox[i] = std::lround(placed[i].x) + rendered[i].left;
+            oy[i] = std::lround(placed[i].y) + rendered[i].top;
+            l = std::min(l, ox[i]), t = std::min(t, oy[i]);
+            rr = std::max(rr, ox[i] + rendered[i].width);
+            b = std::max(b, oy[i] + rendered[i].height);
+        }
+        cairo_ft_scaled_font_unlock_face(font);
+    }
+    cairo_scaled_font_destroy(font);
+    if (!ok)
+        return false;
+    double cx1, cy1, cx2, cy2;
+    cairo_clip_extents(cr, &cx1, &cy1, &cx2, &cy2);
+    const long clipL = long(std::floor(cx1)), clipT = long(std::floor(cy1));
+    const long clipR = long(std::ceil(cx2)), clipB = long(std::ceil(cy2));
+    // Glyphs [first, last) go through one mask, cut to the clip.
+    auto paint = [&](int first, int last, long l, long t, long r, long b) {
+        l = std::max(l, clipL), t = std::max(t, clipT), r = std::min(r, clipR),
+        b = std::min(b, clipB);
+        if (l >= r || t >= b)
+            return;
+        const int w = static_cast<int>(r - l), h = static_cast<int>(b - t);
+        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+        uint8_t* data = cairo_image_surface_get_data(mask);
+        if (cairo_surface_status(mask) == CAIRO_STATUS_SUCCESS && data) {
+            cairo_surface_flush(mask);
+            const int stride = cairo_image_surface_get_stride(mask);
+            for (int i = first; i < last; ++i) {
+                const MonoGlyph& g = rendered[i];
+                for (int y = 0; y < g.height; ++y) {
+                    const long dy = oy[i] + y - t;
+                    for (int x = 0; dy >= 0 && dy < h && x < g.width; ++x) {
+                        const long dx = ox[i] + x - l;
+                        if (dx >= 0 && dx < w && g.coverage[size_t(y) * g.width + x])
+                            data[dy * stride + dx] = 255;
+                    }
+                }
+            }
+            cairo_surface_mark_dirty(mask);
+            cairo_mask_surface(cr, mask, double(l), double(t));
+        }
+        cairo_surface_destroy(mask);
+    };
+    // A string spread over a large area (turned across a big picture) goes glyph by glyph.
+    const double area = double(std::min(rr, clipR) - std::max(l, clipL)) *
+                        double(std::min(b, clipB) - std::max(t, clipT));
+    if (area <= double(1 << 22)) {
+        paint(0, count, l, t, rr, b);
+        return true;
+    }
+    for (int i = 0; i < count; ++i)
+        if (rendered[i].width > 0)
+            paint(i, i + 1, ox[i], oy[i], ox[i] + rendered[i].width, oy[i] + rendered[i].height);
+    return true;
+}
+
 void DrawGlyphRuns(cairo_t* cr, const std::vector<Glyph>& allGlyphs,
                    const std::vector<cairo_glyph_t>& placed, const Realised& r, bool antialias,
                    uint32_t textColor) {
@@ -248,10 +400,21 @@ void DrawGlyphRuns(cairo_t* cr, const std::vector<Glyph>& allGlyphs,
             DrawSmoothGlyphs(cr, glyphs, placed, r, textColor);
             return;
         }
-        ForEachRun(glyphs, r, false, [&](cairo_scaled_font_t* font, size_t first, int count) {
-            cairo_set_scaled_font(cr, font);
-            cairo_show_glyphs(cr, placed.data() + first, count);
-        });
+        for (size_t start = 0; start < glyphs.size();) {
+            size_t end = start + 1;
+            while (end < glyphs.size() && glyphs[end].face == glyphs[start].face)
+                ++end;
+            const int count = static_cast<int>(end - start);
+            if (glyphs[start].face &&
+                !DrawMonoRun(cr, glyphs[start].face, r, &placed[start], count))
+                if (cairo_scaled_font_t* font =
+                        MakeScaledFont(glyphs[start].face, r.glyph, false, false)) {
+                    cairo_set_scaled_font(cr, font);
+                    cairo_show_glyphs(cr, &placed[start], count);
+                    cairo_scaled_font_destroy(font);
+                }
+            start = end;
+        }
         return;
     }
     cairo_set_antialias(cr, antialias ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
