@@ -249,13 +249,31 @@ struct MonoGlyph {
 bool RenderMonoGlyph(FT_Face face, uint32_t index, const FT_Matrix& m, bool identity,
                      MonoGlyph& out) {
     // Hinted in both directions for a one-bit target; a glyph whose instructions fail is
-    // loaded unhinted instead.
-    const FT_Int32 flags =
-        FT_LOAD_TARGET_MONO | FT_LOAD_NO_BITMAP | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH;
+    // loaded unhinted instead. The face's own bitmaps serve upright, unstretched glyphs.
+    const FT_Int32 flags = FT_LOAD_TARGET_MONO | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH |
+                           (identity ? 0 : FT_LOAD_NO_BITMAP);
     if (FT_Load_Glyph(face, index, flags | FT_LOAD_PEDANTIC) != 0 &&
         FT_Load_Glyph(face, index, flags | FT_LOAD_NO_HINTING) != 0)
         return false;
     FT_GlyphSlot slot = face->glyph;
+    if (slot->format == FT_GLYPH_FORMAT_BITMAP) {
+        const FT_Bitmap& bm = slot->bitmap;
+        if (bm.pixel_mode != FT_PIXEL_MODE_MONO && bm.pixel_mode != FT_PIXEL_MODE_GRAY)
+            return false;
+        out.left = slot->bitmap_left;
+        out.top = -slot->bitmap_top;
+        out.width = static_cast<int>(bm.width);
+        out.height = static_cast<int>(bm.rows);
+        out.coverage.assign(size_t(out.width) * out.height, 0);
+        for (int y = 0; y < out.height; ++y) {
+            const unsigned char* row = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
+            for (int x = 0; x < out.width; ++x)
+                if (bm.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1
+                                                        : row[x] >= 128)
+                    out.coverage[size_t(y) * out.width + x] = 255;
+        }
+        return true;
+    }
     if (slot->format != FT_GLYPH_FORMAT_OUTLINE)
         return false;
     const FT_Glyph_Metrics& gm = slot->metrics;
