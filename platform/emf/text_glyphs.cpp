@@ -1,9 +1,6 @@
 #include "platform/emf/text_glyphs.h"
 
-#include "platform/fonts/freetype_library.h"
-
 #include <cairo-ft.h>
-#include FT_OUTLINE_H
 
 #include <algorithm>
 #include <array>
@@ -238,133 +235,45 @@ void DrawBitmapGlyphs(cairo_t* cr, std::vector<Glyph>& glyphs,
     }
 }
 
-// A glyph hinted for a one-bit target at the font's pixel size, its hinted outline then
-// carried through the rest of the glyph matrix (stretch, turn) and filled one bit deep.
-// Its box is the transformed hinted box widened to whole pixels.
-struct MonoGlyph {
-    int left = 0, top = 0, width = 0, height = 0; // pixels from the glyph origin, y down
-    std::vector<uint8_t> coverage;                // 0 or 255, rows of width
-};
-
-bool RenderMonoGlyph(FT_Face face, uint32_t index, const FT_Matrix& m, bool identity,
-                     MonoGlyph& out) {
-    // Hinted in both directions for a one-bit target; a glyph whose instructions fail is
-    // loaded unhinted instead. The face's own bitmaps serve upright, unstretched glyphs.
-    const FT_Int32 flags = FT_LOAD_TARGET_MONO | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH |
-                           (identity ? 0 : FT_LOAD_NO_BITMAP);
-    if (FT_Load_Glyph(face, index, flags | FT_LOAD_PEDANTIC) != 0 &&
-        FT_Load_Glyph(face, index, flags | FT_LOAD_NO_HINTING) != 0)
-        return false;
-    FT_GlyphSlot slot = face->glyph;
-    if (slot->format == FT_GLYPH_FORMAT_BITMAP) {
-        const FT_Bitmap& bm = slot->bitmap;
-        if (bm.pixel_mode != FT_PIXEL_MODE_MONO && bm.pixel_mode != FT_PIXEL_MODE_GRAY)
-            return false;
-        out.left = slot->bitmap_left;
-        out.top = -slot->bitmap_top;
-        out.width = static_cast<int>(bm.width);
-        out.height = static_cast<int>(bm.rows);
-        out.coverage.assign(size_t(out.width) * out.height, 0);
-        for (int y = 0; y < out.height; ++y) {
-            const unsigned char* row = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
-            for (int x = 0; x < out.width; ++x)
-                if (bm.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1
-                                                        : row[x] >= 128)
-                    out.coverage[size_t(y) * out.width + x] = 255;
-        }
-        return true;
-    }
-    if (slot->format != FT_GLYPH_FORMAT_OUTLINE)
-        return false;
-    const FT_Glyph_Metrics& gm = slot->metrics;
-    FT_Pos xMin, xMax, yMin, yMax;
-    if (identity) {
-        xMin = gm.horiBearingX, xMax = gm.horiBearingX + gm.width;
-        yMax = gm.horiBearingY, yMin = gm.horiBearingY - gm.height;
-    } else {
-        xMin = yMin = LONG_MAX, xMax = yMax = LONG_MIN;
-        for (int i = 0; i < 4; ++i) {
-            FT_Vector v = {gm.horiBearingX + (i & 1) * gm.width,
-                           gm.horiBearingY - (i >> 1) * gm.height};
-            FT_Vector_Transform(&v, &m);
-            xMin = std::min(xMin, v.x), xMax = std::max(xMax, v.x);
-            yMin = std::min(yMin, v.y), yMax = std::max(yMax, v.y);
-        }
-        FT_Outline_Transform(&slot->outline, &m);
-    }
-    xMin &= -64, yMin &= -64, xMax = (xMax + 63) & -64, yMax = (yMax + 63) & -64;
-    const FT_Pos w = (xMax - xMin) >> 6, h = (yMax - yMin) >> 6;
-    if (w <= 0 || h <= 0 || w > 4096 || h > 4096)
-        return false;
-    const int pitch = static_cast<int>((w + 31) >> 5) << 2;
-    std::vector<unsigned char> bits(size_t(pitch) * h, 0);
-    FT_Bitmap bm{};
-    bm.width = static_cast<unsigned>(w);
-    bm.rows = static_cast<unsigned>(h);
-    bm.pitch = pitch;
-    bm.pixel_mode = FT_PIXEL_MODE_MONO;
-    bm.num_grays = 2;
-    bm.buffer = bits.data();
-    FT_Outline_Translate(&slot->outline, -xMin, -yMin);
-    if (FT_Outline_Get_Bitmap(fonts::FreeTypeLibrary(), &slot->outline, &bm) != 0)
-        return false;
-    out.left = static_cast<int>(xMin >> 6);
-    out.top = static_cast<int>(-(yMax >> 6));
-    out.width = static_cast<int>(w);
-    out.height = static_cast<int>(h);
-    out.coverage.assign(size_t(w) * h, 0);
-    for (FT_Pos y = 0; y < h; ++y)
-        for (FT_Pos x = 0; x < w; ++x)
-            if ((bits[size_t(y) * pitch + (x >> 3)] >> (7 - (x & 7))) & 1)
-                out.coverage[size_t(y) * w + x] = 255;
-    return true;
-}
-
 // Draws a run of glyphs of one face as one-bit raster text; false when the face cannot be
 // drawn this way (cairo draws it then).
 bool DrawMonoRun(cairo_t* cr, const FontFace* face, const Realised& r, const cairo_glyph_t* placed,
                  int count) {
+    // Synthetic bold and slant are cairo's to draw.
     if (r.ppem < 1 || cairo_ft_font_face_get_synthesize(face->CairoFace()) != 0)
         return false;
+    // The rest of the glyph matrix after the pixel size, y upwards.
     const double p = r.ppem;
-    cairo_scaled_font_t* font = MakeScaledFont(face, Linear{p, 0, 0, p}, false, false);
-    if (!font)
-        return false;
-    auto fx = [](double v) { return static_cast<FT_Fixed>(std::lround(v * 65536)); };
-    const FT_Matrix m = {fx(r.glyph.a / p), fx(-r.glyph.c / p), fx(-r.glyph.b / p),
-                         fx(r.glyph.d / p)};
-    const bool identity = m.xx == 0x10000 && m.yy == 0x10000 && m.xy == 0 && m.yx == 0;
-    std::vector<MonoGlyph> rendered(count);
+    const double m[4] = {r.glyph.a / p, -r.glyph.c / p, -r.glyph.b / p, r.glyph.d / p};
+    for (double v : m)
+        if (!(std::abs(v) <= 64))
+            return false;
+    std::vector<fonts::GlyphBitmap> rendered(count);
     std::vector<long> ox(count), oy(count);
     long l = LONG_MAX, t = LONG_MAX, rr = LONG_MIN, b = LONG_MIN;
-    bool ok = false;
-    if (FT_Face ft = cairo_ft_scaled_font_lock_face(font)) {
-        ok = true;
-        for (int i = 0; i < count; ++i) {
-            if (!std::isfinite(placed[i].x) || !std::isfinite(placed[i].y) ||
-                std::abs(placed[i].x) > 1e7 || std::abs(placed[i].y) > 1e7 ||
-                !RenderMonoGlyph(ft, static_cast<uint32_t>(placed[i].index), m, identity,
-                                 rendered[i]))
-                continue;
-            ox[i] = std::lround(placed[i].x) + rendered[i].left;
-            oy[i] = std::lround(placed[i].y) + rendered[i].top;
-            l = std::min(l, ox[i]), t = std::min(t, oy[i]);
-            rr = std::max(rr, ox[i] + rendered[i].width);
-            b = std::max(b, oy[i] + rendered[i].height);
-        }
-        cairo_ft_scaled_font_unlock_face(font);
+    for (int i = 0; i < count; ++i) {
+        if (!std::isfinite(placed[i].x) || !std::isfinite(placed[i].y) ||
+            std::abs(placed[i].x) > 1e7 || std::abs(placed[i].y) > 1e7)
+            continue;
+        rendered[i] = face->HintedMonoGlyph(static_cast<uint32_t>(placed[i].index), r.ppem, m);
+        if (rendered[i].width <= 0 || rendered[i].height <= 0)
+            continue;
+        ox[i] = std::lround(placed[i].x) + rendered[i].left;
+        oy[i] = std::lround(placed[i].y) - rendered[i].top;
+        l = std::min(l, ox[i]), t = std::min(t, oy[i]);
+        rr = std::max(rr, ox[i] + rendered[i].width);
+        b = std::max(b, oy[i] + rendered[i].height);
     }
-    cairo_scaled_font_destroy(font);
-    if (!ok)
-        return false;
+    if (l >= rr)
+        return true;
     double cx1, cy1, cx2, cy2;
     cairo_clip_extents(cr, &cx1, &cy1, &cx2, &cy2);
     const long clipL = long(std::floor(cx1)), clipT = long(std::floor(cy1));
     const long clipR = long(std::ceil(cx2)), clipB = long(std::ceil(cy2));
     // Glyphs [first, last) go through one mask, cut to the clip.
     auto paint = [&](int first, int last, long l, long t, long r, long b) {
-        l = std::max(l, clipL), t = std::max(t, clipT), r = std::min(r, clipR),
-        b = std::min(b, clipB);
+        l = std::max(l, clipL), t = std::max(t, clipT);
+        r = std::min(r, clipR), b = std::min(b, clipB);
         if (l >= r || t >= b)
             return;
         const int w = static_cast<int>(r - l), h = static_cast<int>(b - t);
@@ -374,7 +283,7 @@ bool DrawMonoRun(cairo_t* cr, const FontFace* face, const Realised& r, const cai
             cairo_surface_flush(mask);
             const int stride = cairo_image_surface_get_stride(mask);
             for (int i = first; i < last; ++i) {
-                const MonoGlyph& g = rendered[i];
+                const fonts::GlyphBitmap& g = rendered[i];
                 for (int y = 0; y < g.height; ++y) {
                     const long dy = oy[i] + y - t;
                     for (int x = 0; dy >= 0 && dy < h && x < g.width; ++x) {

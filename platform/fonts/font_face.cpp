@@ -9,11 +9,13 @@
 #include <hb.h>
 #include FT_FREETYPE_H
 #include FT_GASP_H
+#include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 #include FT_WINFONTS_H
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <tuple>
@@ -287,6 +289,97 @@ GlyphBitmap FontFace::BitmapGlyph(uint32_t index) const {
             out.coverage[size_t(y) * out.width + x] = on ? 255 : 0;
         }
     }
+    return out;
+}
+
+namespace {
+
+// Copies a one-bit or grey glyph image into 0/255 coverage.
+void CopyCoverage(const FT_Bitmap& bm, GlyphBitmap& out) {
+    out.width = static_cast<int>(bm.width);
+    out.height = static_cast<int>(bm.rows);
+    out.coverage.assign(size_t(out.width) * out.height, 0);
+    for (int y = 0; y < out.height; ++y) {
+        const unsigned char* row = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
+        for (int x = 0; x < out.width; ++x) {
+            bool on = bm.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1
+                                                          : row[x] >= 128;
+            out.coverage[size_t(y) * out.width + x] = on ? 255 : 0;
+        }
+    }
+}
+
+} // namespace
+
+GlyphBitmap FontFace::HintedMonoGlyph(uint32_t index, int ppem, const double (&m)[4]) const {
+    GlyphBitmap out;
+    if (m_bitmap || ppem < 1 || ppem > 4096)
+        return out;
+    FT_Matrix matrix;
+    FT_Fixed* cells[4] = {&matrix.xx, &matrix.xy, &matrix.yx, &matrix.yy};
+    for (int i = 0; i < 4; ++i) {
+        if (!std::isfinite(m[i]) || std::abs(m[i]) > 256)
+            return out;
+        *cells[i] = static_cast<FT_Fixed>(std::lround(m[i] * 65536));
+    }
+    const bool identity =
+        matrix.xx == 0x10000 && matrix.yy == 0x10000 && matrix.xy == 0 && matrix.yx == 0;
+    std::lock_guard lock(m_impl->mutex);
+    FT_Face face = m_impl->face;
+    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(ppem)) != 0)
+        return out;
+    // A glyph whose instructions fail is loaded unhinted instead.
+    const FT_Int32 flags = FT_LOAD_TARGET_MONO | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH |
+                           (identity ? 0 : FT_LOAD_NO_BITMAP);
+    if (FT_Load_Glyph(face, index, flags | FT_LOAD_PEDANTIC) != 0 &&
+        FT_Load_Glyph(face, index, flags | FT_LOAD_NO_HINTING) != 0)
+        return out;
+    FT_GlyphSlot slot = face->glyph;
+    if (slot->format == FT_GLYPH_FORMAT_BITMAP) {
+        if (slot->bitmap.pixel_mode != FT_PIXEL_MODE_MONO &&
+            slot->bitmap.pixel_mode != FT_PIXEL_MODE_GRAY)
+            return out;
+        out.left = slot->bitmap_left;
+        out.top = slot->bitmap_top;
+        CopyCoverage(slot->bitmap, out);
+        return out;
+    }
+    if (slot->format != FT_GLYPH_FORMAT_OUTLINE)
+        return out;
+    const FT_Glyph_Metrics& gm = slot->metrics;
+    FT_Pos xMin = gm.horiBearingX, xMax = gm.horiBearingX + gm.width;
+    FT_Pos yMax = gm.horiBearingY, yMin = gm.horiBearingY - gm.height;
+    if (!identity) {
+        xMin = yMin = std::numeric_limits<FT_Pos>::max();
+        xMax = yMax = std::numeric_limits<FT_Pos>::min();
+        for (int i = 0; i < 4; ++i) {
+            FT_Vector v = {gm.horiBearingX + (i & 1) * gm.width,
+                           gm.horiBearingY - (i >> 1) * gm.height};
+            FT_Vector_Transform(&v, &matrix);
+            xMin = std::min(xMin, v.x), xMax = std::max(xMax, v.x);
+            yMin = std::min(yMin, v.y), yMax = std::max(yMax, v.y);
+        }
+        FT_Outline_Transform(&slot->outline, &matrix);
+    }
+    xMin &= -64, yMin &= -64, xMax = (xMax + 63) & -64, yMax = (yMax + 63) & -64;
+    const FT_Pos w = (xMax - xMin) >> 6, h = (yMax - yMin) >> 6;
+    if (w <= 0 || h <= 0 || w > 8192 || h > 8192)
+        return out;
+    const int pitch = static_cast<int>((w + 31) >> 5) << 2;
+    std::vector<unsigned char> bits(size_t(pitch) * h, 0);
+    FT_Bitmap bm{};
+    bm.width = static_cast<unsigned>(w);
+    bm.rows = static_cast<unsigned>(h);
+    bm.pitch = pitch;
+    bm.pixel_mode = FT_PIXEL_MODE_MONO;
+    bm.num_grays = 2;
+    bm.buffer = bits.data();
+    FT_Outline_Translate(&slot->outline, -xMin, -yMin);
+    if (FT_Outline_Get_Bitmap(FreeTypeLibrary(), &slot->outline, &bm) != 0)
+        return out;
+    out.left = static_cast<int>(xMin >> 6);
+    out.top = static_cast<int>(yMax >> 6);
+    CopyCoverage(bm, out);
     return out;
 }
 

@@ -88,6 +88,12 @@ public:
     bool IsBitmap() const { return m_bitmap; }
     /// The glyph's pixels at the raster font's own size; empty for outline fonts.
     GlyphBitmap BitmapGlyph(uint32_t index) const;
+    /// An outline font's glyph as unsmoothed text: hinted in both directions for a one-bit
+    /// target at ppem pixels, the hinted outline then carried through the map m (x' = m[0]x +
+    /// m[1]y, y' = m[2]x + m[3]y, y upwards) and filled one bit deep. Its box is the mapped
+    /// hinted box widened to whole pixels. Upright glyphs at scale one use the face's own
+    /// bitmaps where it has them. Empty when the glyph cannot be drawn this way.
+    GlyphBitmap HintedMonoGlyph(uint32_t index, int ppem, const double (&m)[4]) const;
 
     /// One glyph of shaped text: the glyph, its advance in font units and the position of the
     /// character it starts from.
