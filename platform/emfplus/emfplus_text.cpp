@@ -348,12 +348,17 @@ void DrawLaidOutString(cairo_t* cr, const std::u32string& text, const std::vecto
         std::vector<double> shapedAdvance;
         ShapeLine(shapedText, shapedFaces, size, format.tracking, rtl, shaped, shapedAdvance);
         if (!shaped.empty()) {
+            // The ellipsis ends the line where its reading ends: on the left for right to left.
             double x = line.left;
+            if (hasEllipsis && rtl) {
+                placed.push_back({ellipsisFace, ellipsisGlyph, x, y});
+                x += p.ellipsisAdvance;
+            }
             for (size_t i = 0; i < shaped.size(); ++i) {
                 placed.push_back({shaped[i].face, shaped[i].index, x, y});
                 x += shapedAdvance[i];
             }
-            if (hasEllipsis)
+            if (hasEllipsis && !rtl)
                 placed.push_back({ellipsisFace, ellipsisGlyph, x, y});
         } else {
             for (const LaidChar& c : line.chars) {

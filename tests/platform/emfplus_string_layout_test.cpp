@@ -277,3 +277,45 @@ TEST(EmfPlusStringFormat, EllipsisTrimmingKeepsTheLineInsideTheRectangle) {
 
 } // namespace
 } // namespace qm::emf::testing
+
+namespace qm::emf::testing {
+namespace {
+
+// Right to left, the line begins at the right edge and the ellipsis ends it on the left.
+TEST(EmfPlusStringFormat, RightToLeftEllipsisEndsTheLineOnTheLeft) {
+    if (!fonts::IsFontLoadable("David CLM"))
+        GTEST_SKIP() << "culmus not installed";
+    std::u16string hebrew;
+    for (int i = 0; i < 8; ++i)
+        hebrew += u"\u05E9\u05DC\u05D5\u05DD ";
+    EmfBuilder emf(220, 120);
+    PlusBuilder b;
+    b.PageTransform(2, 1.0f);
+    PlusData font;
+    font.U32(0xDBC01002).F(20).U32(2).I32(0).U32(0).U32(5).Text(u"David");
+    b.Record(0x4008, 0x0600 | 2, font);
+    PlusData format; // right to left, no wrapping, trimmed with an ellipsis
+    format.U32(0xDBC01002).U32(0x1 | 0x1000).U32(0).U32(0).U32(0).U32(0).U32(0);
+    format.F(0).I32(0).F(0).F(0).F(1).U32(3).I32(0).I32(0);
+    b.Record(0x4008, 0x0700 | 3, format);
+    b.Record(0x401C, 0x8000 | 2,
+             PlusData()
+                 .U32(0xFF000000u)
+                 .U32(3)
+                 .U32(uint32_t(hebrew.size()))
+                 .Rect(10, 10, 200, 100)
+                 .Text(hebrew));
+    b.EndOfFile().Flush(emf);
+    const Picture p = Play(emf.Finish());
+    const Box all = InkBox(p);
+    ASSERT_GE(all.right, 0);
+    // Letters at the right end reach well above the dots of an ellipsis; at the left end only
+    // the dots, near the bottom of the ink.
+    const Box right = InkBox(p, all.right - 3, all.right + 1);
+    const Box left = InkBox(p, all.left, all.left + 4);
+    EXPECT_LT(right.top, all.top + 4);
+    EXPECT_GT(left.top, all.top + 6);
+}
+
+} // namespace
+} // namespace qm::emf::testing
