@@ -171,6 +171,19 @@ def cases(rng):
                      struct.pack('<iiiiiiIIIIIIii', 0, 0, 0, 0, 1, 1, 80, 40, 120, 4, 0,
                                  0x00CC0020, side, side) + info + bytes([0, 0, 255, 0]))
     yield 'largest_surface_8_stretches.emf', metafile([stretch] * 8, side, side)
+    # A 1 x 1 bitmap whose embedded progressive JPEG declares 60000 x 60000 pixels: the
+    # decoder would set aside its whole coefficient buffer (7 GB) before a pixel is read.
+    dqt = b'\xFF\xDB' + struct.pack('>HB', 67, 0) + bytes([1] * 64)
+    dht = b'\xFF\xC4' + struct.pack('>HB', 20, 0) + bytes([1] + [0] * 15) + bytes(1)
+    jpeg = (b'\xFF\xD8' + dqt + b'\xFF\xC2' +
+            struct.pack('>HBHHBBBB', 11, 8, 60000, 60000, 1, 1, 0x11, 0) + dht +
+            b'\xFF\xDA' + struct.pack('>HBBBBBB', 8, 1, 1, 0, 0, 0, 0) + bytes(16) + b'\xFF\xD9')
+    jpeg += bytes(-len(jpeg) % 4)
+    info = struct.pack('<IiiHHIIiiII', 40, 1, 1, 1, 0, 4, len(jpeg), 0, 0, 0, 0)
+    yield 'jpeg_header_60000.emf', metafile([record(
+        STRETCHDIBITS, rect(0, 0, 99, 99) +
+        struct.pack('<iiiiiiIIIIIIii', 0, 0, 0, 0, 1, 1, 80, 40, 120, len(jpeg), 0,
+                    0x00CC0020, 100, 100) + info + jpeg)], 100, 100)
 
 
 def write_bomb(path, declared, zeros, compressed):

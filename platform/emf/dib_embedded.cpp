@@ -26,6 +26,10 @@ bool RunJpeg(jpeg_decompress_struct& info, std::span<const uint8_t> data, DibIma
     jpeg_mem_src(&info, data.data(), static_cast<unsigned long>(data.size()));
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK)
         return false;
+    // The size is checked before decompression starts: a progressive image allocates its
+    // whole coefficient buffer there.
+    if (uint64_t(info.image_width) * info.image_height > maxPixels)
+        return false;
     bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(&info);

@@ -283,6 +283,15 @@ TEST(EmfPlusImage, SizesOverTheBudgetAreRefusedBeforeDecoding) {
     EXPECT_FALSE(parse(CompressedImage(Encode(FIF_TIFF, 32)), 5));
     EXPECT_FALSE(parse(CompressedImage(Encode(FIF_BMP, 24)), 5));
     EXPECT_FALSE(parse(CompressedImage(Encode(FIF_JPEG, 24)), 5));
+    // A progressive JPEG that claims 60000 x 60000 pixels in its frame header.
+    std::vector<uint8_t> jpeg = Encode(FIF_JPEG, 24, JPEG_PROGRESSIVE);
+    for (size_t i = 0; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC2) {
+            jpeg[i + 5] = jpeg[i + 7] = 60000 >> 8;
+            jpeg[i + 6] = jpeg[i + 8] = 60000 & 0xFF;
+            break;
+        }
+    EXPECT_FALSE(parse(CompressedImage(jpeg), uint64_t{1} << 26));
     // A GIF's logical screen counts as well as its first frame.
     EXPECT_TRUE(parse(CompressedImage(TwoFrameGif(false)), 2));
     EXPECT_FALSE(parse(CompressedImage(TwoFrameGif(false, 3)), 2));
