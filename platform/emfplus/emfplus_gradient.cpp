@@ -9,6 +9,8 @@ namespace {
 
 // Steps a gamma-corrected blend is drawn in between two of its stops.
 constexpr int kGammaSteps = 8;
+// Stops of a blend used at most: more cannot be told apart, and each costs the rasteriser.
+constexpr size_t kMaxBlendStops = 512;
 // Points of a flattened boundary kept at most.
 constexpr size_t kMaxBoundaryPoints = size_t{1} << 22;
 
@@ -69,6 +71,17 @@ std::vector<RampStop> Covering(std::vector<RampStop> stops) {
     return stops;
 }
 
+// At most count stops (count >= 2), the first and last kept.
+void Thin(Ramp& ramp, size_t count) {
+    const size_t n = ramp.stops.size();
+    if (n <= count)
+        return;
+    std::vector<RampStop> kept;
+    for (size_t i = 0; i < count; ++i)
+        kept.push_back(ramp.stops[i * (n - 1) / (count - 1)]);
+    ramp.stops = std::move(kept);
+}
+
 Ramp BlendRamp(const Brush& b) {
     Ramp ramp;
     ramp.gamma = b.gammaCorrected;
@@ -83,6 +96,7 @@ Ramp BlendRamp(const Brush& b) {
         ramp.stops = {{0, 0, 0}, {1, 1, 0}};
     }
     ramp.stops = Covering(std::move(ramp.stops));
+    Thin(ramp, kMaxBlendStops);
     if (!ramp.gamma)
         return ramp;
     // In linear light a straight run between two stops is a curve: follow it in steps.
@@ -100,17 +114,6 @@ Ramp BlendRamp(const Brush& b) {
     fine.push_back(ramp.stops.back());
     ramp.stops = std::move(fine);
     return ramp;
-}
-
-// At most count stops (count >= 2), the first and last kept.
-void Thin(Ramp& ramp, size_t count) {
-    const size_t n = ramp.stops.size();
-    if (n <= count)
-        return;
-    std::vector<RampStop> kept;
-    for (size_t i = 0; i < count; ++i)
-        kept.push_back(ramp.stops[i * (n - 1) / (count - 1)]);
-    ramp.stops = std::move(kept);
 }
 
 struct EdgePoint {

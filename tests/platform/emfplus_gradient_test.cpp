@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 
 #include "platform/emfplus/emfplus.h"
 #include "platform/emfplus/emfplus_gradient.h"
@@ -355,7 +356,26 @@ TEST(EmfPlusGradient, PatchesStayWithinTheirLimit) {
         b.blend.emplace_back(i / 1000.0, (i % 2) ? 1.0 : 0.0);
     EXPECT_LE(emfplus::PathGradientPatches(b, 0.25, 5000).size(), 5000u);
     EXPECT_GE(emfplus::PathGradientPatches(b, 0.25, 5000).size(), 100u);
-    EXPECT_EQ(emfplus::PathGradientPatches(b, 0.25, 1u << 20).size(), 100u * 1000u);
+    // The blend itself is used in at most 512 stops.
+    EXPECT_EQ(emfplus::PathGradientPatches(b, 0.25, 1u << 20).size(), 100u * 511u);
+}
+
+TEST(EmfPlusGradient, LongBlendsAreThinnedToStopsThatCanBeSeen) {
+    // A linear gradient of 200000 alternating stops (each stop costs the rasteriser a search
+    // through the earlier ones): drawn from a sample of them, the ends kept.
+    PlusData d = Linear(kBlendH | kGamma, 0, 0, 0, 100, 100, kRed, kBlue);
+    const uint32_t n = 200000;
+    d.U32(n);
+    for (uint32_t i = 0; i < n; ++i)
+        d.F(float(i) / float(n - 1));
+    for (uint32_t i = 0; i < n; ++i)
+        d.F(i + 1 == n ? 1.f : 0.f);
+    const Picture p = FillWith(d);
+    EXPECT_TRUE(Near(p.At(0, 50), kRed & 0xFFFFFF, 8));
+    const auto stops = emfplus::LinearGradientStops(std::get<emfplus::Brush>(emfplus::ParseObject(
+        emfplus::kObjBrush, d.bytes, *std::make_unique<emfplus::ParseBudget>())));
+    EXPECT_LE(stops.size(), 512u * 8u);
+    EXPECT_EQ(stops.back(), (emfplus::GradientStop{1.0, kBlue}));
 }
 
 } // namespace
