@@ -12,13 +12,6 @@ bool IsBlank(char32_t c) {
     return c == U' ' || c == U'\t' || c == 0x3000;
 }
 
-// Ideographs, kana and Hangul: a line may break before and after each of them.
-bool BreaksAround(char32_t c) {
-    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
-           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) ||
-           (c >= 0x20000 && c <= 0x3FFFF);
-}
-
 // The first tab stop right of x (x from the start of the line).
 double NextTabStop(double x, const LayoutParams& p) {
     if (p.tabStops.empty()) {
@@ -63,7 +56,7 @@ void WrapParagraph(const std::vector<LayoutChar>& chars, size_t begin, size_t en
         for (; i < end; ++i) {
             const char32_t c = chars[i].c;
             if (i > start && !IsBlank(c) &&
-                (IsBlank(chars[i - 1].c) || BreaksAround(c) || BreaksAround(chars[i - 1].c))) {
+                (IsBlank(chars[i - 1].c) || IsIdeographic(c) || IsIdeographic(chars[i - 1].c))) {
                 breakEnd = i;
                 breakNext = i;
                 while (breakEnd > start && IsBlank(chars[breakEnd - 1].c))
@@ -133,7 +126,7 @@ size_t FittingPrefix(const std::vector<LayoutChar>& chars, const std::vector<Lai
     for (size_t k = n; k > 0; --k) {
         const char32_t last = chars[placed[k - 1].index].c;
         const char32_t next = chars[placed[k].index].c;
-        if (!IsBlank(last) && (IsBlank(next) || BreaksAround(next) || BreaksAround(last)))
+        if (!IsBlank(last) && (IsBlank(next) || IsIdeographic(next) || IsIdeographic(last)))
             return k;
     }
     return n;
@@ -187,6 +180,12 @@ void Trim(const std::vector<LayoutChar>& chars, std::vector<LaidChar>& placed, d
 }
 
 } // namespace
+
+bool IsIdeographic(char32_t c) {
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) ||
+           (c >= 0x20000 && c <= 0x3FFFF);
+}
 
 std::u32string RemoveHotkeyPrefixes(const std::u32string& text, HotkeyPrefix prefix,
                                     std::vector<size_t>& underlined) {

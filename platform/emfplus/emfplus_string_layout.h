@@ -10,6 +10,10 @@
 
 namespace qm::emfplus {
 
+/// Ideographs, kana, Hangul and full-width forms: a line may break before and after each, and
+/// vertical lines draw them upright.
+bool IsIdeographic(char32_t c);
+
 /// StringFormat flags that the layout follows.
 enum StringFormatFlag : uint32_t {
     kFormatRightToLeft = 0x1,

@@ -223,13 +223,6 @@ void SetTextOptions(cairo_t* cr, bool antialias) {
     cairo_font_options_destroy(o);
 }
 
-// Characters drawn upright in vertical lines: ideographs, kana, Hangul and full-width forms.
-bool UprightInVerticalLines(char32_t c) {
-    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
-           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) ||
-           (c >= 0x20000 && c <= 0x3FFFF);
-}
-
 // The characters of a string with the faces and glyphs that draw them.
 struct StringGlyphs {
     std::vector<LayoutChar> chars;
@@ -371,7 +364,7 @@ void DrawLaidOutString(cairo_t* cr, const std::u32string& text, const std::vecto
                 if (!glyphs.faces[c.index] || ch == U' ')
                     continue;
                 PlacedGlyph g{glyphs.faces[c.index], glyphs.glyphs[c.index], x, y};
-                if (vertical && UprightInVerticalLines(ch)) {
+                if (vertical && IsIdeographic(ch)) {
                     // Turned back about the centre of its cell.
                     g.x = x + c.advance / 2;
                     g.y = line.top + p.lineHeight / 2;
