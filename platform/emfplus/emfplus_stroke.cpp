@@ -466,7 +466,8 @@ void EmfPlusPlayer::StrokeFigures(cairo_t* cr, const Pen& pen, std::vector<Polyl
 
     const bool overlaps = ownCaps || bands.size() > 1 || !caps.empty() || !miters.empty();
     const bool opaque = pen.brush.type == Brush::Solid && (pen.brush.color >> 24) == 0xFF;
-    const bool group = overlaps && !opaque;
+    // (Under source-copy compositing a group would clear its whole box: overlaps stay.)
+    const bool group = overlaps && !opaque && cairo_get_operator(cr) == CAIRO_OPERATOR_OVER;
     if (group) {
         // Parts of the pen that overlap must not darken each other.
         cairo_identity_matrix(cr);

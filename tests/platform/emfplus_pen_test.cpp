@@ -114,6 +114,19 @@ TEST(EmfPlusPens, CompoundLinesOutOfOrderDrawOneBand) {
         EXPECT_EQ(p.At(40, y), 0xFF0000u) << y;
 }
 
+// A translucent pen whose cap overlaps its line: one even tint, not darker where they meet.
+TEST(EmfPlusPens, TranslucentPensTintOverlapsOnce) {
+    PlusBuilder b;
+    b.SolidPen(1, 0x80FF0000u, 10.0f, 0x02, PlusData().I32(2)); // round start, flat end
+    const Picture p = PlayLine(b, 1.0f, 20, 50, 80);
+    const uint32_t tint = p.At(50, 50);
+    EXPECT_NE(tint, 0xFFFFFFu);
+    EXPECT_NE(tint, 0xFF0000u);
+    EXPECT_EQ(p.At(22, 50), tint); // where the cap's disc covers the line
+    EXPECT_EQ(p.At(17, 50), tint); // the cap alone
+    EXPECT_EQ(p.At(82, 50), 0xFFFFFFu);
+}
+
 // A triangle two pen widths long pointing out of the line, at its end or its start; with a
 // base inset the line stops that many widths short of its end.
 TEST(EmfPlusPens, CustomCapFiguresSitAtTheEndsAlongTheLine) {
