@@ -346,6 +346,16 @@ bool DecodeWithFreeImage(std::span<const uint8_t> data, FREE_IMAGE_FORMAT format
     return true;
 }
 
+bool BmpHasAlphaMask(std::span<const uint8_t> info, const emf::DibHeader& header) {
+    if (header.compression == emf::kBiAlphaBitfields)
+        return true;
+    if (header.compression != emf::kBiBitfields || header.headerSize < 56 || info.size() < 56)
+        return false;
+    uint32_t mask;
+    std::memcpy(&mask, info.data() + 52, 4);
+    return mask != 0;
+}
+
 bool DecodeCompressed(std::span<const uint8_t> data, Image& out, uint64_t maxPixels) {
     if (Starts(data, "GIF87a", 6) || Starts(data, "GIF89a", 6))
         return DecodeWithFreeImage(data, FIF_GIF, out, maxPixels);
@@ -366,6 +376,9 @@ bool DecodeCompressed(std::span<const uint8_t> data, Image& out, uint64_t maxPix
             emf::ParseDibHeader(data.subspan(14, bitsOffset - 14), header) &&
             SizeAllowed(uint32_t(header.width), uint32_t(header.height), maxPixels))
             ok = emf::DecodeDib(data.subspan(14, bitsOffset - 14), data.subspan(bitsOffset), dib);
+        // Only a header with an alpha mask makes the fourth byte alpha; a plain 32-bit BMP is
+        // opaque, whatever that byte holds.
+        dib.sourceAlpha = dib.sourceAlpha && BmpHasAlphaMask(data.subspan(14), header);
     }
     if (!ok || !SizeAllowed(uint32_t(dib.width), uint32_t(dib.height), maxPixels))
         return false;

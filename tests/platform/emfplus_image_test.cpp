@@ -202,6 +202,10 @@ TEST(EmfPlusImage, CompressedKindsDecode) {
     ExpectRgbCells(p, 0);
     p = DrawScaled(CompressedImage(Encode(FIF_BMP, 24)), 3, 2);
     ExpectRgbCells(p, 0);
+    // A 32-bit BMP without an alpha mask is opaque: the transparent pixel comes out black.
+    p = DrawScaled(CompressedImage(Encode(FIF_BMP, 32)), 3, 2);
+    ExpectRgbCells(p, 0);
+    EXPECT_EQ(Cell(p, 2, 1), 0x000000u);
     p = DrawScaled(CompressedImage(Encode(FIF_JPEG, 24, JPEG_QUALITYSUPERB | JPEG_SUBSAMPLING_444)),
                    3, 2);
     ExpectRgbCells(p, 40);
