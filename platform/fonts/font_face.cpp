@@ -25,6 +25,12 @@ namespace qm::fonts {
 struct FontFace::Impl {
     FT_Face face = nullptr;
     mutable std::mutex mutex; // FreeType faces are not safe for concurrent use
+    // Unsmoothed glyphs already made, by glyph, pixel size and map; and the pixel size the
+    // face is set to (setting it again would run the font's size program again).
+    std::map<std::tuple<uint32_t, int, FT_Fixed, FT_Fixed, FT_Fixed, FT_Fixed>, GlyphBitmap>
+        monoGlyphs;
+    size_t monoBytes = 0;
+    int ppem = 0;
 };
 
 namespace {
@@ -312,75 +318,91 @@ void CopyCoverage(const FT_Bitmap& bm, GlyphBitmap& out) {
 } // namespace
 
 GlyphBitmap FontFace::HintedMonoGlyph(uint32_t index, int ppem, const double (&m)[4]) const {
-    GlyphBitmap out;
     if (m_bitmap || ppem < 1 || ppem > 4096)
-        return out;
+        return {};
     FT_Matrix matrix;
     FT_Fixed* cells[4] = {&matrix.xx, &matrix.xy, &matrix.yx, &matrix.yy};
     for (int i = 0; i < 4; ++i) {
         if (!std::isfinite(m[i]) || std::abs(m[i]) > 256)
-            return out;
+            return {};
         *cells[i] = static_cast<FT_Fixed>(std::lround(m[i] * 65536));
     }
-    const bool identity =
-        matrix.xx == 0x10000 && matrix.yy == 0x10000 && matrix.xy == 0 && matrix.yx == 0;
     std::lock_guard lock(m_impl->mutex);
-    FT_Face face = m_impl->face;
-    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(ppem)) != 0)
-        return out;
-    // A glyph whose instructions fail is loaded unhinted instead.
-    const FT_Int32 flags = FT_LOAD_TARGET_MONO | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH |
-                           (identity ? 0 : FT_LOAD_NO_BITMAP);
-    if (FT_Load_Glyph(face, index, flags | FT_LOAD_PEDANTIC) != 0 &&
-        FT_Load_Glyph(face, index, flags | FT_LOAD_NO_HINTING) != 0)
-        return out;
-    FT_GlyphSlot slot = face->glyph;
-    if (slot->format == FT_GLYPH_FORMAT_BITMAP) {
-        if (slot->bitmap.pixel_mode != FT_PIXEL_MODE_MONO &&
-            slot->bitmap.pixel_mode != FT_PIXEL_MODE_GRAY)
-            return out;
-        out.left = slot->bitmap_left;
-        out.top = slot->bitmap_top;
-        CopyCoverage(slot->bitmap, out);
-        return out;
+    const auto key = std::make_tuple(index, ppem, matrix.xx, matrix.xy, matrix.yx, matrix.yy);
+    if (auto it = m_impl->monoGlyphs.find(key); it != m_impl->monoGlyphs.end())
+        return it->second;
+    if (m_impl->monoGlyphs.size() >= 4096 || m_impl->monoBytes >= (size_t{4} << 20)) {
+        m_impl->monoGlyphs.clear();
+        m_impl->monoBytes = 0;
     }
-    if (slot->format != FT_GLYPH_FORMAT_OUTLINE)
-        return out;
-    const FT_Glyph_Metrics& gm = slot->metrics;
-    FT_Pos xMin = gm.horiBearingX, xMax = gm.horiBearingX + gm.width;
-    FT_Pos yMax = gm.horiBearingY, yMin = gm.horiBearingY - gm.height;
-    if (!identity) {
-        xMin = yMin = std::numeric_limits<FT_Pos>::max();
-        xMax = yMax = std::numeric_limits<FT_Pos>::min();
-        for (int i = 0; i < 4; ++i) {
-            FT_Vector v = {gm.horiBearingX + (i & 1) * gm.width,
-                           gm.horiBearingY - (i >> 1) * gm.height};
-            FT_Vector_Transform(&v, &matrix);
-            xMin = std::min(xMin, v.x), xMax = std::max(xMax, v.x);
-            yMin = std::min(yMin, v.y), yMax = std::max(yMax, v.y);
+    const GlyphBitmap glyph = [&] {
+        GlyphBitmap out;
+        const bool identity =
+            matrix.xx == 0x10000 && matrix.yy == 0x10000 && matrix.xy == 0 && matrix.yx == 0;
+        FT_Face face = m_impl->face;
+        if (m_impl->ppem != ppem) {
+            m_impl->ppem = 0;
+            if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(ppem)) != 0)
+                return out;
+            m_impl->ppem = ppem;
         }
-        FT_Outline_Transform(&slot->outline, &matrix);
-    }
-    xMin &= -64, yMin &= -64, xMax = (xMax + 63) & -64, yMax = (yMax + 63) & -64;
-    const FT_Pos w = (xMax - xMin) >> 6, h = (yMax - yMin) >> 6;
-    if (w <= 0 || h <= 0 || w > 8192 || h > 8192)
+        // A glyph whose instructions fail is loaded unhinted instead.
+        const FT_Int32 flags = FT_LOAD_TARGET_MONO | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH |
+                               (identity ? 0 : FT_LOAD_NO_BITMAP);
+        if (FT_Load_Glyph(face, index, flags | FT_LOAD_PEDANTIC) != 0 &&
+            FT_Load_Glyph(face, index, flags | FT_LOAD_NO_HINTING) != 0)
+            return out;
+        FT_GlyphSlot slot = face->glyph;
+        if (slot->format == FT_GLYPH_FORMAT_BITMAP) {
+            if (slot->bitmap.pixel_mode != FT_PIXEL_MODE_MONO &&
+                slot->bitmap.pixel_mode != FT_PIXEL_MODE_GRAY)
+                return out;
+            out.left = slot->bitmap_left;
+            out.top = slot->bitmap_top;
+            CopyCoverage(slot->bitmap, out);
+            return out;
+        }
+        if (slot->format != FT_GLYPH_FORMAT_OUTLINE)
+            return out;
+        const FT_Glyph_Metrics& gm = slot->metrics;
+        FT_Pos xMin = gm.horiBearingX, xMax = gm.horiBearingX + gm.width;
+        FT_Pos yMax = gm.horiBearingY, yMin = gm.horiBearingY - gm.height;
+        if (!identity) {
+            xMin = yMin = std::numeric_limits<FT_Pos>::max();
+            xMax = yMax = std::numeric_limits<FT_Pos>::min();
+            for (int i = 0; i < 4; ++i) {
+                FT_Vector v = {gm.horiBearingX + (i & 1) * gm.width,
+                               gm.horiBearingY - (i >> 1) * gm.height};
+                FT_Vector_Transform(&v, &matrix);
+                xMin = std::min(xMin, v.x), xMax = std::max(xMax, v.x);
+                yMin = std::min(yMin, v.y), yMax = std::max(yMax, v.y);
+            }
+            FT_Outline_Transform(&slot->outline, &matrix);
+        }
+        xMin &= -64, yMin &= -64, xMax = (xMax + 63) & -64, yMax = (yMax + 63) & -64;
+        const FT_Pos w = (xMax - xMin) >> 6, h = (yMax - yMin) >> 6;
+        if (w <= 0 || h <= 0 || w > 8192 || h > 8192)
+            return out;
+        const int pitch = static_cast<int>((w + 31) >> 5) << 2;
+        std::vector<unsigned char> bits(size_t(pitch) * h, 0);
+        FT_Bitmap bm{};
+        bm.width = static_cast<unsigned>(w);
+        bm.rows = static_cast<unsigned>(h);
+        bm.pitch = pitch;
+        bm.pixel_mode = FT_PIXEL_MODE_MONO;
+        bm.num_grays = 2;
+        bm.buffer = bits.data();
+        FT_Outline_Translate(&slot->outline, -xMin, -yMin);
+        if (FT_Outline_Get_Bitmap(FreeTypeLibrary(), &slot->outline, &bm) != 0)
+            return out;
+        out.left = static_cast<int>(xMin >> 6);
+        out.top = static_cast<int>(yMax >> 6);
+        CopyCoverage(bm, out);
         return out;
-    const int pitch = static_cast<int>((w + 31) >> 5) << 2;
-    std::vector<unsigned char> bits(size_t(pitch) * h, 0);
-    FT_Bitmap bm{};
-    bm.width = static_cast<unsigned>(w);
-    bm.rows = static_cast<unsigned>(h);
-    bm.pitch = pitch;
-    bm.pixel_mode = FT_PIXEL_MODE_MONO;
-    bm.num_grays = 2;
-    bm.buffer = bits.data();
-    FT_Outline_Translate(&slot->outline, -xMin, -yMin);
-    if (FT_Outline_Get_Bitmap(FreeTypeLibrary(), &slot->outline, &bm) != 0)
-        return out;
-    out.left = static_cast<int>(xMin >> 6);
-    out.top = static_cast<int>(yMax >> 6);
-    CopyCoverage(bm, out);
-    return out;
+    }();
+    m_impl->monoGlyphs.emplace(key, glyph);
+    m_impl->monoBytes += glyph.coverage.size() + 64;
+    return glyph;
 }
 
 bool FontFace::SmoothAt(int ppem) const {
