@@ -265,19 +265,33 @@ bool SizeAllowed(uint64_t width, uint64_t height, uint64_t maxPixels) {
     return width > 0 && height > 0 && width * height <= maxPixels;
 }
 
-// The logical screen of a GIF and the size of its first frame, read from their headers.
-bool GifSizesAllowed(std::span<const uint8_t> data, uint64_t maxPixels) {
+// Where a GIF's first frame lies on its logical screen.
+struct GifLayout {
+    int width = 0, height = 0; // the logical screen
+    int left = 0, top = 0;     // the first frame's place on it
+};
+
+// Reads the logical screen and the first frame's descriptor from their headers; false when
+// either is empty or larger than maxPixels.
+bool ReadGifLayout(std::span<const uint8_t> data, uint64_t maxPixels, GifLayout& out) {
     if (data.size() < 13)
         return false;
     auto u16 = [&](size_t at) { return uint32_t(data[at] | (data[at + 1] << 8)); };
     if (!SizeAllowed(u16(6), u16(8), maxPixels))
         return false;
+    out.width = int(u16(6));
+    out.height = int(u16(8));
     size_t at = 13;
     if (data[10] & 0x80)
         at += 3u << ((data[10] & 7) + 1);
     while (at < data.size()) {
-        if (data[at] == 0x2C) // image descriptor
-            return at + 9 < data.size() && SizeAllowed(u16(at + 5), u16(at + 7), maxPixels);
+        if (data[at] == 0x2C) { // image descriptor
+            if (at + 9 >= data.size() || !SizeAllowed(u16(at + 5), u16(at + 7), maxPixels))
+                return false;
+            out.left = int(u16(at + 1));
+            out.top = int(u16(at + 3));
+            return true;
+        }
         if (data[at] != 0x21 || at + 2 >= data.size()) // not an extension
             return false;
         at += 2;
@@ -304,8 +318,9 @@ bool DecodeWithFreeImage(std::span<const uint8_t> data, FREE_IMAGE_FORMAT format
         FreeImage_OpenMemory(const_cast<uint8_t*>(data.data()), DWORD(data.size())));
     if (!memory)
         return false;
+    GifLayout layout;
     if (format == FIF_GIF) {
-        if (!GifSizesAllowed(data, maxPixels))
+        if (!ReadGifLayout(data, maxPixels, layout))
             return false;
     } else {
         const Bitmap header(FreeImage_LoadFromMemory(format, memory.get(), FIF_LOAD_NOPIXELS));
@@ -326,23 +341,28 @@ bool DecodeWithFreeImage(std::span<const uint8_t> data, FREE_IMAGE_FORMAT format
         return false;
     const int width = int(FreeImage_GetWidth(dib.get()));
     const int height = int(FreeImage_GetHeight(dib.get()));
-    out.surface = NewSurface(width, height);
+    // A GIF's frame is placed on its logical screen, transparent elsewhere.
+    if (format != FIF_GIF)
+        layout = {width, height, 0, 0};
+    out.surface = NewSurface(layout.width, layout.height);
     if (!out.surface)
         return false;
     cairo_surface_flush(out.surface);
-    for (int y = 0; y < height; ++y) {
+    const int rows = std::min(height, layout.height - std::min(layout.top, layout.height));
+    const int columns = std::min(width, layout.width - std::min(layout.left, layout.width));
+    for (int y = 0; y < rows; ++y) {
         // FreeImage keeps rows bottom up, each B, G, R, A.
         const uint8_t* row = FreeImage_GetScanLine(dib.get(), height - 1 - y);
-        uint32_t* o = SurfaceRow(out.surface, y);
-        for (int x = 0; x < width; ++x) {
+        uint32_t* o = SurfaceRow(out.surface, layout.top + y) + layout.left;
+        for (int x = 0; x < columns; ++x) {
             uint32_t c;
             std::memcpy(&c, row + size_t(x) * 4, 4);
             o[x] = Premultiply(c);
         }
     }
     cairo_surface_mark_dirty(out.surface);
-    out.width = width;
-    out.height = height;
+    out.width = layout.width;
+    out.height = layout.height;
     return true;
 }
 

@@ -224,7 +224,8 @@ TEST(EmfPlusImage, ExifJpegDecodes) {
 
 // A GIF of 2 x 1 pixels with a four-colour table (red, blue, green, white) and two frames:
 // the first of indices 1, 1 (blue; index 1 transparent when asked), the second 0, 0.
-std::vector<uint8_t> TwoFrameGif(bool transparent, uint16_t width = 2, uint16_t height = 1) {
+std::vector<uint8_t> TwoFrameGif(bool transparent, uint16_t width = 2, uint16_t height = 1,
+                                 uint8_t left = 0, uint8_t top = 0) {
     std::vector<uint8_t> g = {'G',
                               'I',
                               'F',
@@ -246,7 +247,7 @@ std::vector<uint8_t> TwoFrameGif(bool transparent, uint16_t width = 2, uint16_t 
     // Graphic control: transparent index 1.
     g.insert(g.end(), {0x21, 0xF9, 4, uint8_t(transparent ? 1 : 0), 0, 0, 1, 0});
     auto frame = [&](uint8_t byte0) {
-        g.insert(g.end(), {0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0});
+        g.insert(g.end(), {0x2C, left, 0, top, 0, 2, 0, 1, 0, 0});
         // LZW, code size 2: clear, index, index, end of information.
         g.insert(g.end(), {2, 2, byte0, 0x0A, 0});
     };
@@ -261,6 +262,17 @@ TEST(EmfPlusImage, GifTakesItsFirstFrameAndTransparency) {
     EXPECT_EQ(Cell(p, 0, 0), 0x0000FFu);
     EXPECT_EQ(Cell(p, 1, 0), 0x0000FFu);
     p = DrawScaled(CompressedImage(TwoFrameGif(true)), 2, 1);
+    EXPECT_EQ(Cell(p, 0, 0), 0xFFFFFFu);
+    // A first frame at (2, 1) on a logical screen of 4 x 2: transparent around it.
+    p = DrawScaled(CompressedImage(TwoFrameGif(false, 4, 2, 2, 1)), 4, 2);
+    EXPECT_EQ(Cell(p, 2, 1), 0x0000FFu);
+    EXPECT_EQ(Cell(p, 3, 1), 0x0000FFu);
+    EXPECT_EQ(Cell(p, 0, 0), 0xFFFFFFu);
+    EXPECT_EQ(Cell(p, 1, 1), 0xFFFFFFu);
+    EXPECT_EQ(Cell(p, 3, 0), 0xFFFFFFu);
+    // A frame reaching past the screen is cut at its edge.
+    p = DrawScaled(CompressedImage(TwoFrameGif(false, 3, 1, 2, 0)), 3, 1);
+    EXPECT_EQ(Cell(p, 2, 0), 0x0000FFu);
     EXPECT_EQ(Cell(p, 0, 0), 0xFFFFFFu);
 }
 
