@@ -247,14 +247,34 @@ bool BoxInside(const DeviceBox& box, const cairo_matrix_t& toDevice, const RectF
     return true;
 }
 
-} // namespace
-
-void EmfPlusPlayer::SetPathGradientInDevice(cairo_t* cr, const std::vector<GradientPatch>& patches,
-                                            const cairo_matrix_t& toDevice, const DeviceBox& box) {
-    // Patches far larger than the picture: made in device pixels as triangles and split down
-    // to the part near the picture, since the mesh rasteriser shades every patch whole.
+// The mesh of the patches as a source for a cairo whose user space maps to pixels by
+// userToPixels; brushToPixels maps brush space to the same pixels. Patches far larger than box
+// (pixels) are made in pixels as triangles and split down to the part near box, since the mesh
+// rasteriser shades every patch whole (and recurses the deeper the larger it is). Null when
+// the brush space cannot be mapped back.
+cairo_pattern_t* BoundedMesh(const std::vector<GradientPatch>& patches,
+                             const cairo_matrix_t& brushToPixels,
+                             const cairo_matrix_t& userToPixels, const DeviceBox& box) {
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+    for (const GradientPatch& g : patches)
+        for (const PointF& q : g.p) {
+            const PointF d = Apply(brushToPixels, q);
+            x0 = std::min(x0, d.x), x1 = std::max(x1, d.x);
+            y0 = std::min(y0, d.y), y1 = std::max(y1, d.y);
+        }
+    if (!MeshTooLarge(std::max(x1 - x0, y1 - y0), box)) {
+        cairo_matrix_t toBrush = brushToPixels;
+        if (!Invertible(toBrush))
+            return nullptr;
+        cairo_matrix_invert(&toBrush);
+        cairo_matrix_t m;
+        cairo_matrix_multiply(&m, &userToPixels, &toBrush);
+        cairo_pattern_t* p = MeshOf(patches);
+        cairo_pattern_set_matrix(p, &m);
+        return p;
+    }
     auto corner = [&](const GradientPatch& g, int k) {
-        const PointF q = Apply(toDevice, g.p[k]);
+        const PointF q = Apply(brushToPixels, g.p[k]);
         const Argb c = g.c[k];
         return ShadedCorner{q.x, q.y, Red(c), Green(c), Blue(c), Alpha(c)};
     };
@@ -275,13 +295,11 @@ void EmfPlusPlayer::SetPathGradientInDevice(cairo_t* cr, const std::vector<Gradi
         }
         cairo_mesh_pattern_end_patch(p);
     }
-    // Pattern space is device space.
-    cairo_matrix_t userToDevice;
-    cairo_get_matrix(cr, &userToDevice);
-    cairo_pattern_set_matrix(p, &userToDevice);
-    cairo_set_source(cr, p);
-    cairo_pattern_destroy(p);
+    cairo_pattern_set_matrix(p, &userToPixels); // pattern space is pixels
+    return p;
 }
+
+} // namespace
 
 bool EmfPlusPlayer::SetTiledPathGradient(cairo_t* cr, const Brush& b,
                                          const std::vector<GradientPatch>& patches, double scale) {
@@ -298,7 +316,6 @@ bool EmfPlusPlayer::SetTiledPathGradient(cairo_t* cr, const Brush& b,
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, flipX ? 2 * w : w, flipY ? 2 * h : h);
     m_gdi.ChargeWork(uint64_t(w) * uint64_t(h) * (flipX ? 2 : 1) * (flipY ? 2 : 1));
     cairo_t* tcr = cairo_create(surface);
-    cairo_pattern_t* mesh = MeshOf(patches);
     const double kx = w / tile.w, ky = h / tile.h;
     for (int fy = 0; fy < (flipY ? 2 : 1); ++fy)
         for (int fx = 0; fx < (flipX ? 2 : 1); ++fx) {
@@ -307,6 +324,11 @@ bool EmfPlusPlayer::SetTiledPathGradient(cairo_t* cr, const Brush& b,
             cairo_matrix_init(&m, fx ? -kx : kx, 0, 0, fy ? -ky : ky,
                               fx ? 2 * w + tile.x * kx : -tile.x * kx,
                               fy ? 2 * h + tile.y * ky : -tile.y * ky);
+            const DeviceBox cell{fx * w - 2.0, fy * h - 2.0, (fx + 1) * w + 2.0,
+                                 (fy + 1) * h + 2.0};
+            cairo_pattern_t* mesh = BoundedMesh(patches, m, m, cell);
+            if (!mesh)
+                continue;
             cairo_save(tcr);
             cairo_set_matrix(tcr, &m);
             cairo_new_path(tcr);
@@ -315,8 +337,8 @@ bool EmfPlusPlayer::SetTiledPathGradient(cairo_t* cr, const Brush& b,
             cairo_set_source(tcr, mesh);
             cairo_paint(tcr);
             cairo_restore(tcr);
+            cairo_pattern_destroy(mesh);
         }
-    cairo_pattern_destroy(mesh);
     cairo_destroy(tcr);
     cairo_pattern_t* p = cairo_pattern_create_for_surface(surface);
     cairo_surface_destroy(surface);
@@ -377,22 +399,14 @@ bool EmfPlusPlayer::SetPathGradientSource(cairo_t* cr, const Brush& b) {
     const DeviceBox box = SurfaceBox(2);
     if (b.wrap != kWrapClamp && !BoxInside(box, toDevice, PathGradientBounds(b)))
         return SetTiledPathGradient(cr, b, patches, scale);
-    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
-    for (const GradientPatch& g : patches)
-        for (const PointF& q : g.p) {
-            const PointF d = Apply(toDevice, q);
-            x0 = std::min(x0, d.x), x1 = std::max(x1, d.x);
-            y0 = std::min(y0, d.y), y1 = std::max(y1, d.y);
-        }
-    if (MeshTooLarge(std::max(x1 - x0, y1 - y0), box)) {
-        SetPathGradientInDevice(cr, patches, toDevice, box);
-        return true;
-    }
     // Without wrapping nothing is shaded outside the boundary.
     if (!PathGradientFanIsExact(b, tolerance))
         ClipToBoundary(cr, b, box);
-    cairo_pattern_t* p = MeshOf(patches);
-    SetPatternTransform(p, b);
+    cairo_matrix_t userToDevice;
+    cairo_get_matrix(cr, &userToDevice);
+    cairo_pattern_t* p = BoundedMesh(patches, toDevice, userToDevice, box);
+    if (!p)
+        return false;
     cairo_set_source(cr, p);
     cairo_pattern_destroy(p);
     return true;

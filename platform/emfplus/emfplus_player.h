@@ -114,8 +114,6 @@ private:
     void ClipToBoundary(cairo_t* cr, const Brush& b, const DeviceBox& box);
     bool SetTiledPathGradient(cairo_t* cr, const Brush& b,
                               const std::vector<GradientPatch>& patches, double scale);
-    void SetPathGradientInDevice(cairo_t* cr, const std::vector<GradientPatch>& patches,
-                                 const cairo_matrix_t& toDevice, const DeviceBox& box);
     bool SetBrushId(cairo_t* cr, uint16_t flags, uint32_t brushId);
     void FillShape(uint16_t flags, uint32_t brushId, const std::function<void(cairo_t*)>& path,
                    bool winding = false);
