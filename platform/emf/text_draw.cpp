@@ -405,11 +405,11 @@ TextResult DrawTextRequest(cairo_t* cr, const TextRequest& req) {
         cairo_fill(cr);
     }
     SetColor(cr, req.textColor);
-    // NONANTIALIASED_QUALITY never smooths, nor do the system's bitmap faces; ANTIALIASED
-    // and CLEARTYPE qualities always do; otherwise the font's own table decides per size,
-    // as greyscale smoothing does.
+    // NONANTIALIASED_QUALITY never smooths, nor do the system's bitmap faces; CLEARTYPE
+    // quality always does; otherwise (ANTIALIASED quality included) the font's own table
+    // decides per size, as greyscale smoothing does.
     bool antialias = req.font.quality == 3 || fonts::IsBitmapFace(req.font.faceName) ? false
-                     : req.font.quality >= 4                                         ? true
+                     : req.font.quality >= 5                                         ? true
                                              : r.primary->SmoothAt(r.ppem);
     DrawGlyphRuns(cr, glyphs, placed, r, antialias, req.textColor);
 

@@ -266,6 +266,29 @@ TEST(TextDraw, StretchedRasterTextKeepsTheHintsOfItsPixelSize) {
     EXPECT_EQ(pixels("x"), "#..#|.#.#|..#.|..#.|.#.#|#..#|");
 }
 
+// Greyscale smoothing (ANTIALIASED quality) follows the font's own table of sizes, which
+// leaves 9 to 17 pixel Liberation Sans unsmoothed; CLEARTYPE quality smooths every size.
+TEST(TextDraw, AntialiasedQualityFollowsTheFontsSmoothingSizes) {
+    if (!HaveFonts() || qm::fonts::MatchFont("Arial", 400, false).family != "Liberation Sans")
+        GTEST_SKIP() << "Liberation Sans not installed";
+    auto greys = [](uint8_t quality, int height) {
+        Canvas c;
+        TextRequest r = ArialAt(10, 20, "Hamburg", height);
+        r.font.quality = quality;
+        DrawTextRequest(c.cr, r);
+        int n = 0;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 300; ++x)
+                if (uint32_t v = c.At(x, y) & 0xFF; v > 0 && v < 255)
+                    ++n;
+        return n;
+    };
+    EXPECT_EQ(greys(4, -13), 0);
+    EXPECT_GT(greys(4, -20), 0);
+    EXPECT_GT(greys(5, -13), 0);
+    EXPECT_EQ(greys(3, -20), 0);
+}
+
 TEST(TextDraw, MirroringMappingTurnsEscapementTheOtherWay) {
     if (!HaveFonts())
         GTEST_SKIP() << "no Arial substitute installed";
