@@ -15,6 +15,8 @@ constexpr size_t kMaxPatches = size_t{1} << 18;
 // Side of the tile a wrapped path gradient is drawn into, in pixels at most.
 constexpr double kMaxTileSide = 1024;
 constexpr int32_t kWrapClamp = 4;
+// Pixel coordinates a gradient's patches may reach at most.
+constexpr double kMaxPixelCoordinate = 4e6;
 // Texture pixels up to which mirrored copies are made for the flipping wrap modes.
 constexpr uint64_t kMaxMirroredPixels = uint64_t{1} << 22;
 
@@ -251,7 +253,7 @@ bool BoxInside(const DeviceBox& box, const cairo_matrix_t& toDevice, const RectF
 // userToPixels; brushToPixels maps brush space to the same pixels. Patches far larger than box
 // (pixels) are made in pixels as triangles and split down to the part near box, since the mesh
 // rasteriser shades every patch whole (and recurses the deeper the larger it is). Null when
-// the brush space cannot be mapped back.
+// the brush space cannot be mapped back or the patches reach too far.
 cairo_pattern_t* BoundedMesh(const std::vector<GradientPatch>& patches,
                              const cairo_matrix_t& brushToPixels,
                              const cairo_matrix_t& userToPixels, const DeviceBox& box) {
@@ -262,6 +264,11 @@ cairo_pattern_t* BoundedMesh(const std::vector<GradientPatch>& patches,
             x0 = std::min(x0, d.x), x1 = std::max(x1, d.x);
             y0 = std::min(y0, d.y), y1 = std::max(y1, d.y);
         }
+    // Beyond cairo's fixed-point range nothing can be drawn faithfully (figures there are
+    // left out too), and splitting such patches down costs without end.
+    const double reach = std::max({std::fabs(x0), std::fabs(x1), std::fabs(y0), std::fabs(y1)});
+    if (!(reach < kMaxPixelCoordinate))
+        return nullptr;
     if (!MeshTooLarge(std::max(x1 - x0, y1 - y0), box)) {
         cairo_matrix_t toBrush = brushToPixels;
         if (!Invertible(toBrush))
