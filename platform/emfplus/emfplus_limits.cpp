@@ -81,27 +81,6 @@ template <typename F> void ForEachElement(const cairo_path_t* path, F&& f) {
     }
 }
 
-// Liang-Barsky: the part [t0, t1] of the segment a -> b inside the box; false when none.
-bool ClipSegment(Pt a, Pt b, const DeviceBox& box, double& t0, double& t1) {
-    t0 = 0, t1 = 1;
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a.x - box.x0, box.x1 - a.x, a.y - box.y0, box.y1 - a.y};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0)
-                return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-    }
-    return t0 <= t1;
-}
-
 } // namespace
 
 uint64_t BoundPathToBox(cairo_t* cr, const DeviceBox& box) {
@@ -214,7 +193,8 @@ uint64_t StrokeDashedWithin(cairo_t* cr, const DeviceBox& box, const std::vector
             const Pt a = figure[i], b = figure[(i + 1) % n];
             const double len = std::hypot(b.x - a.x, b.y - a.y);
             double t0, t1;
-            if (!ClipSegment(device(a), device(b), box, t0, t1)) {
+            const Pt da = device(a), db = device(b);
+            if (!ClipSegmentToBox(da.x, da.y, db.x, db.y, box, t0, t1)) {
                 open = false;
                 clipped = true;
                 s += len;
@@ -310,6 +290,27 @@ std::vector<ShadedTriangle> SplitTrianglesToBox(std::vector<ShadedTriangle> tria
         triangles.push_back({m, q, o});
     }
     return out;
+}
+
+bool ClipSegmentToBox(double ax, double ay, double bx, double by, const DeviceBox& box, double& t0,
+                      double& t1) {
+    t0 = 0, t1 = 1;
+    const double dx = bx - ax, dy = by - ay;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {ax - box.x0, box.x1 - ax, ay - box.y0, box.y1 - ay};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+    }
+    return t0 <= t1;
 }
 
 } // namespace qm::emfplus

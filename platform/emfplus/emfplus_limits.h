@@ -16,6 +16,11 @@ struct DeviceBox {
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
 };
 
+/// The part [t0, t1] of the segment (ax, ay) -> (bx, by) inside box (Liang-Barsky); false
+/// when the segment misses it.
+bool ClipSegmentToBox(double ax, double ay, double bx, double by, const DeviceBox& box, double& t0,
+                      double& t1);
+
 /// Work units (the playback budget's) a path element costs, and a dash or flattened segment.
 inline constexpr uint64_t kSegmentWork = 64;
 

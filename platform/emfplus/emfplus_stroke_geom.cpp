@@ -15,28 +15,6 @@ PointF Lerp(PointF a, PointF b, double t) {
     return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
 }
 
-// The part [t0, t1] of segment a-b inside box (Liang-Barsky); false when it misses.
-bool ClipToBox(PointF a, PointF b, const DeviceBox& box, double& t0, double& t1) {
-    t0 = 0;
-    t1 = 1;
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a.x - box.x0, box.x1 - a.x, a.y - box.y0, box.y1 - a.y};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0)
-                return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-    }
-    return t0 <= t1;
-}
-
 // Walks the dash pattern along figures, keeping the pattern's place between segments.
 class Dasher {
 public:
@@ -197,7 +175,7 @@ std::vector<Polyline> DashPolylines(const std::vector<Polyline>& figures,
             const PointF a = f.points[i], b = f.points[(i + 1) % n];
             const double len = Distance(a, b);
             double t0, t1;
-            if (!ClipToBox(a, b, box, t0, t1)) {
+            if (!ClipSegmentToBox(a.x, a.y, b.x, b.y, box, t0, t1)) {
                 dasher.Skip(len);
                 continue;
             }

@@ -269,35 +269,6 @@ uint32_t FontFace::GlyphIndex(char32_t c) const {
     return glyph;
 }
 
-GlyphBitmap FontFace::BitmapGlyph(uint32_t index) const {
-    GlyphBitmap out;
-    if (!m_bitmap)
-        return out;
-    std::lock_guard lock(m_impl->mutex);
-    FT_Face face = m_impl->face;
-    if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0)
-        return out;
-    const FT_GlyphSlot slot = face->glyph;
-    const FT_Bitmap& bm = slot->bitmap;
-    out.advance = static_cast<int>((slot->advance.x + 32) >> 6);
-    if (bm.pixel_mode != FT_PIXEL_MODE_MONO && bm.pixel_mode != FT_PIXEL_MODE_GRAY)
-        return out;
-    out.left = slot->bitmap_left;
-    out.top = slot->bitmap_top;
-    out.width = static_cast<int>(bm.width);
-    out.height = static_cast<int>(bm.rows);
-    out.coverage.assign(size_t(out.width) * out.height, 0);
-    for (int y = 0; y < out.height; ++y) {
-        const unsigned char* row = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
-        for (int x = 0; x < out.width; ++x) {
-            bool on = bm.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1
-                                                          : row[x] >= 128;
-            out.coverage[size_t(y) * out.width + x] = on ? 255 : 0;
-        }
-    }
-    return out;
-}
-
 namespace {
 
 // Copies a one-bit or grey glyph image into 0/255 coverage.
@@ -316,6 +287,25 @@ void CopyCoverage(const FT_Bitmap& bm, GlyphBitmap& out) {
 }
 
 } // namespace
+
+GlyphBitmap FontFace::BitmapGlyph(uint32_t index) const {
+    GlyphBitmap out;
+    if (!m_bitmap)
+        return out;
+    std::lock_guard lock(m_impl->mutex);
+    FT_Face face = m_impl->face;
+    if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0)
+        return out;
+    const FT_GlyphSlot slot = face->glyph;
+    const FT_Bitmap& bm = slot->bitmap;
+    out.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+    if (bm.pixel_mode != FT_PIXEL_MODE_MONO && bm.pixel_mode != FT_PIXEL_MODE_GRAY)
+        return out;
+    out.left = slot->bitmap_left;
+    out.top = slot->bitmap_top;
+    CopyCoverage(bm, out);
+    return out;
+}
 
 GlyphBitmap FontFace::HintedMonoGlyph(uint32_t index, int ppem, const double (&m)[4]) const {
     if (m_bitmap || ppem < 1 || ppem > 4096)
