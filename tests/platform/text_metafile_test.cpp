@@ -132,29 +132,36 @@ TEST(TextMetafile, WingdingsTwoStringDrawsItsSymbols) {
                 << x << "," << y;
 }
 
-// The bytes of ANSI text records are characters of the code page of the font's character set.
-TEST(TextMetafile, AnsiTextFollowsTheCodePageOfItsCharacterSet) {
-    if (!fonts::IsFontLoadable("David CLM") || !fonts::IsFontLoadable("Arial"))
-        GTEST_SKIP() << "culmus or an Arial substitute not installed";
-    struct Case {
-        const char16_t* face;
-        int charset;
-        const char* bytes;
-        std::u16string text;
-    };
-    const Case cases[] = {
-        {u"David", 177, "\xF9\xEC\xE5\xED", u"\u05E9\u05DC\u05D5\u05DD"}, // Hebrew
-        {u"Arial", 204, "\xCF\xF0\xE8", u"\u041F\u0440\u0438"},           // Cyrillic
-        {u"Arial", 161, "\xC1\xE2", u"\u0391\u03B2"},                     // Greek
-    };
-    for (const Case& c : cases) {
+// ANSI bytes in a character set, and the characters they stand for.
+struct AnsiCase {
+    const char16_t* face;
+    int charset;
+    const char* bytes;
+    std::u16string text;
+};
+
+// Each case's bytes in an ANSI record draw exactly what its characters draw from a Unicode one.
+template <size_t N> void ExpectAnsiDrawsAsUnicode(const AnsiCase (&cases)[N], int minInk) {
+    for (const AnsiCase& c : cases) {
         SCOPED_TRACE(c.charset);
         Text ansi{c.face, u"", -40, 0, kTaBaseline, 0, c.charset, c.bytes};
         Text wide{c.face, c.text, -40, 0, kTaBaseline, 0, c.charset};
         const Ink fromBytes = InkOf(PlayText(ansi));
-        EXPECT_GT(fromBytes.count, 100);
+        EXPECT_GT(fromBytes.count, minInk);
         EXPECT_EQ(fromBytes.mask, InkOf(PlayText(wide)).mask);
     }
+}
+
+// The bytes of ANSI text records are characters of the code page of the font's character set.
+TEST(TextMetafile, AnsiTextFollowsTheCodePageOfItsCharacterSet) {
+    if (!fonts::IsFontLoadable("David CLM") || !fonts::IsFontLoadable("Arial"))
+        GTEST_SKIP() << "culmus or an Arial substitute not installed";
+    const AnsiCase cases[] = {
+        {u"David", 177, "\xF9\xEC\xE5\xED", u"\u05E9\u05DC\u05D5\u05DD"}, // Hebrew
+        {u"Arial", 204, "\xCF\xF0\xE8", u"\u041F\u0440\u0438"},           // Cyrillic
+        {u"Arial", 161, "\xC1\xE2", u"\u0391\u03B2"},                     // Greek
+    };
+    ExpectAnsiDrawsAsUnicode(cases, 100);
 }
 
 // Double-byte code pages: the bytes of Japanese, Chinese and Korean ANSI records draw what the
@@ -162,13 +169,7 @@ TEST(TextMetafile, AnsiTextFollowsTheCodePageOfItsCharacterSet) {
 TEST(TextMetafile, AnsiTextInDoubleByteCodePagesDrawsItsCharacters) {
     if (!fonts::IsFontLoadable("Noto Sans CJK JP"))
         GTEST_SKIP() << "fonts-noto-cjk not installed";
-    struct Case {
-        const char16_t* face;
-        int charset;
-        const char* bytes;
-        std::u16string text;
-    };
-    const Case cases[] = {
+    const AnsiCase cases[] = {
         {u"MS Gothic", 128,
          "\x93\xfa\x96\x7b"
          "A"
@@ -178,14 +179,7 @@ TEST(TextMetafile, AnsiTextInDoubleByteCodePagesDrawsItsCharacters) {
         {u"Gulim", 129, "\xc7\xd1\xb1\xb9", u"\uD55C\uAD6D"},   // 949
         {u"MingLiU", 136, "\xa4\xa4\xa4\xe5", u"\u4E2D\u6587"}, // 950
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.charset);
-        Text ansi{c.face, u"", -40, 0, kTaBaseline, 0, c.charset, c.bytes};
-        Text wide{c.face, c.text, -40, 0, kTaBaseline, 0, c.charset};
-        const Ink fromBytes = InkOf(PlayText(ansi));
-        EXPECT_GT(fromBytes.count, 200);
-        EXPECT_EQ(fromBytes.mask, InkOf(PlayText(wide)).mask);
-    }
+    ExpectAnsiDrawsAsUnicode(cases, 200);
 }
 
 // The spacing array of an ANSI record has an entry per byte: a double-byte character moves
