@@ -19,25 +19,10 @@ constexpr uint32_t kBrushGammaCorrected = 0x80;
 // Upper bound on the points, stops and dashes of one object.
 constexpr uint32_t kMaxItems = 1u << 24;
 
-double Finite(float v) {
-    return std::isfinite(v) ? double(v) : 0.0;
-}
-
-cairo_matrix_t ReadMatrix(Reader& r) {
-    cairo_matrix_t m;
-    m.xx = Finite(r.F32());
-    m.yx = Finite(r.F32());
-    m.xy = Finite(r.F32());
-    m.yy = Finite(r.F32());
-    m.x0 = Finite(r.F32());
-    m.y0 = Finite(r.F32());
-    return m;
-}
-
 PointF ReadPointF(Reader& r) {
     PointF p;
-    p.x = Finite(r.F32());
-    p.y = Finite(r.F32());
+    p.x = FiniteOrZero(r.F32());
+    p.y = FiniteOrZero(r.F32());
     return p;
 }
 
@@ -57,7 +42,7 @@ bool ReadBlendArrays(Reader& r, bool colours, Brush& out) {
         return false;
     std::vector<double> positions(count);
     for (auto& p : positions)
-        p = std::clamp(Finite(r.F32()), 0.0, 1.0);
+        p = std::clamp(FiniteOrZero(r.F32()), 0.0, 1.0);
     if (colours) {
         out.presets.clear();
         for (uint32_t i = 0; i < count; ++i)
@@ -65,7 +50,7 @@ bool ReadBlendArrays(Reader& r, bool colours, Brush& out) {
     } else {
         out.blend.clear();
         for (uint32_t i = 0; i < count; ++i)
-            out.blend.emplace_back(positions[i], std::clamp(Finite(r.F32()), 0.0, 1.0));
+            out.blend.emplace_back(positions[i], std::clamp(FiniteOrZero(r.F32()), 0.0, 1.0));
     }
     return !r.Failed();
 }
@@ -130,10 +115,10 @@ RectF ReadRect(Reader& r, bool compressed) {
         rc.w = r.I16();
         rc.h = r.I16();
     } else {
-        rc.x = Finite(r.F32());
-        rc.y = Finite(r.F32());
-        rc.w = Finite(r.F32());
-        rc.h = Finite(r.F32());
+        rc.x = FiniteOrZero(r.F32());
+        rc.y = FiniteOrZero(r.F32());
+        rc.w = FiniteOrZero(r.F32());
+        rc.h = FiniteOrZero(r.F32());
     }
     return rc;
 }
@@ -184,7 +169,7 @@ bool ParseBrush(Reader& r, Brush& out, ParseBudget& budget) {
         out.wrap = r.I32();
         if (flags & kBrushTransform) {
             out.hasTransform = true;
-            out.transform = ReadMatrix(r);
+            out.transform = ReadFiniteMatrix(r);
         }
         auto image = std::make_shared<Image>();
         if (!ParseImage(r, *image, budget))
@@ -218,15 +203,15 @@ bool ParseBrush(Reader& r, Brush& out, ParseBudget& budget) {
         }
         if (flags & kBrushTransform) {
             out.hasTransform = true;
-            out.transform = ReadMatrix(r);
+            out.transform = ReadFiniteMatrix(r);
         }
         ReadBlend(r, flags, false, out);
         out.gammaCorrected = (flags & kBrushGammaCorrected) != 0;
         if (flags & kBrushFocusScales) {
             r.U32(); // count, always 2
             out.hasFocus = true;
-            out.focus.x = std::clamp(Finite(r.F32()), 0.0, 1.0);
-            out.focus.y = std::clamp(Finite(r.F32()), 0.0, 1.0);
+            out.focus.x = std::clamp(FiniteOrZero(r.F32()), 0.0, 1.0);
+            out.focus.y = std::clamp(FiniteOrZero(r.F32()), 0.0, 1.0);
         }
         break;
     }
@@ -242,7 +227,7 @@ bool ParseBrush(Reader& r, Brush& out, ParseBudget& budget) {
         r.U32();
         if (flags & kBrushTransform) {
             out.hasTransform = true;
-            out.transform = ReadMatrix(r);
+            out.transform = ReadFiniteMatrix(r);
         }
         ReadBlend(r, flags, true, out);
         out.gammaCorrected = (flags & kBrushGammaCorrected) != 0;
@@ -296,7 +281,7 @@ bool ParseRegion(Reader& r, RegionNode& out, ParseBudget& budget) {
 
 bool ParseFont(Reader& r, Font& out) {
     r.U32(); // version
-    out.emSize = Finite(r.F32());
+    out.emSize = FiniteOrZero(r.F32());
     out.unit = r.U32();
     out.style = r.I32();
     r.U32();
@@ -321,11 +306,11 @@ bool ParseStringFormat(Reader& r, StringFormat& out) {
     out.lineAlignment = r.U32();
     r.U32(); // digit substitution
     r.U32(); // digit language
-    out.firstTabOffset = Finite(r.F32());
+    out.firstTabOffset = FiniteOrZero(r.F32());
     out.hotkeyPrefix = r.I32();
-    out.leadingMargin = Finite(r.F32());
-    out.trailingMargin = Finite(r.F32());
-    out.tracking = Finite(r.F32());
+    out.leadingMargin = FiniteOrZero(r.F32());
+    out.trailingMargin = FiniteOrZero(r.F32());
+    out.tracking = FiniteOrZero(r.F32());
     if (r.Failed())
         return false;
     // Older writers end the object here; the trimming and the tab stops follow in newer ones.
@@ -338,7 +323,7 @@ bool ParseStringFormat(Reader& r, StringFormat& out) {
     if (tabStops > 0 && tabStops <= 256 && r.Fits(uint32_t(tabStops), 4)) {
         out.tabStops.resize(size_t(tabStops));
         for (double& t : out.tabStops)
-            t = Finite(r.F32());
+            t = FiniteOrZero(r.F32());
     }
     return true;
 }
@@ -402,6 +387,21 @@ PlusObject ParseObject(uint8_t type, std::span<const uint8_t> bytes, ParseBudget
         break;
     }
     return std::monostate{};
+}
+
+double FiniteOrZero(float v) {
+    return std::isfinite(v) ? double(v) : 0.0;
+}
+
+cairo_matrix_t ReadFiniteMatrix(Reader& r) {
+    cairo_matrix_t m;
+    m.xx = FiniteOrZero(r.F32());
+    m.yx = FiniteOrZero(r.F32());
+    m.xy = FiniteOrZero(r.F32());
+    m.yy = FiniteOrZero(r.F32());
+    m.x0 = FiniteOrZero(r.F32());
+    m.y0 = FiniteOrZero(r.F32());
+    return m;
 }
 
 } // namespace qm::emfplus

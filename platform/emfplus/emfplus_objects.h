@@ -182,4 +182,9 @@ bool ReadPoints(Reader& r, uint32_t count, uint16_t flags, std::vector<PointF>& 
 /// Reads a rectangle: 16-bit fields when compressed, else floats.
 RectF ReadRect(Reader& r, bool compressed);
 
+/// A stored float, with infinities and NaNs read as 0.
+double FiniteOrZero(float v);
+/// Reads an object's 2x3 matrix, any value that is not finite read as 0.
+cairo_matrix_t ReadFiniteMatrix(Reader& r);
+
 } // namespace qm::emfplus

@@ -36,13 +36,9 @@ constexpr uint32_t kMaxCompoundItems = 64;
 // A cap is drawn at every open figure's end, so its figures are kept small.
 constexpr size_t kMaxCapPoints = 4096;
 
-double Finite(float v) {
-    return std::isfinite(v) ? double(v) : 0.0;
-}
-
 // A size in pen widths, kept within what a picture can show.
 double CapSize(float v) {
-    return std::clamp(Finite(v), -1000.0, 1000.0);
+    return std::clamp(FiniteOrZero(v), -1000.0, 1000.0);
 }
 
 // An EmfPlusFillPath or EmfPlusLinePath: its byte length, then the path.
@@ -61,8 +57,8 @@ bool ReadCapPath(Reader& r, PathGeom& out) {
 }
 
 void ReadArrowCap(Reader& cap, CustomCap& out) {
-    const double width = Finite(cap.F32()), height = Finite(cap.F32());
-    const double inset = Finite(cap.F32());
+    const double width = FiniteOrZero(cap.F32()), height = FiniteOrZero(cap.F32());
+    const double inset = FiniteOrZero(cap.F32());
     const uint32_t fill = cap.U32();
     if (cap.Failed() || !(width > 0 && width < 1000) || !(height > 0 && height < 1000))
         return;
@@ -80,7 +76,7 @@ void ReadFigureCap(Reader& cap, CustomCap& out) {
     out.strokeStartCap = cap.I32();
     out.strokeEndCap = cap.I32();
     out.strokeJoin = cap.I32();
-    out.strokeMiterLimit = std::clamp(Finite(cap.F32()), 1.0, 1000.0);
+    out.strokeMiterLimit = std::clamp(FiniteOrZero(cap.F32()), 1.0, 1000.0);
     out.widthScale = CapSize(cap.F32());
     cap.Skip(16); // fill and stroke hot spots, unused
     if (cap.Failed())
@@ -111,17 +107,6 @@ void ReadCustomCap(Reader& r, CustomCap& out) {
     }
 }
 
-cairo_matrix_t ReadMatrix(Reader& r) {
-    cairo_matrix_t m;
-    m.xx = Finite(r.F32());
-    m.yx = Finite(r.F32());
-    m.xy = Finite(r.F32());
-    m.yy = Finite(r.F32());
-    m.x0 = Finite(r.F32());
-    m.y0 = Finite(r.F32());
-    return m;
-}
-
 // A pen alignment; some recorders (Wine's) store it as a float.
 int32_t Alignment(uint32_t bits) {
     float f;
@@ -148,10 +133,10 @@ bool ParsePen(Reader& r, Pen& out, ParseBudget& budget) {
     r.U32(); // type
     const uint32_t flags = r.U32();
     out.unit = r.U32();
-    out.width = Finite(r.F32());
+    out.width = FiniteOrZero(r.F32());
     if (flags & kPenTransform) {
         out.hasTransform = true;
-        out.transform = ReadMatrix(r);
+        out.transform = ReadFiniteMatrix(r);
     }
     if (flags & kPenStartCap)
         out.startCap = r.I32();
@@ -160,20 +145,20 @@ bool ParsePen(Reader& r, Pen& out, ParseBudget& budget) {
     if (flags & kPenJoin)
         out.join = r.I32();
     if (flags & kPenMiterLimit)
-        out.miterLimit = Finite(r.F32());
+        out.miterLimit = FiniteOrZero(r.F32());
     if (flags & kPenLineStyle)
         out.lineStyle = r.I32();
     if (flags & kPenDashedLineCap)
         out.dashCap = r.I32();
     if (flags & kPenDashOffset)
-        out.dashOffset = Finite(r.F32());
+        out.dashOffset = FiniteOrZero(r.F32());
     if (flags & kPenDashedLine) {
         const uint32_t n = r.U32();
         if (!r.Fits(n, 4))
             return false;
         std::vector<double> dashes(n);
         for (auto& d : dashes)
-            d = std::max(0.0, Finite(r.F32()));
+            d = std::max(0.0, FiniteOrZero(r.F32()));
         if (n <= kMaxDashItems)
             out.dashes = std::move(dashes);
     }
@@ -185,7 +170,7 @@ bool ParsePen(Reader& r, Pen& out, ParseBudget& budget) {
             return false;
         std::vector<double> values(n);
         for (auto& v : values)
-            v = Finite(r.F32());
+            v = FiniteOrZero(r.F32());
         if (n <= kMaxCompoundItems)
             out.compound = CompoundBands(std::move(values));
     }
